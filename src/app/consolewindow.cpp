@@ -1,0 +1,143 @@
+#include "consolewindow.h"
+
+#include "app/consolegrid.h"
+#include "app/processvalues.h"
+#include "checkout/checkoutwindow.h"
+#include "common/seams.h"
+#include "common/values.h"
+#include "common/windows.h"
+#include "store/database.h"
+#include "store/inifile.h"
+#include "ui_consolewindow.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const QString kSection = QStringLiteral("set");
+const QString kRateKey = QStringLiteral("小时价");
+const QString kDefaultRate = QStringLiteral("4.0");
+
+IniFile settingsFile() { return IniFile(seams::programFile(QStringLiteral("jishi.ini"))); }
+
+} // namespace
+
+ConsoleWindow::ConsoleWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::ConsoleWindow>())
+    , m_timer(new QTimer(this))
+    , m_db(new Database(this))
+    , m_rs(new RecordSet(this))
+{
+    m_ui->setupUi(this);
+    m_timer->setObjectName(QStringLiteral("时钟_秒"));
+    m_ui->状态条1->setParts({ 70, 50, 95, 50, 45, -1 });
+    m_ui->状态条1->setStatusText(0, QStringLiteral(" 上机台数："));
+    m_ui->状态条1->setStatusText(2, QStringLiteral(" 实时金额合计："));
+    m_ui->状态条1->setStatusText(4, QStringLiteral(" 提醒："));
+    m_ui->标签_现在时间->clear();
+
+    // The start-up sequence, in its order.
+    machineCount = kMachines;
+    setupGrid(grid()->cells());
+    grid()->setRowHeight(24);
+    grid()->setRowSelection(false);
+
+    const IniFile settings = settingsFile();
+    if (!settings.exists())
+        settings.write(kSection, kRateKey, kDefaultRate);
+    hourlyRate = float(toNumber(settings.read(kSection, kRateKey, kDefaultRate)));
+    m_ui->编辑框_计费->setText(toText(hourlyRate));
+
+    runningCount = 0;
+    createMachineButtons();
+
+    m_db->openDatabase(seams::programFile(QStringLiteral("date.mdb")));
+    m_rs->bind(m_db);
+
+    connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
+    connect(m_timer, &QTimer::timeout, this, &ConsoleWindow::tickSecond);
+    m_timer->start(1000);
+}
+
+ConsoleWindow::~ConsoleWindow() { m_db->closeDatabase(); }
+
+EGrid* ConsoleWindow::grid() const { return m_ui->高级表格1; }
+
+void ConsoleWindow::createMachineButtons()
+{
+    QPushButton* tmpl = m_ui->按钮1号机开始;
+    for (int i = 1; i <= kMachines; ++i) {
+        QPushButton* b = copyControl(tmpl);
+        b->setObjectName(tmpl->objectName() + QStringLiteral("_%1").arg(i));
+        b->move(tmpl->x(), tmpl->y() + i * (tmpl->height() + 4));
+        b->setText(toText(i) + QStringLiteral("号开始"));
+        setTag(b, toText(i));
+        b->setVisible(true);
+        connect(b, &QPushButton::clicked, this, [this] { toggleMachine(qobject_cast<QPushButton*>(sender())); });
+        machineButtons[std::size_t(i)] = b;
+    }
+    tmpl->setVisible(false);
+}
+
+QPushButton* ConsoleWindow::machineButton(int n) const
+{
+    return n >= 1 && n <= kMachines ? machineButtons[std::size_t(n)] : nullptr;
+}
+
+void ConsoleWindow::toggleMachine(QPushButton* source)
+{
+    if (!source)
+        return;
+    const int n = toInteger(tagOf(source));
+    if (n < 1 || n > kMachines)
+        return;
+    QFont font = source->font();
+    EGridModel& cells = grid()->cells();
+    if (rightText(source->text(), 4) == QStringLiteral("开始")) {
+        source->setText(toText(n) + QStringLiteral("号停止"));
+        font.setBold(true);
+        source->setFont(font);
+        startMachine(cells, n, clockText(), m_ui->编辑框_计费->text());
+        setStatusText(StatusPart::RunningCount, toText(runningCount));
+        return;
+    }
+    source->setText(toText(n) + QStringLiteral("号开始"));
+    font.setBold(false);
+    source->setFont(font);
+    stopMachine(cells, n, clockText());
+    CheckoutWindow checkout(*m_db, *m_rs, cells, this);
+    loadWindow(&checkout, this, true);
+    setStatusText(StatusPart::RunningCount, toText(runningCount));
+}
+
+void ConsoleWindow::tickSecond() { ::tickSecond(grid()->cells(), *this); }
+
+QString ConsoleWindow::clockText() const { return m_ui->标签_现在时间->text(); }
+
+void ConsoleWindow::setClockText(const QString& text) { m_ui->标签_现在时间->setText(text); }
+
+void ConsoleWindow::setStatusText(int part, const QString& text) { m_ui->状态条1->setStatusText(part, text); }
+
+QString ConsoleWindow::statusText(int part) const { return m_ui->状态条1->statusText(part); }
+
+void ConsoleWindow::closeEvent(QCloseEvent* event)
+{
+    for (int n = 1; n <= kMachines; ++n) {
+        if (machineTable[n].state == 1) {
+            messageBox(QStringLiteral("尚有机器在计时！请停止计时后再退出"), 0x30, QStringLiteral("退出确认"));
+            event->ignore();
+            return;
+        }
+    }
+    settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
+    event->accept();
+}
+
+void ConsoleWindow::openHelp()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(seams::programFile(QStringLiteral("help/index.html"))));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "billing/pricing.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class Database;
+class EGrid;
+class QPushButton;
+namespace Ui {
+class ConsoleWindow;
+}
+class QTimer;
+class RecordSet;
+
+// The start window and the program's only permanent window: the machine grid and buttons,
+// the clock, the hourly rate and the status bar. It owns the settings file, the database
+// connection and record set that every window borrows, and the one-second tick.
+class ConsoleWindow : public QMainWindow, private ConsoleStatus {
+    Q_OBJECT
+public:
+    explicit ConsoleWindow(QWidget* parent = nullptr);
+    ~ConsoleWindow() override;
+
+    EGrid* grid() const;
+    Database& database() const { return *m_db; }
+    RecordSet& recordSet() const { return *m_rs; }
+    QPushButton* machineButton(int n) const;
+    QTimer* clockTimer() const { return m_timer; }
+    QString statusText(int part) const;
+
+    // The click of a machine button: start an idle machine, stop and settle a timing one.
+    void toggleMachine(QPushButton* source);
+    void tickSecond();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QString clockText() const override;
+    void setClockText(const QString& text) override;
+    void setStatusText(int part, const QString& text) override;
+
+    void createMachineButtons();
+    void openHelp();
+
+    std::unique_ptr<Ui::ConsoleWindow> m_ui;
+    QTimer* m_timer;
+    Database* m_db;
+    RecordSet* m_rs;
+    std::array<QPushButton*, 16> machineButtons {};
+};

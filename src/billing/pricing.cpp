@@ -1,0 +1,88 @@
+#include "pricing.h"
+
+#include "app/consolegrid.h"
+#include "app/processvalues.h"
+#include "common/egridmodel.h"
+#include "common/seams.h"
+#include "common/values.h"
+
+#include <cmath>
+
+namespace Col = ConsoleColumn;
+
+float perMinutePriceOf(const QString& rateText) { return float(toNumber(rateText) / 60.0); }
+
+void startMachine(EGridModel& grid, int n, const QString& clockText, const QString& rateText)
+{
+    MachineRecord& m = machineTable[n];
+    m.state = 1;
+    m.startTime = now();
+    grid.clearCells(n, Col::StartTime, n, Col::Balance);
+    grid.setCurrentCell(n, Col::StartTime);
+    m.perMinutePrice = perMinutePriceOf(rateText);
+    grid.setCell(n, Col::StartTime, clockText);
+    grid.setCell(n, Col::Minutes, 0);
+    grid.setCell(n, Col::MinutePrice, m.perMinutePrice);
+    grid.setCellColour(n, Col::Label, n, Col::Label, QColor(255, 0, 0));
+    ++runningCount;
+}
+
+void stopMachine(EGridModel& grid, int n, const QString& clockText)
+{
+    machineTable[n].state = 0;
+    grid.setCurrentCell(n, Col::StopTime);
+    grid.setCell(n, Col::StopTime, clockText);
+    grid.setCellColour(n, Col::Label, n, Col::Label, QColor(0, 0, 0));
+    --runningCount;
+    checkoutFeeText = grid.getCell(n, Col::Amount);
+    checkoutGoodsText = grid.getCell(n, Col::Goods);
+    checkoutDepositText = grid.getCell(n, Col::Deposit);
+    checkoutMachineNo = n;
+}
+
+void tickSecond(EGridModel& grid, ConsoleStatus& status)
+{
+    status.setClockText(timeToText(now(), 3));
+    float total = 0.0f;
+    for (int n = 1; n <= machineCount && n <= kMachines; ++n) {
+        const MachineRecord& m = machineTable[n];
+        if (m.state != 1)
+            continue;
+        const int minutes = toInteger(timeInterval(now(), m.startTime, 7));
+        grid.setCell(n, Col::Minutes, toText(minutes));
+
+        const int fixed = toInteger(toNumber(grid.getCell(n, Col::FixedTime)));
+        if (fixed > 0) {
+            const int left = fixed - minutes;
+            grid.setCell(n, Col::Countdown, toText(left));
+            if (left <= 0)
+                remind(n, 1, status);
+        }
+
+        const float deposit = float(toNumber(grid.getCell(n, Col::Deposit)));
+        if (isNonZero(deposit)) {
+            const double goods = toNumber(grid.getCell(n, Col::Goods));
+            const double amount = toNumber(grid.getCell(n, Col::Amount));
+            const float balance = float(double(deposit) - goods - amount);
+            grid.setCell(n, Col::Balance, toText(balance));
+            if (double(balance) <= 0.0000001)
+                remind(n, 2, status);
+        }
+        total = float(double(total) + double(toSingle(grid.getCell(n, Col::Amount))));
+    }
+    status.setStatusText(StatusPart::Total, toText(total));
+}
+
+void remind(int n, int kind, ConsoleStatus& status)
+{
+    if (reminderCounter == 0) {
+        beep();
+        status.setStatusText(StatusPart::Reminder,
+            toText(n) + (kind == 1 ? QStringLiteral("号机计时时间已到！") : QStringLiteral("号机计费时间已到！")));
+    } else if (reminderCounter > 0 && std::fabs(std::fmod(double(reminderCounter), 5.0)) <= 0.0000001) {
+        beep();
+    }
+    ++reminderCounter;
+    if (reminderCounter > 60)
+        reminderCounter = -4;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class EGridModel;
+
+// What the console shows besides its grid: the clock and the status bar parts.
+class ConsoleStatus {
+public:
+    virtual ~ConsoleStatus() = default;
+    virtual QString clockText() const = 0;
+    virtual void setClockText(const QString& text) = 0;
+    virtual void setStatusText(int part, const QString& text) = 0;
+};
+
+// Status bar parts written by the billing.
+namespace StatusPart {
+enum { RunningCount = 1, Total = 3, Reminder = 5 };
+}
+
+// Hourly rate text to the price per minute, fixed in single precision.
+float perMinutePriceOf(const QString& rateText);
+
+// The record and grid side of starting machine n: state, start time, price, its cleared row
+// showing the start time, the red label and the running count.
+void startMachine(EGridModel& grid, int n, const QString& clockText, const QString& rateText);
+
+// The record and grid side of stopping machine n, up to handing its bill to checkout.
+void stopMachine(EGridModel& grid, int n, const QString& clockText);
+
+// Once a second: the clock, the minutes, countdowns and balances of every timing machine,
+// reminders, and the total of their amounts.
+void tickSecond(EGridModel& grid, ConsoleStatus& status);
+
+// kind 1: the fixed time has run out; 2: the deposit is used up.
+void remind(int n, int kind, ConsoleStatus& status);

@@ -1,0 +1,90 @@
+#include "checkoutwindow.h"
+
+#include "app/consolegrid.h"
+#include "app/processvalues.h"
+#include "checkout/settlement.h"
+#include "common/egridmodel.h"
+#include "common/inputfilter.h"
+#include "common/values.h"
+#include "common/windows.h"
+#include "store/database.h"
+#include "store/sqltext.h"
+#include "ui_checkoutwindow.h"
+
+CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CheckoutWindow>())
+    , m_db(db)
+    , m_rs(rs)
+    , m_grid(consoleGrid)
+{
+    m_ui->setupUi(this);
+    QFont song(QStringLiteral("宋体"));
+    song.setFamilies({ QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei") });
+    song.setPixelSize(14);
+    for (QWidget* w : std::initializer_list<QWidget*> { m_ui->标签1, m_ui->标签2, m_ui->标签3, m_ui->标签4, m_ui->标签5,
+             m_ui->标签6, m_ui->编辑框_上机费, m_ui->编辑框_商品销售, m_ui->编辑框_押金, m_ui->编辑框_应收, m_ui->编辑框_实收,
+             m_ui->编辑框_余额, m_ui->选择框1 })
+        w->setFont(song);
+    InputFilter::attach(m_ui->编辑框_实收, InputFilter::Decimal);
+
+    setWindowTitle(toText(checkoutMachineNo) + QStringLiteral("号机结帐"));
+
+    if (m_rs.openTable(QStringLiteral("会员表"))) {
+        const int n = m_rs.recordCount();
+        for (int i = 0; i < n; ++i) {
+            QString card;
+            m_rs.readText(u"会员编号", card);
+            addComboItem(m_ui->组合框1, card);
+            m_rs.moveNext();
+        }
+        m_rs.closeSet();
+    }
+    m_ui->组合框1->setCurrentIndex(-1);
+
+    m_ui->编辑框_上机费->setText(checkoutFeeText);
+    m_ui->编辑框_押金->setText(checkoutDepositText);
+    m_ui->编辑框_商品销售->setText(checkoutGoodsText);
+    const QString receivable = toText(receivableOf(checkoutFeeText, checkoutGoodsText, checkoutDepositText));
+    m_ui->编辑框_应收->setText(receivable);
+    m_ui->编辑框_实收->setText(receivable);
+    ::setFocus(m_ui->编辑框_实收);
+
+    connect(m_ui->组合框1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            pickCard();
+    });
+    connect(m_ui->按钮_确定, &QPushButton::clicked, this, &CheckoutWindow::settle);
+}
+
+CheckoutWindow::~CheckoutWindow() = default;
+
+void CheckoutWindow::pickCard()
+{
+    if (!m_ui->选择框1->isChecked())
+        m_ui->选择框1->setChecked(true);
+    const QString card = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
+    double balance = 0.0;
+    if (m_rs.openQuery(QStringLiteral("select * from 会员表 where 会员编号=") + sqlText(card)))
+        m_rs.readNumber(u"余额", balance);
+    m_ui->编辑框_余额->setText(toText(balance));
+}
+
+void CheckoutWindow::settle()
+{
+    CheckoutInput in;
+    in.machineNo = checkoutMachineNo;
+    in.feeText = checkoutFeeText;
+    in.goodsText = checkoutGoodsText;
+    in.depositText = checkoutDepositText;
+    in.receivedText = m_ui->编辑框_实收->text();
+    in.useCard = m_ui->选择框1->isChecked();
+    in.cardNo = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
+    in.balanceText = m_ui->编辑框_余额->text();
+    const SettleOutcome out = settleCheckout(m_db, m_rs, in);
+    if (out.result == SettleResult::Failed)
+        return;
+    if (out.result == SettleResult::Booked)
+        m_grid.setCell(checkoutMachineNo, ConsoleColumn::Amount, out.bookedText);
+    closeWindow(this);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class Database;
+class EGridModel;
+class RecordSet;
+namespace Ui {
+class CheckoutWindow;
+}
+
+// Settles the bill of the machine just stopped: shows fee, goods and deposit, proposes the
+// amount to collect, and books the machine income, in cash or from a member card.
+class CheckoutWindow : public QDialog {
+    Q_OBJECT
+public:
+    CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, QWidget* parent = nullptr);
+    ~CheckoutWindow() override;
+
+    // The card picked in the list (组合框1 item selected).
+    void pickCard();
+    // 按钮_确定: book, write the grid cell and close; stays open when booking failed.
+    void settle();
+
+private:
+    std::unique_ptr<Ui::CheckoutWindow> m_ui;
+    Database& m_db;
+    RecordSet& m_rs;
+    EGridModel& m_grid;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class Database;
+class RecordSet;
+
+// The figures of one checkout, each computed in double and kept in single precision.
+float receivableOf(const QString& feeText, const QString& goodsText, const QString& depositText);
+float machineIncomeOf(const QString& receivedText, const QString& depositText, const QString& goodsText);
+
+// What a member card pays of a charge: at most its balance, the rest in cash.
+struct CardCharge {
+    float charge = 0.0f;
+    bool shortOfFunds = false;
+    QString shortfallText; // "%.13g" of the missing amount
+};
+CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QString& balanceText);
+
+struct CheckoutInput {
+    int machineNo = 0;
+    QString feeText, goodsText, depositText;
+    QString receivedText;
+    bool useCard = false;
+    QString cardNo;
+    QString balanceText;
+};
+
+enum class SettleResult {
+    NothingToBook, // zero income: close without booking
+    Booked, // income row written, card debited; the grid shows bookedText
+    Failed // nothing changed; the operator may try again
+};
+
+struct SettleOutcome {
+    SettleResult result = SettleResult::NothingToBook;
+    QString bookedText;
+};
+
+// Books the machine income and, with a card, debits the card: both or neither.
+SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in);
+
+// The statement that charges a card.
+QString cardDebitStatement(float charge, const QString& cardNo);

@@ -1,0 +1,123 @@
+#include "egrid.h"
+
+#include "inputfilter.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+
+EGrid::EGrid(QWidget* parent)
+    : QTableView(parent)
+    , m_model(new EGridModel(this))
+{
+    setModel(m_model);
+    setItemDelegate(new EGridDelegate(this));
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(0);
+    verticalHeader()->setMinimumSectionSize(0);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+        | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setWordWrap(false);
+
+    connect(m_model, &EGridModel::columnWidthChanged, this,
+        [this](int column, int pixels) { setColumnWidth(column, pixels); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        for (int c = 0; c < m_model->gridColumnCount(); ++c)
+            setColumnWidth(c, m_model->columnWidth(c));
+    });
+    connect(m_model, &EGridModel::currentCellChanged, this, &EGrid::followModelCursor);
+    connect(m_model, &EGridModel::cellChanged, this, &EGrid::cellChanged);
+    connect(m_model, &EGridModel::listItemChosen, this, &EGrid::listItemChosen);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit cellDoubleClicked(); });
+}
+
+void EGrid::setRowSelection(bool on)
+{
+    setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void EGrid::setRowHeight(int pixels)
+{
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(pixels);
+}
+
+void EGrid::followModelCursor(int row, int column)
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    setCurrentIndex(m_model->index(row, column));
+    m_syncing = false;
+}
+
+void EGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || !current.isValid())
+        return;
+    m_syncing = true;
+    m_model->setCurrentCell(current.row(), current.column());
+    m_syncing = false;
+}
+
+QWidget* EGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+    const QModelIndex& index) const
+{
+    const auto* grid = qobject_cast<const EGridModel*>(index.model());
+    if (!grid)
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    const int type = grid->columnType(index.column());
+    if (type == EGridModel::DropDownColumn || type == EGridModel::PickColumn) {
+        auto* box = new QComboBox(parent);
+        box->setEditable(type == EGridModel::DropDownColumn);
+        box->addItems(grid->items(index.column()));
+        const int row = index.row();
+        const int column = index.column();
+        auto* model = const_cast<EGridModel*>(grid);
+        connect(box, &QComboBox::activated, box, [box, model, row, column](int i) {
+            const QString text = box->itemText(i);
+            model->commitEdit(row, column, text);
+            model->chooseItem(row, column, text);
+        });
+        return box;
+    }
+    auto* edit = new QLineEdit(parent);
+    edit->setFrame(false);
+    if (grid->isNumericColumn(index.column()))
+        InputFilter::attach(edit, InputFilter::GridNumber);
+    return edit;
+}
+
+void EGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    const QString text = index.data(Qt::EditRole).toString();
+    if (auto* box = qobject_cast<QComboBox*>(editor)) {
+        const int i = box->findText(text);
+        if (box->isEditable())
+            box->setEditText(text);
+        box->setCurrentIndex(i);
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setText(text);
+        return;
+    }
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void EGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+    if (auto* box = qobject_cast<QComboBox*>(editor)) {
+        model->setData(index, box->currentText(), Qt::EditRole);
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        model->setData(index, edit->text(), Qt::EditRole);
+        return;
+    }
+    QStyledItemDelegate::setModelData(editor, model, index);
+}

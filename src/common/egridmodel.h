@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QVariant>
+#include <QVector>
+
+#include <map>
+
+// The cells of a spreadsheet-like grid and every rule about them: typed columns, decimals,
+// show-zero, formulas and column sums recomputed in a chain, read-only cells, colours and the
+// current cell. Windows configure it and read and write cells; EGrid only shows and edits it.
+// Row 0 is the header row; the row count includes it.
+class EGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum ColumnType {
+        TextColumn = 1,
+        NumberColumn = 2,
+        DateColumn = 3,
+        DropDownColumn = 4,
+        CheckColumn = 5,
+        ButtonColumn = 6,
+        MoneyColumn = 7,
+        PickColumn = 8
+    };
+    enum Operation { Add = 1, Subtract = 2, Multiply = 3, Divide = 4 };
+    enum Align { AlignLeft = 1, AlignCentre = 2, AlignRight = 3 };
+    enum CellKind { Content = 1, CheckState = 5, Picture = 6 };
+
+    explicit EGridModel(QObject* parent = nullptr);
+
+    // Shape.
+    int gridRowCount() const { return int(m_cells.size()); }
+    void setGridRowCount(int rows);
+    int gridColumnCount() const { return int(m_columns.size()); }
+    void setGridColumnCount(int columns);
+    // Leading columns drawn like the header row (the console's machine labels).
+    void setFixedColumns(int columns);
+    int fixedColumns() const { return m_fixedColumns; }
+
+    // Cells.
+    bool setCell(int row, int column, int kind, const QVariant& value);
+    bool setCell(int row, int column, const QString& text);
+    bool setCell(int row, int column, int value);
+    bool setCell(int row, int column, float value);
+    bool setCell(int row, int column, double value);
+    QString getCell(int row, int column) const;
+    bool cellChecked(int row, int column) const;
+    QVariant cellPicture(int row, int column) const;
+    void clearCells(int row1, int column1, int row2, int column2);
+
+    void setReadOnly(int row1, int column1, int row2, int column2, bool readOnly);
+    bool isReadOnly(int row, int column) const;
+    void setCellColour(int row1, int column1, int row2, int column2, const QColor& colour);
+    QColor cellColour(int row, int column) const;
+    void setAlternateRowColours(int mode, const QColor& a, const QColor& b);
+    QColor cellBackground(int row, int column) const;
+    void setAlignment(int row1, int column1, int row2, int column2, int align);
+    int cellAlignment(int row, int column) const;
+
+    // Columns.
+    bool setColumnType(int column, int type);
+    int columnType(int column) const;
+    bool isNumericColumn(int column) const;
+    void setColumnWidth(int column, int pixels);
+    int columnWidth(int column) const;
+    bool setDecimals(int column, int decimals);
+    int decimals(int column) const;
+    void setFormula(int operandA, int operandB, int operation, int target);
+    bool setColumnSum(int column, int firstRow, int lastRow, int targetRow);
+    void removeColumnSums(int column);
+    void clearItemList();
+    bool addItem(int column, const QString& text);
+    QStringList items(int column) const;
+
+    void setShowZero(bool on) { m_showZero = on; }
+    bool showZero() const { return m_showZero; }
+
+    // Cursor.
+    void setCurrentCell(int row, int column);
+    int getCurrentRow() const { return m_currentRow; }
+    int getCurrentColumn() const { return m_currentColumn; }
+
+    // The operator's side: a committed edit is stored without the set-cell refusal.
+    void commitEdit(int row, int column, const QString& text);
+    void chooseItem(int row, int column, const QString& text);
+
+    // Screen text of a cell: money shows its sign, the stored text stays bare.
+    QString displayText(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+signals:
+    void currentCellChanged(int row, int column);
+    void cellChanged();
+    void listItemChosen(int row, int column, const QString& text);
+    void columnWidthChanged(int column, int pixels);
+
+private:
+    struct Cell {
+        QString text;
+        bool checked = false;
+        QVariant picture;
+        bool readOnly = false;
+        QColor colour;
+        int align = 0;
+    };
+    struct Column {
+        int type = TextColumn;
+        int width = 64;
+        int decimals = 0;
+        QStringList items;
+    };
+    struct Formula {
+        int a = 0, b = 0, operation = Add;
+    };
+    struct ColumnSum {
+        int column = 0, first = 0, last = 0, target = 0;
+    };
+
+    bool inside(int row, int column) const;
+    bool clampRect(int& row1, int& column1, int& row2, int& column2) const;
+    void store(int row, int column, const QString& text, int depth);
+    void recomputeFormula(int row, int target, const Formula& f, int depth);
+    void recomputeSum(const ColumnSum& sum, int depth);
+    void cellUpdated(int row, int column);
+
+    QVector<QVector<Cell>> m_cells;
+    QVector<Column> m_columns;
+    std::map<int, Formula> m_formulas; // by target column
+    QVector<ColumnSum> m_sums;
+    bool m_showZero = false;
+    int m_fixedColumns = 0;
+    int m_altMode = 0;
+    QColor m_altA, m_altB;
+    int m_currentRow = -1;
+    int m_currentColumn = -1;
+    int m_chosenRow = -1, m_chosenColumn = -1;
+    QString m_chosenText;
+};
+
+// What a key typed into a number or money cell does.
+enum class KeyVerdict { Accept, Ignore, Refuse };
+KeyVerdict numericKeyVerdict(const QString& text, int cursor, QChar typed);
+
+// Text of a number printed with n decimals, as printf's %.nf.
+QString fixedText(double value, int decimals);

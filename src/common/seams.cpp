@@ -1,0 +1,61 @@
+#include "seams.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+seams::Clock g_clock;
+seams::MessageResponder g_message;
+seams::BeepResponder g_beep;
+QString g_programDir;
+
+} // namespace
+
+namespace seams {
+
+void setClock(Clock clock) { g_clock = std::move(clock); }
+
+QDateTime clockNow() { return g_clock ? g_clock() : QDateTime::currentDateTime(); }
+
+void setMessageResponder(MessageResponder responder) { g_message = std::move(responder); }
+
+void setBeepResponder(BeepResponder responder) { g_beep = std::move(responder); }
+
+int showMessage(const QString& text, int style, const QString& title)
+{
+    if (g_message)
+        return g_message(text, style, title);
+    // Without a window system to ask, the box is written out and taken as answered with OK.
+    std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    return AnswerOk;
+}
+
+void ringBeep()
+{
+    if (g_beep)
+        g_beep();
+}
+
+void setProgramDir(const QString& dir) { g_programDir = dir; }
+
+QString programDir()
+{
+    QString dir = g_programDir.isEmpty() ? QCoreApplication::applicationDirPath() : g_programDir;
+    while (dir.size() > 1 && (dir.endsWith(u'/') || dir.endsWith(u'\\')))
+        dir.chop(1);
+    return dir;
+}
+
+QString programFile(const QString& name) { return QDir(programDir()).filePath(name); }
+
+} // namespace seams
+
+int messageBox(const QString& text, int style, const QString& title)
+{
+    return seams::showMessage(text, style, title.isNull() ? QStringLiteral("信息：") : title);
+}
+
+void beep() { seams::ringBeep(); }

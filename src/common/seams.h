@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// The few places where the program meets the outside world and a test may stand in:
+// the clock, the message box and the beep, and the program's own directory.
+namespace seams {
+
+using Clock = std::function<QDateTime()>;
+using MessageResponder = std::function<int(const QString& text, int style, const QString& title)>;
+using BeepResponder = std::function<void()>;
+
+// An empty function restores the real one.
+void setClock(Clock clock);
+QDateTime clockNow();
+
+void setMessageResponder(MessageResponder responder);
+void setBeepResponder(BeepResponder responder);
+int showMessage(const QString& text, int style, const QString& title);
+void ringBeep();
+
+// Where jishi.ini, date.mdb and the help page live; by default the executable's directory.
+void setProgramDir(const QString& dir);
+QString programDir();
+QString programFile(const QString& name);
+
+} // namespace seams
+
+// Message box answers.
+enum MessageAnswer { AnswerOk = 0, AnswerCancel, AnswerAbort, AnswerRetry, AnswerIgnore, AnswerYes, AnswerNo };
+
+int messageBox(const QString& text, int style = 0, const QString& title = QString());
+void beep();

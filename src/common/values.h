@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// A moment as the rest of the program counts it: days since 1899-12-30 00:00:00
+// local time, the fraction being the time of day (the OLE automation date).
+struct DateTime {
+    double days = 0.0;
+
+    DateTime() = default;
+    explicit constexpr DateTime(double d) : days(d) { }
+
+    static DateTime fromQDateTime(const QDateTime& dt);
+    QDateTime toQDateTime() const;
+    bool operator==(const DateTime& o) const { return days == o.days; }
+    bool operator!=(const DateTime& o) const { return days != o.days; }
+};
+
+// Broken-down form of a DateTime after clamping to the valid range and rounding to the second.
+struct DateParts {
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0;
+    int dayOfWeek = 6; // 0 = Sunday
+};
+DateParts splitDate(DateTime t);
+DateTime makeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+QString toText(int value);
+QString toText(float value);
+QString toText(double value);
+QString toText(DateTime value);
+
+double toNumber(const QString& text);
+int toInteger(const QString& text);
+int toInteger(double value);
+float toSingle(const QString& text);
+
+// The leading decimal number of a text as atof reads it, without folding wide characters.
+double leadingNumber(const QString& text);
+
+// Full-width forms of ASCII, as the GBK code page has them, turned into ASCII.
+QString foldWide(const QString& text);
+
+// The last n bytes of the text in its GBK form.
+QString rightText(const QString& text, int n);
+
+// Number of bytes of the text in its GBK form.
+int gbkLength(const QString& text);
+
+DateTime now();
+
+double timeInterval(DateTime t1, DateTime t2, int unit);
+QString timeToText(DateTime t, int part = 1);
+
+// Whether a single-precision amount counts as non-zero.
+inline bool isNonZero(double v) { return v > 0.0000001 || v < -0.0000001; }

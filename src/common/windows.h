@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPointer>
+#include <QStatusBar>
+#include <QString>
+#include <QVector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// Shows real message boxes and rings the system bell; called once by the program at start.
+void installWidgetResponders();
+
+// Opens a window over its parent. Modal: returns when it has been closed, the parent taking
+// no input meanwhile (timers keep running). Not modal: returns at once.
+bool loadWindow(QWidget* window, QWidget* parent, bool modal);
+// Closes and destroys a window.
+void closeWindow(QWidget* window);
+
+// A new button on the template's window with all of the template's properties
+// (geometry, caption, font, tag, visibility); the caller connects its click.
+QPushButton* copyControl(QPushButton* templateButton);
+
+// The "tag" text that a control carries.
+QString tagOf(const QObject* control);
+void setTag(QObject* control, const QString& tag);
+
+void setFocus(QWidget* control);
+
+// Combo box items; an index outside the list gives the empty text.
+int addComboItem(QComboBox* box, const QString& text, int itemNumber = 0);
+QString getComboItem(const QComboBox* box, int index);
+
+// A status bar made of parts of fixed widths; a width of -1 takes the rest of the row.
+class PartStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit PartStatusBar(QWidget* parent = nullptr);
+    void setParts(const QVector<int>& widths);
+    void setStatusText(int part, const QString& text);
+    QString statusText(int part) const;
+    QLabel* part(int index) const;
+
+private:
+    QVector<QLabel*> m_parts;
+};
+
+// A non-modal window that is opened at most once: asking again raises the open one.
+template <typename W, typename Make>
+W* showOnce(QPointer<W>& slot, QWidget* parent, Make make)
+{
+    if (slot) {
+        slot->show();
+        slot->raise();
+        slot->activateWindow();
+        return slot;
+    }
+    slot = make();
+    loadWindow(slot, parent, false);
+    return slot;
+}

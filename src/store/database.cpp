@@ -1,0 +1,652 @@
+#include "database.h"
+
+#include "common/seams.h"
+#include "sqltext.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <cmath>
+
+namespace {
+
+// How long an open waits for another program's lock before it gives up.
+constexpr int kBusyTimeoutMs = 2000;
+
+QString errorText(const QSqlError& e)
+{
+    const QString db = e.databaseText().trimmed();
+    return db.isEmpty() ? e.text().trimmed() : db;
+}
+
+QString quoteName(const QString& name)
+{
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+RecordSet::Kind kindOfDecl(const QString& decl)
+{
+    const QString d = decl.toUpper();
+    using K = RecordSet::Kind;
+    if (d.isEmpty())
+        return K::Unknown;
+    if (d.contains(u"CHAR") || d.contains(u"TEXT") || d.contains(u"MEMO") || d.contains(u"CLOB"))
+        return K::Text;
+    if (d.contains(u"MONEY") || d.contains(u"CURRENCY"))
+        return K::Currency;
+    if (d.contains(u"SINGLE"))
+        return K::Single;
+    if (d.contains(u"DATE") || d.contains(u"TIME"))
+        return K::DateTime;
+    if (d.contains(u"INT") || d.contains(u"BYTE") || d.contains(u"LONG") || d.contains(u"COUNTER"))
+        return K::Integer;
+    if (d.contains(u"DOUB") || d.contains(u"REAL") || d.contains(u"FLOA") || d.contains(u"NUMERIC")
+        || d.contains(u"DECIMAL"))
+        return K::Double;
+    return K::Unknown;
+}
+
+bool isNumericKind(RecordSet::Kind k)
+{
+    return k == RecordSet::Kind::Single || k == RecordSet::Kind::Double || k == RecordSet::Kind::Currency;
+}
+
+double toCurrency(double v) { return std::round(v * 10000.0) / 10000.0; }
+
+} // namespace
+
+Database::Database(QObject* parent)
+    : QObject(parent)
+{
+    static int serial = 0;
+    setObjectName(QStringLiteral("数据库连接1"));
+    m_connectionName = QStringLiteral("数据库连接1#%1").arg(++serial);
+}
+
+Database::~Database()
+{
+    closeDatabase();
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+QSqlDatabase Database::connection() const { return QSqlDatabase::database(m_connectionName, false); }
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && connection().isOpen();
+}
+
+bool Database::openDatabase(const QString& path, const QString& password)
+{
+    Q_UNUSED(password); // SQLite files carry no password; the program never sets one
+    closeDatabase();
+    if (!QFileInfo(path).isFile()) {
+        m_lastError = QStringLiteral("找不到数据库文件“%1”。").arg(path);
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+        ? QSqlDatabase::database(m_connectionName, false)
+        : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) {
+        m_lastError = errorText(db.lastError());
+        return false;
+    }
+    // Reading the schema proves the file is a database and that nobody holds it locked;
+    // full synchronous writes make every reported change survive a crash or a power loss.
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))
+        || !check.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
+        m_lastError = errorText(check.lastError());
+        check = QSqlQuery();
+        db.close();
+        return false;
+    }
+    m_lastError.clear();
+    return true;
+}
+
+bool Database::closeDatabase()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return false;
+    QSqlDatabase db = connection();
+    if (!db.isOpen())
+        return false;
+    db.close();
+    return true;
+}
+
+bool Database::execute(const QString& statement)
+{
+    m_rowsAffected = 0;
+    if (!isOpen()) {
+        m_lastError = QStringLiteral("数据库未打开。");
+        return false;
+    }
+    QSqlQuery q(connection());
+    if (!q.exec(translateStatement(statement))) {
+        m_lastError = errorText(q.lastError());
+        return false;
+    }
+    m_rowsAffected = q.numRowsAffected();
+    return true;
+}
+
+bool Database::beginTransaction()
+{
+    if (!isOpen() || !connection().transaction()) {
+        m_lastError = isOpen() ? errorText(connection().lastError()) : QStringLiteral("数据库未打开。");
+        return false;
+    }
+    return true;
+}
+
+bool Database::commitTransaction()
+{
+    if (!isOpen() || !connection().commit()) {
+        m_lastError = isOpen() ? errorText(connection().lastError()) : QStringLiteral("数据库未打开。");
+        return false;
+    }
+    return true;
+}
+
+bool Database::rollbackTransaction() { return isOpen() && connection().rollback(); }
+
+QVector<QPair<QString, QString>> Database::columnTypes(const QString& table) const
+{
+    QVector<QPair<QString, QString>> result;
+    if (!isOpen())
+        return result;
+    QSqlQuery q(connection());
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoteName(table))))
+        return result;
+    while (q.next())
+        result.append({ q.value(1).toString(), q.value(2).toString() });
+    return result;
+}
+
+bool Database::isTable(const QString& name) const
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("select 1 from sqlite_master where type='table' and name=? collate nocase"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
+RecordSet::RecordSet(QObject* parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("记录集1"));
+}
+
+void RecordSet::fail(const QString& text)
+{
+    m_lastError = text;
+    messageBox(text, 0, QStringLiteral("错误"));
+}
+
+bool RecordSet::openTable(const QString& table)
+{
+    closeSet();
+    const bool updatable = m_db && m_db->isTable(table);
+    const QString rowid = updatable ? QStringLiteral("rowid as __rowid__, ") : QString();
+    return open(QStringLiteral("select %1* from %2").arg(rowid, quoteName(table)), table, updatable);
+}
+
+bool RecordSet::openQuery(const QString& statement)
+{
+    closeSet();
+    QString sql = translateStatement(statement);
+    // "select * from T [where …]" shows the rows of one table and may be edited through.
+    static const QRegularExpression oneTable(QStringLiteral(R"(^\s*select\s+\*\s+from\s+([^\s,()'"]+)(\s+where\s.*)?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = oneTable.match(sql);
+    QString table;
+    bool updatable = false;
+    if (m.hasMatch() && m_db && m_db->isTable(m.captured(1))) {
+        table = m.captured(1);
+        updatable = true;
+        const qsizetype star = sql.indexOf(u'*');
+        sql.replace(star, 1, QStringLiteral("rowid as __rowid__, *"));
+    } else {
+        static const QRegularExpression firstTable(QStringLiteral(R"(\bfrom\s+\(*\s*([^\s,()'"]+))"),
+            QRegularExpression::CaseInsensitiveOption);
+        table = firstTable.match(sql).captured(1);
+    }
+    return open(sql, table, updatable);
+}
+
+bool RecordSet::open(const QString& statement, const QString& table, bool updatable)
+{
+    if (!m_db || !m_db->isOpen()) {
+        const QString why = m_db ? m_db->lastError() : QString();
+        fail(why.isEmpty() ? QStringLiteral("数据库未打开。") : why);
+        return false;
+    }
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (!q.exec(statement)) {
+        fail(errorText(q.lastError()));
+        return false;
+    }
+    const QSqlRecord rec = q.record();
+    const int first = updatable ? 1 : 0;
+
+    // Declared types come from the schema: the set's own table first, then any table the
+    // statement names, for the columns of a join.
+    QVector<QPair<QString, QString>> decls = m_db->columnTypes(table);
+    static const QRegularExpression named(QStringLiteral(R"(\b(?:from|join)\s+\(*\s*([^\s,()'"]+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = named.globalMatch(statement); it.hasNext();) {
+        const QString other = it.next().captured(1);
+        if (other.compare(table, Qt::CaseInsensitive) != 0)
+            decls += m_db->columnTypes(other);
+    }
+    m_columns.clear();
+    for (int i = first; i < rec.count(); ++i) {
+        Column c;
+        c.name = rec.fieldName(i);
+        for (const auto& [name, decl] : decls) {
+            if (name.compare(c.name, Qt::CaseInsensitive) == 0) {
+                c.kind = kindOfDecl(decl);
+                break;
+            }
+        }
+        m_columns.append(c);
+    }
+    m_rows.clear();
+    m_rowIds.clear();
+    while (q.next()) {
+        QVector<QVariant> row;
+        row.reserve(m_columns.size());
+        for (int i = first; i < rec.count(); ++i)
+            row.append(q.value(i));
+        m_rows.append(row);
+        if (updatable)
+            m_rowIds.append(q.value(0).toLongLong());
+    }
+    if (q.lastError().isValid()) {
+        fail(errorText(q.lastError()));
+        m_columns.clear();
+        m_rows.clear();
+        m_rowIds.clear();
+        return false;
+    }
+    m_open = true;
+    m_table = updatable ? table : QString();
+    m_pos = 0;
+    m_pendingNew = false;
+    m_dirty.fill(false, m_columns.size());
+    m_lastError.clear();
+    return true;
+}
+
+bool RecordSet::closeSet()
+{
+    const bool wasOpen = m_open;
+    m_open = false;
+    m_table.clear();
+    m_columns.clear();
+    m_rows.clear();
+    m_rowIds.clear();
+    m_pos = 0;
+    m_pendingNew = false;
+    m_buffer.clear();
+    m_dirty.clear();
+    return wasOpen;
+}
+
+int RecordSet::recordCount() const { return m_open ? int(m_rows.size()) : -1; }
+
+bool RecordSet::atEnd() const { return !m_open || (!m_pendingNew && m_pos >= m_rows.size()); }
+
+bool RecordSet::moveNext()
+{
+    if (!m_open)
+        return false;
+    // Moving off an edited record stores it, as an optimistic set does.
+    if (m_pendingNew || m_dirty.contains(true))
+        saveRecord();
+    m_pendingNew = false;
+    m_dirty.fill(false);
+    if (m_pos >= m_rows.size())
+        return false;
+    ++m_pos;
+    return m_pos < m_rows.size();
+}
+
+bool RecordSet::addRecord()
+{
+    if (!m_open || m_table.isEmpty())
+        return false;
+    if (m_pendingNew && !saveRecord())
+        return false;
+    m_pendingNew = true;
+    m_buffer = QVector<QVariant>(m_columns.size());
+    m_dirty.fill(false, m_columns.size());
+    m_pos = int(m_rows.size());
+    return true;
+}
+
+bool RecordSet::saveRecord()
+{
+    if (!m_open || m_table.isEmpty() || !m_db || !m_db->isOpen())
+        return false;
+    QStringList names;
+    QVariantList values;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_dirty.value(i)) {
+            names.append(quoteName(m_columns[i].name));
+            values.append(m_buffer[i]);
+        }
+    }
+    QSqlQuery q(m_db->connection());
+    if (m_pendingNew) {
+        QStringList marks;
+        for (int i = 0; i < names.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        q.prepare(names.isEmpty()
+                ? QStringLiteral("insert into %1 default values").arg(quoteName(m_table))
+                : QStringLiteral("insert into %1 (%2) values (%3)")
+                      .arg(quoteName(m_table), names.join(u','), marks.join(u',')));
+    } else {
+        if (names.isEmpty())
+            return m_pos < m_rows.size();
+        QStringList sets;
+        for (const QString& n : names)
+            sets.append(n + QStringLiteral("=?"));
+        q.prepare(QStringLiteral("update %1 set %2 where rowid=?").arg(quoteName(m_table), sets.join(u',')));
+        values.append(m_rowIds.value(m_pos));
+    }
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        m_lastError = errorText(q.lastError());
+        return false;
+    }
+    if (m_pendingNew) {
+        m_rows.append(m_buffer);
+        m_rowIds.append(q.lastInsertId().toLongLong());
+        m_pos = int(m_rows.size()) - 1;
+        m_pendingNew = false;
+    } else {
+        for (int i = 0; i < m_columns.size(); ++i) {
+            if (m_dirty[i])
+                m_rows[m_pos][i] = m_buffer[i];
+        }
+    }
+    m_dirty.fill(false);
+    return true;
+}
+
+int RecordSet::column(const Field& field) const
+{
+    if (!m_open)
+        return -1;
+    if (field.index >= 0)
+        return field.index < m_columns.size() ? field.index : -1;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].name.compare(field.name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool RecordSet::current(int column, QVariant& value) const
+{
+    if (column < 0)
+        return false;
+    if (m_pendingNew || m_dirty.value(column)) {
+        value = m_buffer.value(column);
+        return true;
+    }
+    if (m_pos < 0 || m_pos >= m_rows.size())
+        return false;
+    value = m_rows[m_pos][column];
+    return true;
+}
+
+RecordSet::Kind RecordSet::kindOf(int column, const QVariant& value) const
+{
+    const Kind declared = m_columns[column].kind;
+    if (declared != Kind::Unknown)
+        return declared;
+    // A computed column (a sum, say) has no declared type: its stored value tells.
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return Kind::Text;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return Kind::Double;
+    default:
+        return Kind::Unknown;
+    }
+}
+
+RecordSet::Kind RecordSet::fieldKind(const Field& field) const
+{
+    const int c = column(field);
+    if (c < 0)
+        return Kind::Unknown;
+    QVariant v;
+    current(c, v);
+    return kindOf(c, v);
+}
+
+bool RecordSet::readText(const Field& field, QString& value)
+{
+    QVariant v;
+    if (!current(column(field), v)) {
+        value.clear();
+        return false;
+    }
+    if (v.isNull()) {
+        value.clear();
+        return true;
+    }
+    switch (kindOf(column(field), v)) {
+    case Kind::Integer:
+        value = QString::number(v.toLongLong());
+        break;
+    case Kind::Single:
+        value = toText(v.toFloat());
+        break;
+    case Kind::Double:
+    case Kind::Currency:
+        value = v.typeId() == QMetaType::QString ? v.toString() : toText(v.toDouble());
+        break;
+    case Kind::DateTime: {
+        bool ok = false;
+        const DateTime d = parseStoredDate(v.toString(), &ok);
+        value = ok ? (std::fmod(d.days, 1.0) == 0.0 ? sqlDate(d) : sqlDate(d) + u' ' + timeToText(d, 3)) : v.toString();
+        break;
+    }
+    default:
+        value = v.toString();
+    }
+    return true;
+}
+
+bool RecordSet::readNumber(const Field& field, double& value)
+{
+    QVariant v;
+    const int c = column(field);
+    if (!current(c, v))
+        return false;
+    if (v.isNull()) {
+        value = 0.0;
+        return true;
+    }
+    if (!isNumericKind(kindOf(c, v)))
+        return false;
+    value = v.toDouble();
+    return true;
+}
+
+bool RecordSet::readSingle(const Field& field, float& value)
+{
+    QVariant v;
+    const int c = column(field);
+    if (!current(c, v)) {
+        value = 0.0f;
+        return false;
+    }
+    if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty())) {
+        value = 0.0f;
+        return true;
+    }
+    if (kindOf(c, v) != Kind::Single) {
+        value = 0.0f;
+        return false;
+    }
+    value = v.toFloat();
+    return true;
+}
+
+bool RecordSet::readInteger(const Field& field, int& value)
+{
+    QVariant v;
+    const int c = column(field);
+    if (!current(c, v))
+        return false;
+    if (v.isNull()) {
+        value = 0;
+        return true;
+    }
+    if (kindOf(c, v) != Kind::Integer)
+        return false;
+    value = int(v.toLongLong());
+    return true;
+}
+
+bool RecordSet::readDate(const Field& field, DateTime& value)
+{
+    QVariant v;
+    const int c = column(field);
+    if (!current(c, v))
+        return false;
+    if (v.isNull()) {
+        value = DateTime();
+        return true;
+    }
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const DateTime d = parseStoredDate(v.toString(), &ok);
+        if (ok)
+            value = d;
+        return ok;
+    }
+    bool ok = false;
+    const double days = v.toDouble(&ok);
+    if (ok)
+        value = DateTime(days);
+    return ok;
+}
+
+bool RecordSet::put(const Field& field, const QVariant& value)
+{
+    const int c = column(field);
+    if (c < 0 || m_table.isEmpty() || (!m_pendingNew && m_pos >= m_rows.size()))
+        return false;
+    if (!m_pendingNew && !m_dirty.contains(true))
+        m_buffer = m_rows[m_pos];
+    m_buffer[c] = value;
+    m_dirty[c] = true;
+    return true;
+}
+
+bool RecordSet::writeText(const Field& field, const QString& value)
+{
+    const int c = column(field);
+    if (c < 0)
+        return false;
+    switch (m_columns[c].kind) {
+    case Kind::Text:
+    case Kind::Unknown:
+        return put(field, value);
+    case Kind::Integer: {
+        bool ok = false;
+        const qlonglong n = value.trimmed().toLongLong(&ok);
+        return ok && put(field, n);
+    }
+    case Kind::DateTime: {
+        bool ok = false;
+        const DateTime d = parseStoredDate(value, &ok);
+        return ok && put(field, storedDate(d));
+    }
+    default: {
+        bool ok = false;
+        const double d = value.trimmed().toDouble(&ok);
+        return ok && writeNumber(field, d);
+    }
+    }
+}
+
+bool RecordSet::writeNumber(const Field& field, double value)
+{
+    const int c = column(field);
+    if (c < 0)
+        return false;
+    switch (m_columns[c].kind) {
+    case Kind::Single:
+        return put(field, double(float(value)));
+    case Kind::Double:
+    case Kind::Unknown:
+        return put(field, value);
+    case Kind::Currency:
+        return put(field, toCurrency(value));
+    default:
+        return false;
+    }
+}
+
+bool RecordSet::writeSingle(const Field& field, float value)
+{
+    const int c = column(field);
+    if (c < 0)
+        return false;
+    switch (m_columns[c].kind) {
+    case Kind::Text:
+        return put(field, toText(value));
+    case Kind::Integer:
+        return put(field, qlonglong(std::llround(value)));
+    case Kind::Currency:
+        return put(field, toCurrency(value));
+    case Kind::DateTime:
+        return put(field, storedDate(DateTime(value)));
+    default:
+        return put(field, double(value));
+    }
+}
+
+bool RecordSet::writeInteger(const Field& field, int value)
+{
+    const int c = column(field);
+    if (c < 0 || m_columns[c].kind != Kind::Integer)
+        return false;
+    return put(field, qlonglong(value));
+}
+
+bool RecordSet::writeDate(const Field& field, DateTime value, int part)
+{
+    const int c = column(field);
+    if (c < 0 || (m_columns[c].kind != Kind::DateTime && m_columns[c].kind != Kind::Unknown))
+        return false;
+    DateTime v = value;
+    if (part == 1)
+        v = DateTime(std::trunc(value.days));
+    else if (part == 2)
+        v = DateTime(std::fabs(value.days - std::trunc(value.days)));
+    return put(field, storedDate(v));
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "common/values.h"
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QVariant>
+#include <QVector>
+
+// The program's one connection to date.mdb (an SQLite file). Statements written for the
+// Access engine pass through translateStatement before they reach SQLite.
+class Database : public QObject {
+    Q_OBJECT
+public:
+    explicit Database(QObject* parent = nullptr);
+    ~Database() override;
+
+    // Fails without a message when the file is missing (and then creates nothing), is not a
+    // database, or stays locked by another program past a short wait.
+    bool openDatabase(const QString& path, const QString& password = QString());
+    bool closeDatabase();
+    bool isOpen() const;
+
+    // Runs one statement that returns no rows; a failure is only remembered in lastError.
+    bool execute(const QString& statement);
+    int rowsAffected() const { return m_rowsAffected; }
+
+    bool beginTransaction();
+    bool commitTransaction();
+    bool rollbackTransaction();
+
+    QString lastError() const { return m_lastError; }
+    QSqlDatabase connection() const;
+
+    // Declared column types of a table or view, by column name.
+    QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
+    bool isTable(const QString& name) const;
+
+private:
+    friend class RecordSet;
+    void setError(const QString& text) { m_lastError = text; }
+
+    QString m_connectionName;
+    QString m_lastError;
+    int m_rowsAffected = 0;
+};
+
+// A field of the open record set, by column name or by 0-based position.
+struct Field {
+    Field(const QString& n) : name(n) { }
+    Field(const char16_t* n) : name(QString::fromUtf16(n)) { }
+    Field(int i) : index(i) { }
+    QString name;
+    int index = -1;
+};
+
+// The program's one record set, bound to the connection: a static, counted set of the rows of
+// a table or a query, free to move, updatable when it shows the rows of one table.
+class RecordSet : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { Unknown, Text, Integer, Single, Double, Currency, DateTime };
+
+    explicit RecordSet(QObject* parent = nullptr);
+
+    void bind(Database* db) { m_db = db; }
+
+    // On failure the engine's error text is shown in a message box and the set stays closed.
+    bool openTable(const QString& table);
+    bool openQuery(const QString& statement);
+    bool closeSet();
+    bool isOpen() const { return m_open; }
+    int recordCount() const;
+    bool moveNext();
+    bool atEnd() const;
+
+    bool addRecord();
+    bool saveRecord();
+
+    bool readText(const Field& field, QString& value);
+    bool readNumber(const Field& field, double& value);
+    bool readSingle(const Field& field, float& value);
+    bool readInteger(const Field& field, int& value);
+    bool readDate(const Field& field, DateTime& value);
+
+    bool writeText(const Field& field, const QString& value);
+    bool writeNumber(const Field& field, double value);
+    bool writeSingle(const Field& field, float value);
+    bool writeInteger(const Field& field, int value);
+    // part 1 keeps the date only, part 2 the time only, 0 the whole value.
+    bool writeDate(const Field& field, DateTime value, int part = 0);
+
+    QString lastError() const { return m_lastError; }
+    Kind fieldKind(const Field& field) const;
+
+private:
+    struct Column {
+        QString name;
+        Kind kind = Kind::Unknown;
+    };
+
+    bool open(const QString& statement, const QString& table, bool updatable);
+    void fail(const QString& text);
+    int column(const Field& field) const;
+    // The value under the cursor (the pending new or edited record included), or false past the end.
+    bool current(int column, QVariant& value) const;
+    bool put(const Field& field, const QVariant& value);
+    Kind kindOf(int column, const QVariant& value) const;
+
+    Database* m_db = nullptr;
+    bool m_open = false;
+    QString m_table; // base table of an updatable set
+    QVector<Column> m_columns;
+    QVector<QVector<QVariant>> m_rows;
+    QVector<qint64> m_rowIds;
+    int m_pos = 0;
+    bool m_pendingNew = false;
+    QVector<QVariant> m_buffer; // the record being added or edited
+    QVector<bool> m_dirty;
+    QString m_lastError;
+};

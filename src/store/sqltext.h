@@ -1,0 +1,20 @@
+#pragma once
+
+#include "common/values.h"
+
+#include <QString>
+
+// A text as an SQL text literal: between apostrophes, an apostrophe inside doubled.
+QString sqlText(const QString& text);
+
+// The date part of a date-time as statements carry it: 2009-1-5, no leading zeros.
+// An invalid date-time gives the empty text.
+QString sqlDate(DateTime t);
+
+// A date-time in the form the database stores: text that sorts and compares by day.
+QString storedDate(DateTime t);
+DateTime parseStoredDate(const QString& text, bool* ok = nullptr);
+
+// A statement written for the Access engine, made ready for SQLite: date literals #y-m-d#
+// outside quoted text become stored-date text literals. Everything else passes unchanged.
+QString translateStatement(const QString& statement);

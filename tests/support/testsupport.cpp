@@ -1,0 +1,115 @@
+#include "testsupport.h"
+
+#include "common/seams.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+ScriptedResponder::ScriptedResponder()
+{
+    seams::setMessageResponder([this](const QString& text, int style, const QString& title) {
+        boxes.append({ text, style, title });
+        if (onBox)
+            onBox(boxes.last());
+        return m_answers.isEmpty() ? int(AnswerOk) : m_answers.takeFirst();
+    });
+    seams::setBeepResponder([this] { ++beeps; });
+}
+
+ScriptedResponder::~ScriptedResponder()
+{
+    seams::setMessageResponder({});
+    seams::setBeepResponder({});
+}
+
+TestClock::TestClock(const QDateTime& start)
+    : m_now(start)
+{
+    seams::setClock([this] { return m_now; });
+}
+
+TestClock::~TestClock() { seams::setClock({}); }
+
+QString schemaScript()
+{
+    QFile f(QStringLiteral(LANGTUO_SCHEMA_FILE));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read the schema script");
+    return QString::fromUtf8(f.readAll());
+}
+
+TestProgramDir::TestProgramDir(bool withDatabase)
+{
+    seams::setProgramDir(m_dir.path());
+    if (withDatabase && !createDatabaseFromSchema(databasePath(), schemaScript()))
+        qFatal("cannot make the test database");
+}
+
+TestProgramDir::~TestProgramDir() { seams::setProgramDir(QString()); }
+
+QString TestProgramDir::file(const QString& name) const { return m_dir.filePath(name); }
+
+void whenModalShown(std::function<void(QWidget*)> action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+    });
+    timer->start();
+}
+
+namespace {
+
+template <typename F>
+auto withConnection(const QString& path, F f)
+{
+    const QString name = QStringLiteral("test-side");
+    decltype(f(std::declval<QSqlDatabase&>())) result {};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open())
+            result = f(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+} // namespace
+
+bool runSql(const QString& databasePath, const QStringList& statements)
+{
+    return withConnection(databasePath, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        for (const QString& s : statements) {
+            if (!q.exec(s)) {
+                qWarning() << "set-up statement failed:" << s;
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+QVariant queryValue(const QString& databasePath, const QString& statement)
+{
+    return withConnection(databasePath, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        if (q.exec(statement) && q.next())
+            return q.value(0);
+        return QVariant();
+    });
+}

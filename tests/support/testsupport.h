@@ -1,0 +1,74 @@
+#pragma once
+
+#include "common/values.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+
+#include <functional>
+
+class QWidget;
+
+// Stands in for the message box and the beep: records every box and answers from a script.
+class ScriptedResponder {
+public:
+    struct Box {
+        QString text;
+        int style = 0;
+        QString title;
+    };
+
+    ScriptedResponder();
+    ~ScriptedResponder();
+
+    void answerNext(int answer) { m_answers.append(answer); }
+    QVector<Box> boxes;
+    int beeps = 0;
+    // Runs while a box is "shown", to look at the program in that moment.
+    std::function<void(const Box&)> onBox;
+
+private:
+    QVector<int> m_answers;
+};
+
+// A clock that stands still until a test moves it.
+class TestClock {
+public:
+    explicit TestClock(const QDateTime& start);
+    ~TestClock();
+
+    void set(const QDateTime& t) { m_now = t; }
+    void advance(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    QDateTime current() const { return m_now; }
+
+private:
+    QDateTime m_now;
+};
+
+// An empty program directory for one test, optionally with a fresh date.mdb.
+class TestProgramDir {
+public:
+    explicit TestProgramDir(bool withDatabase = true);
+    ~TestProgramDir();
+
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const;
+    QString databasePath() const { return file(QStringLiteral("date.mdb")); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The delivered schema script.
+QString schemaScript();
+
+// Runs action on the next modal window as soon as it is shown (the call that opens it blocks).
+void whenModalShown(std::function<void(QWidget*)> action);
+
+// Executes statements on a database file outside the program's connection (test set-up).
+bool runSql(const QString& databasePath, const QStringList& statements);
+// First column of the first row of a query, or an invalid variant.
+QVariant queryValue(const QString& databasePath, const QString& statement);
