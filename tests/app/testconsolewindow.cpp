@@ -1,4 +1,271 @@
+#include "app/consolewindow.h"
+#include "app/processvalues.h"
+#include "common/egrid.h"
+#include "store/database.h"
+#include "support/testsupport.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
-class T : public QObject { Q_OBJECT private slots: void t() { QVERIFY(true); } };
-QTEST_MAIN(T)
+
+namespace {
+
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0, 30));
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Receives the help page's address instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class TestConsoleWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void firstStartInAnEmptyDirectory();
+    void rateIsWrittenBackAsTyped_data();
+    void rateIsWrittenBackAsTyped();
+    void startingAMachine();
+    void startBeforeTheFirstTickHasNoStartTime();
+    void ticksShowMinutesRemindersAndTotal();
+    void closeIsRefusedWhileAMachineIsTiming();
+    void stopOpensCheckoutModallyWhileTheClockRuns();
+    void helpOpensTheLocalGuide();
+
+private:
+    std::unique_ptr<ConsoleWindow> makeConsole();
+
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<ScriptedResponder> m_responder;
+    std::unique_ptr<TestClock> m_clock;
+};
+
+void TestConsoleWindow::init()
+{
+    resetProcessValues();
+    m_dir = std::make_unique<TestProgramDir>(true);
+    m_responder = std::make_unique<ScriptedResponder>();
+    m_clock = std::make_unique<TestClock>(kMorning);
+}
+
+void TestConsoleWindow::cleanup()
+{
+    m_clock.reset();
+    m_responder.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<ConsoleWindow> TestConsoleWindow::makeConsole()
+{
+    auto console = std::make_unique<ConsoleWindow>();
+    console->clockTimer()->stop(); // the tests tick by hand
+    console->show();
+    return console;
+}
+
+void TestConsoleWindow::firstStartInAnEmptyDirectory()
+{
+    TestProgramDir empty(false);
+    auto console = makeConsole();
+    QCOMPARE(console->windowTitle(), QStringLiteral("朗拓管家 1.8"));
+    QCOMPARE(fileBytes(empty.file(QStringLiteral("jishi.ini"))), QByteArray("[set]\r\n\xD0\xA1\xCA\xB1\xBC\xDB=4.0\r\n"));
+    QCOMPARE(console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->text(), QStringLiteral("4"));
+    int lastTop = 0;
+    for (int n = 1; n <= 15; ++n) {
+        QPushButton* b = console->machineButton(n);
+        QCOMPARE(b->text(), QString::number(n) + QStringLiteral("号开始"));
+        QVERIFY(b->isVisible());
+        QCOMPARE(b->geometry(), QRect(633, 46 + 24 * n, 70, 20));
+        QVERIFY(b->y() > lastTop);
+        lastTop = b->y();
+    }
+    QVERIFY(console->findChild<QPushButton*>(QStringLiteral("按钮1号机开始"))->isHidden());
+    QCOMPARE(console->statusText(0), QStringLiteral(" 上机台数："));
+    QCOMPARE(console->statusText(2), QStringLiteral(" 实时金额合计："));
+    QCOMPARE(console->statusText(4), QStringLiteral(" 提醒："));
+    QCOMPARE(console->grid()->cells().getCell(15, 0), QStringLiteral("15号"));
+    QVERIFY(console->findChild<QTimer*>(QStringLiteral("时钟_秒")));
+    // Without date.mdb the console still starts, silently.
+    QVERIFY(!console->database().isOpen());
+    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(!QFile::exists(empty.databasePath()));
+}
+
+void TestConsoleWindow::rateIsWrittenBackAsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shownNextTime");
+    QTest::newRow("5") << "5" << "5";
+    QTest::newRow("5.5") << "5.5" << "5.5";
+    QTest::newRow("4.50") << "4.50" << "4.5";
+    QTest::newRow("empty") << "" << "0";
+    QTest::newRow("abc") << "abc" << "0";
+}
+
+void TestConsoleWindow::rateIsWrittenBackAsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shownNextTime);
+    {
+        auto console = makeConsole();
+        QVERIFY(console->database().isOpen());
+        console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(typed);
+        QVERIFY(console->close());
+    }
+    auto again = makeConsole();
+    QCOMPARE(again->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->text(), shownNextTime);
+    QVERIFY(m_responder->boxes.isEmpty());
+}
+
+void TestConsoleWindow::startingAMachine()
+{
+    auto console = makeConsole();
+    console->tickSecond();
+    QPushButton* b = console->machineButton(3);
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(b->text(), QStringLiteral("3号停止"));
+    QVERIFY(b->font().bold());
+    QVERIFY(!console->machineButton(4)->font().bold());
+    const EGridModel& cells = console->grid()->cells();
+    const QStringList row { QStringLiteral("10时0分30秒"), QString(), QStringLiteral("0"), QStringLiteral("0.067"),
+        QStringLiteral("0.0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0.0"), QStringLiteral("0.0"),
+        QStringLiteral("0.0") };
+    for (int c = 1; c <= 10; ++c)
+        QCOMPARE(cells.getCell(3, c), row[c - 1]);
+    QCOMPARE(cells.cellColour(3, 0), QColor(255, 0, 0));
+    QCOMPARE(console->grid()->currentIndex().row(), 3);
+    QCOMPARE(console->statusText(1), QStringLiteral("1"));
+    QCOMPARE(machineTable[3].state, 1);
+    QCOMPARE(machineTable[3].perMinutePrice, float(4.0 / 60.0));
+    // A changed rate applies only to machines started afterwards.
+    console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(QStringLiteral("6"));
+    QTest::mouseClick(console->machineButton(4), Qt::LeftButton);
+    QCOMPARE(cells.getCell(4, 4), QStringLiteral("0.100"));
+    QCOMPARE(machineTable[3].perMinutePrice, float(4.0 / 60.0));
+    QCOMPARE(console->statusText(1), QStringLiteral("2"));
+}
+
+void TestConsoleWindow::startBeforeTheFirstTickHasNoStartTime()
+{
+    auto console = makeConsole();
+    QTest::mouseClick(console->machineButton(1), Qt::LeftButton);
+    QCOMPARE(console->grid()->cells().getCell(1, 1), QString());
+    QCOMPARE(console->grid()->cells().getCell(1, 3), QStringLiteral("0"));
+}
+
+void TestConsoleWindow::ticksShowMinutesRemindersAndTotal()
+{
+    auto console = makeConsole();
+    auto* clock = console->findChild<QLabel*>(QStringLiteral("标签_现在时间"));
+    EGridModel& cells = console->grid()->cells();
+    QTest::mouseClick(console->machineButton(2), Qt::LeftButton);
+    QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
+    cells.commitEdit(2, 8, QStringLiteral("10"));
+    m_clock->advance(59);
+    console->tickSecond();
+    QCOMPARE(clock->text(), QStringLiteral("10时1分29秒"));
+    QCOMPARE(cells.getCell(2, 3), QStringLiteral("0"));
+    m_clock->advance(148 * 60 - 59);
+    console->tickSecond();
+    QCOMPARE(cells.getCell(2, 5), QStringLiteral("9.9"));
+    QCOMPARE(cells.getCell(2, 10), QStringLiteral("0.1"));
+    QCOMPARE(console->statusText(3), QStringLiteral("19.8"));
+    QCOMPARE(m_responder->beeps, 0);
+    m_clock->advance(60);
+    console->tickSecond();
+    QCOMPARE(cells.getCell(2, 10), QStringLiteral("0.0"));
+    QCOMPARE(console->statusText(5), QStringLiteral("2号机计费时间已到！"));
+    QCOMPARE(m_responder->beeps, 1);
+    cells.commitEdit(5, 6, QStringLiteral("60"));
+    for (int i = 0; i < 9; ++i) {
+        m_clock->advance(1);
+        console->tickSecond();
+    }
+    // Two calls a tick (machine 2's deposit, machine 5's time) meet the counter at 1…18: beeps at 5, 10, 15.
+    QCOMPARE(m_responder->beeps, 4);
+    QCOMPARE(reminderCounter, 19);
+    QCOMPARE(console->statusText(5), QStringLiteral("2号机计费时间已到！"));
+    QCOMPARE(cells.getCell(5, 7), QStringLiteral("-89"));
+}
+
+void TestConsoleWindow::closeIsRefusedWhileAMachineIsTiming()
+{
+    auto console = makeConsole();
+    const QByteArray before = fileBytes(m_dir->file(QStringLiteral("jishi.ini")));
+    QTest::mouseClick(console->machineButton(7), Qt::LeftButton);
+    console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(QStringLiteral("9"));
+    QVERIFY(!console->close());
+    QVERIFY(console->isVisible());
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QCOMPARE(m_responder->boxes[0].text, QStringLiteral("尚有机器在计时！请停止计时后再退出"));
+    QCOMPARE(m_responder->boxes[0].title, QStringLiteral("退出确认"));
+    QCOMPARE(m_responder->boxes[0].style, 0x30);
+    QCOMPARE(fileBytes(m_dir->file(QStringLiteral("jishi.ini"))), before);
+}
+
+void TestConsoleWindow::stopOpensCheckoutModallyWhileTheClockRuns()
+{
+    auto console = makeConsole();
+    QTest::mouseClick(console->machineButton(3), Qt::LeftButton);
+    QTest::mouseClick(console->machineButton(4), Qt::LeftButton);
+    QCOMPARE(console->statusText(1), QStringLiteral("2"));
+    m_clock->advance(30 * 60);
+    console->tickSecond();
+    auto* clock = console->findChild<QLabel*>(QStringLiteral("标签_现在时间"));
+    console->clockTimer()->start(20); // the real timer, quickened
+    QString title, fee, countWhileOpen, clockSeen;
+    whenModalShown([&](QWidget* modal) {
+        title = modal->windowTitle();
+        fee = modal->findChild<QLineEdit*>(QStringLiteral("编辑框_上机费"))->text();
+        countWhileOpen = console->statusText(1);
+        m_clock->advance(5);
+        QTRY_COMPARE(clock->text(), QStringLiteral("10时30分35秒"));
+        clockSeen = clock->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QTest::mouseClick(console->machineButton(3), Qt::LeftButton); // returns when checkout has closed
+    console->clockTimer()->stop();
+    QCOMPARE(title, QStringLiteral("3号机结帐"));
+    QCOMPARE(fee, QStringLiteral("2.0"));
+    QCOMPARE(countWhileOpen, QStringLiteral("2"));
+    QCOMPARE(clockSeen, QStringLiteral("10时30分35秒"));
+    QCOMPARE(console->statusText(1), QStringLiteral("1"));
+    QCOMPARE(console->machineButton(3)->text(), QStringLiteral("3号开始"));
+    QVERIFY(!console->machineButton(3)->font().bold());
+    QCOMPARE(console->grid()->cells().cellColour(3, 0), QColor(0, 0, 0));
+    // Closed without confirming: nothing booked, the row keeps its values.
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 收入记录")).toInt(), 0);
+    QCOMPARE(console->grid()->cells().getCell(3, 5), QStringLiteral("2.0"));
+    QCOMPARE(console->grid()->cells().getCell(3, 2), QStringLiteral("10时30分30秒"));
+}
+
+void TestConsoleWindow::helpOpensTheLocalGuide()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    auto console = makeConsole();
+    QTest::mouseClick(console->findChild<QPushButton*>(QStringLiteral("按钮_帮助")), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(m_dir->file(QStringLiteral("help/index.html"))));
+}
+
+QTEST_MAIN(TestConsoleWindow)
 #include "testconsolewindow.moc"
