@@ -1,4 +1,338 @@
+#include "app/consolegrid.h"
+#include "app/processvalues.h"
+#include "checkout/checkoutwindow.h"
+#include "checkout/settlement.h"
+#include "common/egridmodel.h"
+#include "store/database.h"
+#include "support/testsupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
-class T : public QObject { Q_OBJECT private slots: void t() { QVERIFY(true); } };
-QTEST_MAIN(T)
+
+namespace {
+
+const QDateTime kEvening(QDate(2026, 12, 7), QTime(23, 59, 10));
+
+QString s(const char16_t* t) { return QString::fromUtf16(t); }
+
+} // namespace
+
+class TestCheckout : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void figures_data();
+    void figures();
+    void windowShowsTheBill();
+    void cashSettlement_data();
+    void cashSettlement();
+    void cardSettlement_data();
+    void cardSettlement();
+    void zeroIncomeBooksNothing();
+    void failedDebitChangesNothing();
+    void failedIncomeRowChangesNothing();
+    void withoutDatabaseNothingIsClaimed();
+
+private:
+    CheckoutWindow* open(int machine, const QString& fee, const QString& goods, const QString& deposit);
+    template <typename T>
+    T* unit(const char16_t* name)
+    {
+        return m_window->findChild<T*>(s(name));
+    }
+    void addCard(const QString& number, double balance);
+    double balanceOf(const QString& number);
+    int incomeRows();
+
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<ScriptedResponder> m_responder;
+    std::unique_ptr<TestClock> m_clock;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<EGridModel> m_grid;
+    std::unique_ptr<CheckoutWindow> m_window;
+};
+
+void TestCheckout::init()
+{
+    resetProcessValues();
+    machineCount = kMachines;
+    m_dir = std::make_unique<TestProgramDir>(true);
+    m_responder = std::make_unique<ScriptedResponder>();
+    m_clock = std::make_unique<TestClock>(kEvening);
+    m_db = std::make_unique<Database>();
+    m_rs = std::make_unique<RecordSet>();
+    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
+    m_rs->bind(m_db.get());
+    m_grid = std::make_unique<EGridModel>();
+    setupGrid(*m_grid);
+}
+
+void TestCheckout::cleanup()
+{
+    m_window.reset();
+    m_grid.reset();
+    m_rs.reset();
+    m_db.reset();
+    m_clock.reset();
+    m_responder.reset();
+    m_dir.reset();
+}
+
+CheckoutWindow* TestCheckout::open(int machine, const QString& fee, const QString& goods, const QString& deposit)
+{
+    m_grid->setCell(machine, ConsoleColumn::Amount, fee);
+    checkoutFeeText = fee;
+    checkoutGoodsText = goods;
+    checkoutDepositText = deposit;
+    checkoutMachineNo = machine;
+    m_window = std::make_unique<CheckoutWindow>(*m_db, *m_rs, *m_grid);
+    m_window->show();
+    return m_window.get();
+}
+
+void TestCheckout::addCard(const QString& number, double balance)
+{
+    QVERIFY(m_rs->openTable(s(u"会员表")));
+    QVERIFY(m_rs->addRecord());
+    QVERIFY(m_rs->writeText(u"会员编号", number));
+    QVERIFY(m_rs->writeNumber(u"余额", balance));
+    QVERIFY(m_rs->saveRecord());
+    m_rs->closeSet();
+}
+
+double TestCheckout::balanceOf(const QString& number)
+{
+    double b = -1;
+    if (!m_rs->openQuery(s(u"select * from 会员表 where 会员编号=") + QStringLiteral("'%1'").arg(number)))
+        return b;
+    m_rs->readNumber(u"余额", b);
+    m_rs->closeSet();
+    return b;
+}
+
+int TestCheckout::incomeRows()
+{
+    return queryValue(m_dir->databasePath(), s(u"select count(*) from 收入记录")).toInt();
+}
+
+void TestCheckout::figures_data()
+{
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("goods");
+    QTest::addColumn<QString>("deposit");
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("receivable");
+    QTest::addColumn<QString>("income");
+    QTest::newRow("unchanged") << "12.5" << "3.0" << "10.0" << "5.5" << "5.5" << "12.5";
+    QTest::newRow("less received") << "12.5" << "3.0" << "10.0" << "5" << "5.5" << "12";
+    QTest::newRow("empty cells") << "" << "" << "" << "" << "0" << "0";
+    QTest::newRow("goods only") << "0.0" << "10.0" << "" << "10" << "10" << "0";
+    QTest::newRow("deposit returned") << "2.0" << "" << "10.0" << "-8" << "-8" << "2";
+}
+
+void TestCheckout::figures()
+{
+    QFETCH(QString, fee);
+    QFETCH(QString, goods);
+    QFETCH(QString, deposit);
+    QFETCH(QString, received);
+    QFETCH(QString, receivable);
+    QFETCH(QString, income);
+    QCOMPARE(toText(receivableOf(fee, goods, deposit)), receivable);
+    QCOMPARE(toText(machineIncomeOf(received, deposit, goods)), income);
+}
+
+void TestCheckout::windowShowsTheBill()
+{
+    addCard(QStringLiteral("A001"), 50);
+    addCard(QStringLiteral("A002"), 12.5);
+    open(3, QStringLiteral("12.5"), QStringLiteral("3.0"), QStringLiteral("10.0"));
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QCOMPARE(m_window->windowTitle(), s(u"3号机结帐"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_上机费")->text(), QStringLiteral("12.5"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_商品销售")->text(), QStringLiteral("3.0"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_押金")->text(), QStringLiteral("10.0"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_应收")->text(), QStringLiteral("5.5"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_实收")->text(), QStringLiteral("5.5"));
+    QVERIFY(unit<QLineEdit>(u"编辑框_应收")->isReadOnly());
+    QVERIFY(!unit<QLineEdit>(u"编辑框_实收")->isReadOnly());
+    QCOMPARE(QApplication::focusWidget(), unit<QLineEdit>(u"编辑框_实收"));
+    auto* cards = unit<QComboBox>(u"组合框1");
+    QCOMPARE(cards->count(), 2);
+    QCOMPARE(cards->itemText(1), QStringLiteral("A002"));
+    QCOMPARE(cards->currentIndex(), -1);
+    QVERIFY(!unit<QCheckBox>(u"选择框1")->isChecked());
+    QCOMPARE(unit<QLabel>(u"标签3")->text(), s(u"押  金："));
+    QCOMPARE(unit<QLabel>(u"标签4")->text(), s(u"应    收："));
+    QCOMPARE(unit<QLabel>(u"标签1")->font().pixelSize(), 14);
+    // Picking a card ticks the box and shows its balance.
+    cards->setCurrentIndex(1);
+    QVERIFY(unit<QCheckBox>(u"选择框1")->isChecked());
+    QCOMPARE(unit<QLineEdit>(u"编辑框_余额")->text(), QStringLiteral("12.5"));
+    // 实收 takes digits, the minus sign and the point only.
+    auto* received = unit<QLineEdit>(u"编辑框_实收");
+    received->clear();
+    QTest::keyClicks(received, QStringLiteral("1a2.-5x"));
+    QCOMPARE(received->text(), QStringLiteral("12.-5"));
+}
+
+void TestCheckout::cashSettlement_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<double>("booked");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("as proposed") << QString() << 12.5 << "12.5";
+    QTest::newRow("five received") << "5" << 12.0 << "12.0";
+}
+
+void TestCheckout::cashSettlement()
+{
+    QFETCH(QString, received);
+    QFETCH(double, booked);
+    QFETCH(QString, cell);
+    open(3, QStringLiteral("12.5"), QStringLiteral("3.0"), QStringLiteral("10.0"));
+    if (!received.isEmpty())
+        unit<QLineEdit>(u"编辑框_实收")->setText(received);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_responder->boxes.isEmpty());
+    QCOMPARE(incomeRows(), 1);
+    QVERIFY(m_rs->openTable(s(u"收入记录")));
+    DateTime day;
+    int machine = 0;
+    QString type, name;
+    double amount = 0;
+    QVERIFY(m_rs->readDate(u"日期", day));
+    QVERIFY(m_rs->readInteger(u"机号", machine));
+    QVERIFY(m_rs->readText(u"收入类型", type));
+    QVERIFY(m_rs->readText(u"收入名称", name));
+    QVERIFY(m_rs->readNumber(u"收入金额", amount));
+    QCOMPARE(day, makeDate(2026, 12, 7)); // booked at 23:59, kept by its day
+    QCOMPARE(machine, 3);
+    QCOMPARE(type, s(u"上机收入"));
+    QCOMPARE(name, s(u"上机收入"));
+    QCOMPARE(amount, booked);
+    QCOMPARE(m_grid->getCell(3, ConsoleColumn::Amount), cell);
+}
+
+void TestCheckout::cardSettlement_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<double>("balance");
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("goods");
+    QTest::addColumn<bool>("pick");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<double>("balanceAfter");
+    QTest::newRow("short of funds") << "A001" << 8.2 << "20.5" << "" << true
+                                    << s(u"会员卡余额不足，需补交现金12.30000019073元！") << 0.0;
+    QTest::newRow("exactly the balance") << "A001" << 15.5 << "12.5" << "3.0" << true << QString() << 0.0;
+    QTest::newRow("enough") << "A001" << 50.0 << "12.5" << "3.0" << true << QString() << 34.5;
+    QTest::newRow("apostrophe") << "O'Brien" << 50.0 << "10.0" << "" << true << QString() << 40.0;
+    QTest::newRow("ticked without a card") << "A001" << 50.0 << "12.5" << "" << false
+                                           << s(u"会员卡余额不足，需补交现金12.5元！") << 50.0;
+}
+
+void TestCheckout::cardSettlement()
+{
+    QFETCH(QString, card);
+    QFETCH(double, balance);
+    QFETCH(QString, fee);
+    QFETCH(QString, goods);
+    QFETCH(bool, pick);
+    QFETCH(QString, message);
+    QFETCH(double, balanceAfter);
+    addCard(QStringLiteral("O"), 50);
+    addCard(card, balance);
+    open(6, fee, goods, QString());
+    unit<QCheckBox>(u"选择框1")->setChecked(true);
+    if (pick)
+        unit<QComboBox>(u"组合框1")->setCurrentIndex(1);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    if (message.isEmpty()) {
+        QVERIFY(m_responder->boxes.isEmpty());
+    } else {
+        QCOMPARE(m_responder->boxes.size(), 1);
+        QCOMPARE(m_responder->boxes[0].text, message);
+        QCOMPARE(m_responder->boxes[0].title, s(u"余额不足"));
+        QCOMPARE(m_responder->boxes[0].style, 0);
+    }
+    QVERIFY(qAbs(balanceOf(card.replace(u'\'', QStringLiteral("''"))) - balanceAfter) < 1e-6);
+    QCOMPARE(balanceOf(QStringLiteral("O")), 50.0);
+    QCOMPARE(incomeRows(), 1);
+}
+
+void TestCheckout::zeroIncomeBooksNothing()
+{
+    addCard(QStringLiteral("A001"), 50);
+    open(2, QStringLiteral("0"), QStringLiteral("10.0"), QString());
+    unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    unit<QLineEdit>(u"编辑框_实收")->setText(QStringLiteral("10"));
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(incomeRows(), 0);
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
+    QCOMPARE(m_grid->getCell(2, ConsoleColumn::Amount), QStringLiteral("0.0"));
+}
+
+void TestCheckout::failedDebitChangesNothing()
+{
+    addCard(QStringLiteral("A001"), 50);
+    QVERIFY(runSql(m_dir->databasePath(),
+        { s(u"create trigger 卡冻结 before update on 会员表 begin select raise(abort, '会员卡已冻结'); end") }));
+    open(3, QStringLiteral("12.5"), QString(), QString());
+    unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(m_window->isVisible()); // the operator may try again or close it
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(m_responder->boxes[0].text.contains(s(u"会员卡已冻结")));
+    QCOMPARE(incomeRows(), 0);
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
+    QCOMPARE(m_grid->getCell(3, ConsoleColumn::Amount), QStringLiteral("12.5"));
+    // Once the card is free again, the same window settles.
+    QVERIFY(runSql(m_dir->databasePath(), { s(u"drop trigger 卡冻结") }));
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(incomeRows(), 1);
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 37.5);
+}
+
+void TestCheckout::failedIncomeRowChangesNothing()
+{
+    addCard(QStringLiteral("A001"), 50);
+    QVERIFY(runSql(m_dir->databasePath(),
+        { s(u"create trigger 只读 before insert on 收入记录 begin select raise(abort, '收入记录只读'); end") }));
+    m_grid->setCell(3, ConsoleColumn::Minutes, 30);
+    open(3, QStringLiteral("12.5"), QString(), QString());
+    unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(m_responder->boxes[0].text.contains(s(u"收入记录只读")));
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
+    QCOMPARE(incomeRows(), 0);
+}
+
+void TestCheckout::withoutDatabaseNothingIsClaimed()
+{
+    m_db->closeDatabase();
+    open(4, QStringLiteral("12.5"), QString(), QString());
+    QCOMPARE(m_responder->boxes.size(), 1); // the card list could not be read
+    QCOMPARE(unit<QComboBox>(u"组合框1")->count(), 0);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QCOMPARE(m_responder->boxes.size(), 2);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_grid->getCell(4, ConsoleColumn::Amount), QStringLiteral("12.5"));
+    m_window->reject();
+    QVERIFY(!m_window->isVisible());
+}
+
+QTEST_MAIN(TestCheckout)
 #include "testcheckout.moc"
