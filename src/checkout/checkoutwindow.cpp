@@ -26,6 +26,7 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleG
              m_ui->标签6, m_ui->编辑框_上机费, m_ui->编辑框_商品销售, m_ui->编辑框_押金, m_ui->编辑框_应收, m_ui->编辑框_实收,
              m_ui->编辑框_余额, m_ui->选择框1 })
         w->setFont(song);
+    fitLabels(this);
     InputFilter::attach(m_ui->编辑框_实收, InputFilter::Decimal);
 
     setWindowTitle(toText(checkoutMachineNo) + QStringLiteral("号机结帐"));

@@ -21,6 +21,11 @@ EGrid::EGrid(QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
         | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     setWordWrap(false);
+    // Narrow money columns such as ￥0.067 must show whole: a compact font, no eliding.
+    QFont compact = font();
+    compact.setPixelSize(12);
+    setFont(compact);
+    setTextElideMode(Qt::ElideNone);
 
     connect(m_model, &EGridModel::columnWidthChanged, this,
         [this](int column, int pixels) { setColumnWidth(column, pixels); });

@@ -140,6 +140,17 @@ void setFocus(QWidget* control)
         control->setFocus(Qt::OtherFocusReason);
 }
 
+void fitLabels(QWidget* window)
+{
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (qobject_cast<QStatusBar*>(label->parentWidget()))
+            continue;
+        const int wanted = label->sizeHint().width();
+        if (wanted > label->width())
+            label->resize(wanted, label->height());
+    }
+}
+
 int addComboItem(QComboBox* box, const QString& text, int itemNumber)
 {
     if (!box)

@@ -29,6 +29,10 @@ void setTag(QObject* control, const QString& tag);
 
 void setFocus(QWidget* control);
 
+// Widens the labels of a window whose caption does not fit its stored width in the
+// font at hand; their positions stay as laid out.
+void fitLabels(QWidget* window);
+
 // Combo box items; an index outside the list gives the empty text.
 int addComboItem(QComboBox* box, const QString& text, int itemNumber = 0);
 QString getComboItem(const QComboBox* box, int index);
