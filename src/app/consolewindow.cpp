@@ -77,7 +77,7 @@ void ConsoleWindow::createMachineButtons()
         b->setText(toText(i) + QStringLiteral("号开始"));
         setTag(b, toText(i));
         b->setVisible(true);
-        connect(b, &QPushButton::clicked, this, [this] { toggleMachine(qobject_cast<QPushButton*>(sender())); });
+        onClick(b, this, [this] { toggleMachine(qobject_cast<QPushButton*>(eventSource())); });
         machineButtons[std::size_t(i)] = b;
     }
     tmpl->setVisible(false);
@@ -135,6 +135,7 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
     }
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
     event->accept();
+    emit closed();
 }
 
 void ConsoleWindow::openHelp()

@@ -36,6 +36,10 @@ public:
     void toggleMachine(QPushButton* source);
     void tickSecond();
 
+signals:
+    // The close was allowed: the program ends, other windows with it.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     int result = 0;
     {
         ConsoleWindow console;
+        QObject::connect(&console, &ConsoleWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         console.show();
         result = app.exec();
     }

@@ -465,6 +465,14 @@ QString EGridModel::displayText(int row, int column) const
     const QString text = getCell(row, column);
     if (row >= 1 && columnType(column) == MoneyColumn && !text.isEmpty())
         return QStringLiteral("￥") + text;
+    if (row >= 1 && columnType(column) == DateColumn && !text.isEmpty()) {
+        bool isNumber = false;
+        const double days = text.toDouble(&isNumber);
+        if (isNumber) {
+            const DateParts p = splitDate(DateTime(days));
+            return QString::asprintf("%04d-%02d-%02d", p.year, p.month, p.day);
+        }
+    }
     return text;
 }
 

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "values.h"
+
+#include <QDateTimeEdit>
 #include <QPointer>
 #include <QStatusBar>
 #include <QString>
+#include <QTreeWidget>
 #include <QVector>
+
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -22,6 +28,12 @@ void closeWindow(QWidget* window);
 // A new button on the template's window with all of the template's properties
 // (geometry, caption, font, tag, visibility); the caller connects its click.
 QPushButton* copyControl(QPushButton* templateButton);
+
+// Runs handler on every click of the button; inside it, eventSource() is that button.
+// Buttons that share one handler tell themselves apart this way.
+void onClick(QPushButton* button, QObject* context, std::function<void()> handler);
+// The control whose event is being handled, or null outside a handler.
+QObject* eventSource();
 
 // The "tag" text that a control carries.
 QString tagOf(const QObject* control);
@@ -49,6 +61,33 @@ public:
 
 private:
     QVector<QLabel*> m_parts;
+};
+
+// A report-style list: titled columns, rows of cell texts, one selected row.
+class ListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+    void setColumns(const QStringList& titles, const QVector<int>& widths);
+    void clearRows();
+    int appendRow();
+    void setListCell(int row, int column, const QString& text);
+    QString getListCell(int row, int column) const;
+    int rowCount() const { return topLevelItemCount(); }
+    // -1 when no row is selected.
+    int selectedRow() const;
+
+signals:
+    void currentRowChanged(int row);
+};
+
+// A date picker; one laid out without a stored date opens on the current date and time.
+class DatePicker : public QDateTimeEdit {
+    Q_OBJECT
+public:
+    explicit DatePicker(QWidget* parent = nullptr);
+    DateTime value() const;
+    void setValue(DateTime t);
 };
 
 // A non-modal window that is opened at most once: asking again raises the open one.

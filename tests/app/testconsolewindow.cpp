@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -127,7 +128,9 @@ void TestConsoleWindow::rateIsWrittenBackAsTyped()
         auto console = makeConsole();
         QVERIFY(console->database().isOpen());
         console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(typed);
+        QSignalSpy closed(console.get(), &ConsoleWindow::closed);
         QVERIFY(console->close());
+        QCOMPARE(closed.count(), 1);
     }
     auto again = makeConsole();
     QCOMPARE(again->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->text(), shownNextTime);
@@ -211,8 +214,10 @@ void TestConsoleWindow::closeIsRefusedWhileAMachineIsTiming()
     const QByteArray before = fileBytes(m_dir->file(QStringLiteral("jishi.ini")));
     QTest::mouseClick(console->machineButton(7), Qt::LeftButton);
     console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(QStringLiteral("9"));
+    QSignalSpy closed(console.get(), &ConsoleWindow::closed);
     QVERIFY(!console->close());
     QVERIFY(console->isVisible());
+    QCOMPARE(closed.count(), 0);
     QCOMPARE(m_responder->boxes.size(), 1);
     QCOMPARE(m_responder->boxes[0].text, QStringLiteral("尚有机器在计时！请停止计时后再退出"));
     QCOMPARE(m_responder->boxes[0].title, QStringLiteral("退出确认"));
