@@ -3,11 +3,19 @@
 #include "common/windows.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QStringEncoder>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installWidgetResponders();
+    // Button captions, the settings file and typed numbers are read through GBK; a Qt built
+    // without that code page would start machines that can never be stopped.
+    if (!QStringEncoder("GBK").isValid()) {
+        QMessageBox::critical(nullptr, QStringLiteral("朗拓管家"), QStringLiteral("此 Qt 不支持 GBK 编码，程序无法运行。"));
+        return 1;
+    }
     resetProcessValues();
     int result = 0;
     {

@@ -53,7 +53,7 @@ void tickSecond(EGridModel& grid, ConsoleStatus& status)
 
         const int fixed = toInteger(toNumber(grid.getCell(n, Col::FixedTime)));
         if (fixed > 0) {
-            const int left = fixed - minutes;
+            const int left = toInteger(double(fixed) - double(minutes)); // no overflow on odd input
             grid.setCell(n, Col::Countdown, toText(left));
             if (left <= 0)
                 remind(n, 1, status);

@@ -50,6 +50,10 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleG
     m_ui->编辑框_应收->setText(receivable);
     m_ui->编辑框_实收->setText(receivable);
     ::setFocus(m_ui->编辑框_实收);
+    m_ui->编辑框_实收->selectAll();
+    // A card is picked on purpose only: the wheel passing over the list must not charge one.
+    m_ui->组合框1->setFocusPolicy(Qt::StrongFocus);
+    m_ui->组合框1->installEventFilter(this);
 
     connect(m_ui->组合框1, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -59,6 +63,15 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleG
 }
 
 CheckoutWindow::~CheckoutWindow() = default;
+
+bool CheckoutWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->组合框1 && event->type() == QEvent::Wheel && !m_ui->组合框1->hasFocus()) {
+        event->ignore();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void CheckoutWindow::pickCard()
 {

@@ -24,6 +24,9 @@ public:
     // 按钮_确定: book, write the grid cell and close; stays open when booking failed.
     void settle();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     std::unique_ptr<Ui::CheckoutWindow> m_ui;
     Database& m_db;

@@ -60,7 +60,7 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     const bool written = rs.addRecord() && rs.writeDate(u"日期", now(), 1) && rs.writeInteger(u"机号", in.machineNo)
         && rs.writeText(u"收入类型", QStringLiteral("上机收入")) && rs.writeText(u"收入名称", QStringLiteral("上机收入"))
         && rs.writeNumber(u"收入金额", double(income)) && rs.saveRecord();
-    const QString writeError = rs.lastError().isEmpty() ? db.lastError() : rs.lastError();
+    const QString writeError = rs.lastError();
     rs.closeSet();
     if (!written) {
         db.rollbackTransaction();

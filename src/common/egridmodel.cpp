@@ -8,8 +8,10 @@
 
 namespace {
 
-// Formulas and sums may name each other in a ring; a chain this deep is a ring, not a sheet.
+// Formulas and sums may name each other in a ring; a chain this deep or this long is a ring,
+// not a sheet, and stops.
 constexpr int kMaxChain = 64;
+constexpr int kMaxStoresPerChange = 100000;
 
 const QColor kHeaderBackground(0xE8, 0xE8, 0xE8);
 
@@ -175,7 +177,9 @@ QVariant EGridModel::cellPicture(int row, int column) const
 
 void EGridModel::store(int row, int column, const QString& text, int depth)
 {
-    if (!inside(row, column) || depth > kMaxChain)
+    if (depth == 0)
+        m_chainBudget = kMaxStoresPerChange;
+    if (!inside(row, column) || depth > kMaxChain || --m_chainBudget < 0)
         return;
     QString stored = text;
     if (row >= 1 && isNumericColumn(column)) {

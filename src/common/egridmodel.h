@@ -140,6 +140,7 @@ private:
     QColor m_altA, m_altB;
     int m_currentRow = -1;
     int m_currentColumn = -1;
+    int m_chainBudget = 0;
     int m_chosenRow = -1, m_chosenColumn = -1;
     QString m_chosenText;
 };

@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 
 InputFilter::InputFilter(QLineEdit* edit, Mode mode)
     : QObject(edit)
@@ -15,6 +16,13 @@ InputFilter::InputFilter(QLineEdit* edit, Mode mode)
 void InputFilter::attach(QLineEdit* edit, Mode mode)
 {
     edit->installEventFilter(new InputFilter(edit, mode));
+    // Pasted text and input-method commits bypass key presses: the validator and a plain
+    // keyboard keep them to the same characters.
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    const QString pattern = mode == WholeNumber ? QStringLiteral("[0-9-]*")
+        : mode == Decimal                       ? QStringLiteral("[0-9.-]*")
+                                                : QStringLiteral("-?[0-9]*\\.?[0-9]*");
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
 }
 
 bool InputFilter::eventFilter(QObject* watched, QEvent* event)

@@ -171,11 +171,26 @@ double leadingNumber(const QString& text)
     const double v = ascii.toDouble(&ok);
     if (ok)
         return v;
-    // Out of range: atof gives the huge value or zero, with the sign.
+    // Out of range: atof gives the huge value or zero, with the sign, by the number's magnitude.
     const bool negative = ascii.startsWith('-');
-    const int e = ascii.toLower().indexOf('e');
-    const bool tiny = e >= 0 && ascii.mid(e + 1).startsWith('-');
-    if (tiny)
+    QByteArray mantissa = ascii;
+    long long exponent = 0;
+    const qsizetype e = ascii.toLower().indexOf('e');
+    if (e >= 0) {
+        mantissa = ascii.left(e);
+        exponent = std::clamp(ascii.mid(e + 1).toLongLong(), -100000LL, 100000LL);
+    }
+    const qsizetype point = mantissa.contains('.') ? mantissa.indexOf('.') : mantissa.size();
+    long long magnitude = 0;
+    bool nonZero = false;
+    for (qsizetype i = 0; i < mantissa.size(); ++i) {
+        if (mantissa.at(i) >= '1' && mantissa.at(i) <= '9') {
+            magnitude = i < point ? point - i - 1 : point - i;
+            nonZero = true;
+            break;
+        }
+    }
+    if (!nonZero || magnitude + exponent < 0)
         return negative ? -0.0 : 0.0;
     return negative ? -HUGE_VAL : HUGE_VAL;
 }

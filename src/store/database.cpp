@@ -137,6 +137,7 @@ bool Database::execute(const QString& statement)
         return false;
     }
     m_rowsAffected = q.numRowsAffected();
+    m_lastError.clear();
     return true;
 }
 
@@ -329,7 +330,7 @@ bool RecordSet::addRecord()
 {
     if (!m_open || m_table.isEmpty())
         return false;
-    if (m_pendingNew && !saveRecord())
+    if ((m_pendingNew || m_dirty.contains(true)) && !saveRecord())
         return false;
     m_pendingNew = true;
     m_buffer = QVector<QVariant>(m_columns.size());

@@ -55,13 +55,16 @@ bool keyLine(const QByteArray& line, QByteArray& key, QByteArray& value)
     return true;
 }
 
-QList<QByteArray> readLines(const QString& path, bool& exists)
+// readable: the file is missing, or it was read whole.
+QList<QByteArray> readLines(const QString& path, bool& readable)
 {
     QFile f(path);
-    exists = f.open(QIODevice::ReadOnly);
-    if (!exists)
+    if (!f.open(QIODevice::ReadOnly)) {
+        readable = !f.exists();
         return {};
+    }
     QByteArray bytes = f.read(kMaxFileBytes);
+    readable = f.error() == QFileDevice::NoError && f.atEnd();
     QList<QByteArray> lines = bytes.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
@@ -89,8 +92,8 @@ bool IniFile::exists() const { return QFileInfo::exists(m_path); }
 
 QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    bool found = false;
-    const QList<QByteArray> lines = readLines(m_path, found);
+    bool readable = false;
+    const QList<QByteArray> lines = readLines(m_path, readable);
     const QByteArray wantSection = trimmed(gbk(section));
     const QByteArray wantKey = trimmed(gbk(key));
     bool inSection = false;
@@ -111,8 +114,12 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) const
 {
-    bool found = false;
-    QList<QByteArray> lines = readLines(m_path, found);
+    bool readable = false;
+    QList<QByteArray> lines = readLines(m_path, readable);
+    // A file that exists but could not be read whole is left alone rather than rewritten
+    // from the part that was read.
+    if (!readable)
+        return false;
     const QByteArray wantSection = trimmed(gbk(section));
     const QByteArray wantKey = trimmed(gbk(key));
     const QByteArray newLine = wantKey + '=' + gbk(value);

@@ -58,6 +58,11 @@ QString translateStatement(const QString& statement)
             out += c;
             continue;
         }
+        // Access has no "--" comments: 余额--5 subtracts minus five. SQLite would drop the rest.
+        if (!quoted && c == u'-' && i + 1 < n && statement.at(i + 1) == u'-') {
+            out += QStringLiteral("- ");
+            continue;
+        }
         if (!quoted && c == u'#') {
             const qsizetype close = statement.indexOf(u'#', i + 1);
             if (close > i) {

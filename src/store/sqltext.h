@@ -16,5 +16,6 @@ QString storedDate(DateTime t);
 DateTime parseStoredDate(const QString& text, bool* ok = nullptr);
 
 // A statement written for the Access engine, made ready for SQLite: date literals #y-m-d#
-// outside quoted text become stored-date text literals. Everything else passes unchanged.
+// outside quoted text become stored-date text literals, and a double minus stays two minus
+// signs instead of starting a comment. Everything else passes unchanged.
 QString translateStatement(const QString& statement);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWheelEvent>
 #include <QtTest>
 
 namespace {
@@ -163,6 +164,7 @@ void TestCheckout::windowShowsTheBill()
     QVERIFY(unit<QLineEdit>(u"编辑框_应收")->isReadOnly());
     QVERIFY(!unit<QLineEdit>(u"编辑框_实收")->isReadOnly());
     QCOMPARE(QApplication::focusWidget(), unit<QLineEdit>(u"编辑框_实收"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_实收")->selectedText(), QStringLiteral("5.5")); // typing overwrites it
     auto* cards = unit<QComboBox>(u"组合框1");
     QCOMPARE(cards->count(), 2);
     QCOMPARE(cards->itemText(1), QStringLiteral("A002"));
@@ -171,6 +173,12 @@ void TestCheckout::windowShowsTheBill()
     QCOMPARE(unit<QLabel>(u"标签3")->text(), s(u"押  金："));
     QCOMPARE(unit<QLabel>(u"标签4")->text(), s(u"应    收："));
     QCOMPARE(unit<QLabel>(u"标签1")->font().pixelSize(), 14);
+    // The wheel passing over the card list picks nothing.
+    QWheelEvent wheel(QPointF(5, 5), cards->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(cards, &wheel);
+    QCOMPARE(cards->currentIndex(), -1);
+    QVERIFY(!unit<QCheckBox>(u"选择框1")->isChecked());
     // Picking a card ticks the box and shows its balance.
     cards->setCurrentIndex(1);
     QVERIFY(unit<QCheckBox>(u"选择框1")->isChecked());
@@ -180,6 +188,9 @@ void TestCheckout::windowShowsTheBill()
     received->clear();
     QTest::keyClicks(received, QStringLiteral("1a2.-5x"));
     QCOMPARE(received->text(), QStringLiteral("12.-5"));
+    received->clear();
+    received->insert(QStringLiteral("8元")); // pasted text is held to the same characters
+    QCOMPARE(received->text(), QString());
 }
 
 void TestCheckout::cashSettlement_data()

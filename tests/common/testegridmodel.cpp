@@ -326,6 +326,12 @@ void TestEgridModel::formulaRingsStop()
     g.setFormula(3, 2, EGridModel::Add, 1); // col1 = col3 + col2, col3 = col1 × col2
     QVERIFY(g.setCell(1, 2, 1.0));
     QVERIFY(!g.getCell(1, 1).isEmpty());
+    // A ring that branches: col1 feeds col2 and col4, both feed col1 back.
+    g.setColumnType(4, EGridModel::NumberColumn);
+    g.setFormula(1, 1, EGridModel::Add, 2);
+    g.setFormula(1, 1, EGridModel::Add, 4);
+    g.setFormula(2, 4, EGridModel::Subtract, 1);
+    QVERIFY(g.setCell(2, 1, 1));
 }
 
 void TestEgridModel::modelContract()

@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QtTest>
 
+#include <cmath>
+
 class TestValues : public QObject {
     Q_OBJECT
 private slots:
@@ -69,6 +71,10 @@ void TestValues::textToNumbers_data()
     QTest::newRow("no inf") << "inf" << 0.0 << 0;
     QTest::newRow("wide digits") << "４．５" << 4.5 << 4;
     QTest::newRow("wide space and sign") << "　－３" << -3.0 << -3;
+    QTest::newRow("huge") << "1e999" << HUGE_VAL << 1;
+    QTest::newRow("tiny exponent") << "-1e-999" << -0.0 << -1;
+    QTest::newRow("tiny decimal") << QString(QStringLiteral("0.") + QString(400, u'0') + u'1') << 0.0 << 0;
+    QTest::newRow("long integer part") << QString(u'1' + QString(400, u'0')) << HUGE_VAL << 2147483647;
     QTest::newRow("integer overflow clamps") << "99999999999" << 99999999999.0 << 2147483647;
 }
 

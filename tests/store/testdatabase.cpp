@@ -89,6 +89,8 @@ void TestDatabase::sqlDatesAndLiterals_data()
                                     << "x='#2013-7-5#' and y='2013-07-05 00:00:00'";
     QTest::newRow("doubled quote") << translateStatement(QStringLiteral("x='a''#1#' or d=#2014-2-1#"))
                                    << "x='a''#1#' or d='2014-02-01 00:00:00'";
+    QTest::newRow("double minus is not a comment") << translateStatement(QStringLiteral("set x=x--5 where a='--'"))
+                                                   << "set x=x- -5 where a='--'";
     QTest::newRow("empty date stays invalid") << translateStatement(QStringLiteral("d=##")) << "d=##";
 }
 
@@ -120,6 +122,9 @@ void TestDatabase::cardStatements()
     QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 余额+使用额 from 会员表 where 会员编号='A002'")).toDouble(), 0.0);
     QVERIFY(m_db->execute(s(u"delete from 会员表 where 会员编号='A002'")));
     QCOMPARE(queryValue(m_dir->databasePath(), s(u"select count(*) from 会员表")).toInt(), 1);
+    // A negative amount subtracts its minus, as written.
+    QVERIFY(m_db->execute(s(u"update 会员表 set 余额=余额-") + toText(-0.3f) + s(u" where 会员编号='A001'")));
+    QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 余额 from 会员表 where 会员编号='A001'")).toDouble(), 142.6);
     // An amount that is not a number is rejected by the engine, silently.
     QVERIFY(!m_db->execute(s(u"update 会员表 set 余额=余额+abc where 会员编号='A001'")));
     QVERIFY(m_responder->boxes.isEmpty());
@@ -288,6 +293,14 @@ void TestDatabase::editingThroughAQuery()
     QVERIFY(m_rs->saveRecord());
     QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 单价 from 商品表 where 商品名称='雪碧'")).toDouble(), 3.5);
     QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 单价 from 商品表 where 商品名称='可乐'")).toDouble(), 2.5);
+    // Adding a record stores the edit of the current one first.
+    QVERIFY(m_rs->openQuery(s(u"select * from 商品表 where 商品名称='可乐'")));
+    QVERIFY(m_rs->writeSingle(u"单价", 2.75f));
+    QVERIFY(m_rs->addRecord());
+    QVERIFY(m_rs->writeText(u"商品名称", s(u"泡面")));
+    QVERIFY(m_rs->saveRecord());
+    QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 单价 from 商品表 where 商品名称='可乐'")).toDouble(), 2.75);
+    QCOMPARE(queryValue(m_dir->databasePath(), s(u"select count(*) from 商品表")).toInt(), 3);
     // A join is not updatable.
     QVERIFY(m_rs->openQuery(s(u"select a.商品名称 from 商品表 a, 商品表 b")));
     QVERIFY(!m_rs->writeText(0, QStringLiteral("x")));

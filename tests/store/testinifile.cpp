@@ -1,6 +1,7 @@
 #include "store/inifile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -128,6 +129,13 @@ void TestIniFile::damagedOrUnwritableFilesNeverCrash()
     QCOMPARE(damaged.read(QStringLiteral("set"), QStringLiteral("小时价"), QStringLiteral("4.0")), QStringLiteral("4.0"));
     QVERIFY(damaged.write(QStringLiteral("set"), QStringLiteral("小时价"), QStringLiteral("4.5")));
     QCOMPARE(damaged.read(QStringLiteral("set"), QStringLiteral("小时价"), QString()), QStringLiteral("4.5"));
+
+    // A file too big to read whole is never rewritten from the part that was read.
+    const QString huge = m_dir.filePath(QStringLiteral("huge.ini"));
+    put(huge, "[set]\r\n" + QByteArray(17 * 1024 * 1024, ';') + "\r\n[other]\r\nkeep=1\r\n");
+    const qint64 size = QFileInfo(huge).size();
+    QVERIFY(!IniFile(huge).write(QStringLiteral("set"), QStringLiteral("小时价"), QStringLiteral("5")));
+    QCOMPARE(QFileInfo(huge).size(), size);
 
     IniFile nowhere(m_dir.filePath(QStringLiteral("missing/dir/jishi.ini")));
     QVERIFY(!nowhere.write(QStringLiteral("set"), QStringLiteral("小时价"), QStringLiteral("4.0")));
