@@ -255,14 +255,6 @@ QString rightText(const QString& text, int n)
     return fromGbk(bytes.right(n));
 }
 
-int gbkLength(const QString& text)
-{
-    if (isAscii(text))
-        return int(text.size());
-    QStringEncoder toGbk("GBK");
-    return int(QByteArray(toGbk(text)).size());
-}
-
 DateTime now()
 {
     QDateTime t = seams::clockNow();

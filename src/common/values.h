@@ -45,9 +45,6 @@ QString foldWide(const QString& text);
 // The last n bytes of the text in its GBK form.
 QString rightText(const QString& text, int n);
 
-// Number of bytes of the text in its GBK form.
-int gbkLength(const QString& text);
-
 DateTime now();
 
 double timeInterval(DateTime t1, DateTime t2, int unit);

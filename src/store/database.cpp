@@ -435,16 +435,6 @@ RecordSet::Kind RecordSet::kindOf(int column, const QVariant& value) const
     }
 }
 
-RecordSet::Kind RecordSet::fieldKind(const Field& field) const
-{
-    const int c = column(field);
-    if (c < 0)
-        return Kind::Unknown;
-    QVariant v;
-    current(c, v);
-    return kindOf(c, v);
-}
-
 bool RecordSet::readText(const Field& field, QString& value)
 {
     QVariant v;

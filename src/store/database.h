@@ -91,7 +91,6 @@ public:
     bool writeDate(const Field& field, DateTime value, int part = 0);
 
     QString lastError() const { return m_lastError; }
-    Kind fieldKind(const Field& field) const;
 
 private:
     struct Column {
