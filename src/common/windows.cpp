@@ -53,6 +53,14 @@ int showWidgetMessage(const QString& text, int style, const QString& title)
     default:
         box.setStandardButtons(B::Ok);
     }
+    // The buttons speak the operator's language whatever translations are installed.
+    const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = { { B::Ok, u"确定" },
+        { B::Cancel, u"取消" }, { B::Yes, u"是" }, { B::No, u"否" }, { B::Abort, u"中止" }, { B::Retry, u"重试" },
+        { B::Ignore, u"忽略" } };
+    for (const auto& [button, caption] : captions) {
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf16(caption));
+    }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
     case B::Cancel:
