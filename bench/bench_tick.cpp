@@ -1,8 +1,7 @@
 // How long the one-second tick takes with all fifteen machines timing, with deposits and
 // fixed times set: the operator must never feel it.
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
-#include "billing/pricing.h"
+#include "counter/consolegrid.h"
+#include "counter/pricing.h"
 #include "common/egridmodel.h"
 #include "common/seams.h"
 
@@ -32,12 +31,13 @@ int main(int argc, char** argv)
     seams::setClock([&t] { return t; });
     seams::setBeepResponder([] { });
     seams::setMessageResponder([](const QString&, int, const QString&) { return 0; });
-    machineCount = kMachines;
+    CounterState state;
+    state.machineCount = kMachines;
     EGridModel grid;
-    setupGrid(grid);
+    setupGrid(grid, kMachines);
     NullStatus status;
     for (int n = 1; n <= kMachines; ++n) {
-        startMachine(grid, n, QStringLiteral("9时0分0秒"), QStringLiteral("4.0"));
+        startMachine(state, grid, n, QStringLiteral("9时0分0秒"), QStringLiteral("4.0"));
         grid.commitEdit(n, ConsoleColumn::FixedTime, QStringLiteral("60"));
         grid.commitEdit(n, ConsoleColumn::Deposit, QStringLiteral("10"));
     }
@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     timer.start();
     for (int i = 0; i < ticks; ++i) {
         t = t.addSecs(1);
-        tickSecond(grid, status);
+        tickSecond(state, grid, status);
     }
     const double us = double(timer.nsecsElapsed()) / 1000.0 / ticks;
     std::printf("tickSecond, 15 machines timing: %.1f us per tick (%d ticks)\n", us, ticks);

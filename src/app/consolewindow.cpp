@@ -1,11 +1,10 @@
 #include "consolewindow.h"
 
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
 #include "checkout/checkoutwindow.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "common/windows.h"
+#include "counter/consolegrid.h"
 #include "store/database.h"
 #include "store/inifile.h"
 #include "ui_consolewindow.h"
@@ -41,18 +40,18 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_ui->标签_现在时间->clear();
 
     // The start-up sequence, in its order.
-    machineCount = kMachines;
-    setupGrid(grid()->cells());
+    m_state.machineCount = kMachines;
+    setupGrid(grid()->cells(), m_state.machineCount);
     grid()->setRowHeight(24);
     grid()->setRowSelection(false);
 
     const IniFile settings = settingsFile();
     if (!settings.exists())
         settings.write(kSection, kRateKey, kDefaultRate);
-    hourlyRate = float(toNumber(settings.read(kSection, kRateKey, kDefaultRate)));
-    m_ui->编辑框_计费->setText(toText(hourlyRate));
+    m_state.hourlyRate = float(toNumber(settings.read(kSection, kRateKey, kDefaultRate)));
+    m_ui->编辑框_计费->setText(toText(m_state.hourlyRate));
 
-    runningCount = 0;
+    m_state.runningCount = 0;
     createMachineButtons();
 
     m_db->openDatabase(seams::programFile(QStringLiteral("date.mdb")));
@@ -77,7 +76,7 @@ void ConsoleWindow::createMachineButtons()
         b->setText(toText(i) + QStringLiteral("号开始"));
         setTag(b, toText(i));
         b->setVisible(true);
-        onClick(b, this, [this] { toggleMachine(qobject_cast<QPushButton*>(eventSource())); });
+        connect(b, &QPushButton::clicked, this, [this, b] { toggleMachine(b); });
         machineButtons[std::size_t(i)] = b;
     }
     tmpl->setVisible(false);
@@ -101,20 +100,20 @@ void ConsoleWindow::toggleMachine(QPushButton* source)
         source->setText(toText(n) + QStringLiteral("号停止"));
         font.setBold(true);
         source->setFont(font);
-        startMachine(cells, n, clockText(), m_ui->编辑框_计费->text());
-        setStatusText(StatusPart::RunningCount, toText(runningCount));
+        startMachine(m_state, cells, n, clockText(), m_ui->编辑框_计费->text());
+        setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
         return;
     }
     source->setText(toText(n) + QStringLiteral("号开始"));
     font.setBold(false);
     source->setFont(font);
-    stopMachine(cells, n, clockText());
-    CheckoutWindow checkout(*m_db, *m_rs, cells, this);
+    const MachineBill bill = stopMachine(m_state, cells, n, clockText());
+    CheckoutWindow checkout(*m_db, *m_rs, cells, bill, this);
     loadWindow(&checkout, this, true);
-    setStatusText(StatusPart::RunningCount, toText(runningCount));
+    setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
 }
 
-void ConsoleWindow::tickSecond() { ::tickSecond(grid()->cells(), *this); }
+void ConsoleWindow::tickSecond() { ::tickSecond(m_state, grid()->cells(), *this); }
 
 QString ConsoleWindow::clockText() const { return m_ui->标签_现在时间->text(); }
 
@@ -126,12 +125,10 @@ QString ConsoleWindow::statusText(int part) const { return m_ui->状态条1->sta
 
 void ConsoleWindow::closeEvent(QCloseEvent* event)
 {
-    for (int n = 1; n <= kMachines; ++n) {
-        if (machineTable[n].state == 1) {
-            messageBox(QStringLiteral("尚有机器在计时！请停止计时后再退出"), 0x30, QStringLiteral("退出确认"));
-            event->ignore();
-            return;
-        }
+    if (m_state.firstTimingMachine() != 0) {
+        messageBox(QStringLiteral("尚有机器在计时！请停止计时后再退出"), MbExclamation, QStringLiteral("退出确认"));
+        event->ignore();
+        return;
     }
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
     event->accept();

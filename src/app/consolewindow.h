@@ -1,6 +1,7 @@
 #pragma once
 
-#include "billing/pricing.h"
+#include "counter/counterstate.h"
+#include "counter/pricing.h"
 
 #include <QMainWindow>
 
@@ -17,8 +18,8 @@ class QTimer;
 class RecordSet;
 
 // The start window and the program's only permanent window: the machine grid and buttons,
-// the clock, the hourly rate and the status bar. It owns the settings file, the database
-// connection and record set that every window borrows, and the one-second tick.
+// the clock, the hourly rate and the status bar. It owns the counter's state, the settings
+// file, the database connection and record set that every window borrows, and the tick.
 class ConsoleWindow : public QMainWindow, private ConsoleStatus {
     Q_OBJECT
 public:
@@ -28,6 +29,7 @@ public:
     EGrid* grid() const;
     Database& database() const { return *m_db; }
     RecordSet& recordSet() const { return *m_rs; }
+    const CounterState& state() const { return m_state; }
     QPushButton* machineButton(int n) const;
     QTimer* clockTimer() const { return m_timer; }
     QString statusText(int part) const;
@@ -52,8 +54,9 @@ private:
     void openHelp();
 
     std::unique_ptr<Ui::ConsoleWindow> m_ui;
+    CounterState m_state;
     QTimer* m_timer;
     Database* m_db;
     RecordSet* m_rs;
-    std::array<QPushButton*, 16> machineButtons {};
+    std::array<QPushButton*, kMachines + 1> machineButtons {};
 };

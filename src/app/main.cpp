@@ -1,5 +1,4 @@
 #include "app/consolewindow.h"
-#include "app/processvalues.h"
 #include "common/windows.h"
 
 #include <QApplication>
@@ -16,7 +15,6 @@ int main(int argc, char** argv)
         QMessageBox::critical(nullptr, QStringLiteral("朗拓管家"), QStringLiteral("此 Qt 不支持 GBK 编码，程序无法运行。"));
         return 1;
     }
-    resetProcessValues();
     int result = 0;
     {
         ConsoleWindow console;
@@ -24,6 +22,5 @@ int main(int argc, char** argv)
         console.show();
         result = app.exec();
     }
-    resetProcessValues();
     return result;
 }

@@ -1,8 +1,8 @@
 #include "checkoutwindow.h"
 
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
 #include "checkout/settlement.h"
+#include "common/seams.h"
+#include "counter/consolegrid.h"
 #include "common/egridmodel.h"
 #include "common/inputfilter.h"
 #include "common/values.h"
@@ -11,12 +11,14 @@
 #include "store/sqltext.h"
 #include "ui_checkoutwindow.h"
 
-CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, QWidget* parent)
+CheckoutWindow::CheckoutWindow(
+    Database& db, RecordSet& rs, EGridModel& consoleGrid, const MachineBill& bill, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CheckoutWindow>())
     , m_db(db)
     , m_rs(rs)
     , m_grid(consoleGrid)
+    , m_bill(bill)
 {
     m_ui->setupUi(this);
     QFont song(QStringLiteral("宋体"));
@@ -29,7 +31,7 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleG
     fitLabels(this);
     InputFilter::attach(m_ui->编辑框_实收, InputFilter::Decimal);
 
-    setWindowTitle(toText(checkoutMachineNo) + QStringLiteral("号机结帐"));
+    setWindowTitle(toText(m_bill.machineNo) + QStringLiteral("号机结帐"));
 
     if (m_rs.openTable(QStringLiteral("会员表"))) {
         const int n = m_rs.recordCount();
@@ -43,10 +45,10 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleG
     }
     m_ui->组合框1->setCurrentIndex(-1);
 
-    m_ui->编辑框_上机费->setText(checkoutFeeText);
-    m_ui->编辑框_押金->setText(checkoutDepositText);
-    m_ui->编辑框_商品销售->setText(checkoutGoodsText);
-    const QString receivable = toText(receivableOf(checkoutFeeText, checkoutGoodsText, checkoutDepositText));
+    m_ui->编辑框_上机费->setText(m_bill.feeText);
+    m_ui->编辑框_押金->setText(m_bill.depositText);
+    m_ui->编辑框_商品销售->setText(m_bill.goodsText);
+    const QString receivable = toText(receivableOf(m_bill.feeText, m_bill.goodsText, m_bill.depositText));
     m_ui->编辑框_应收->setText(receivable);
     m_ui->编辑框_实收->setText(receivable);
     ::setFocus(m_ui->编辑框_实收);
@@ -87,18 +89,27 @@ void CheckoutWindow::pickCard()
 void CheckoutWindow::settle()
 {
     CheckoutInput in;
-    in.machineNo = checkoutMachineNo;
-    in.feeText = checkoutFeeText;
-    in.goodsText = checkoutGoodsText;
-    in.depositText = checkoutDepositText;
+    in.machineNo = m_bill.machineNo;
+    in.feeText = m_bill.feeText;
+    in.goodsText = m_bill.goodsText;
+    in.depositText = m_bill.depositText;
     in.receivedText = m_ui->编辑框_实收->text();
     in.useCard = m_ui->选择框1->isChecked();
     in.cardNo = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     in.balanceText = m_ui->编辑框_余额->text();
+    const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
+    if (in.useCard && isNonZero(income)) {
+        const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
+        if (card.shortOfFunds)
+            messageBox(shortfallMessage(card), MbOk, QStringLiteral("余额不足"));
+    }
     const SettleOutcome out = settleCheckout(m_db, m_rs, in);
-    if (out.result == SettleResult::Failed)
+    if (out.result == SettleResult::Failed) {
+        if (!out.errorText.isEmpty())
+            messageBox(out.errorText, MbOk | MbError, QStringLiteral("错误"));
         return;
+    }
     if (out.result == SettleResult::Booked)
-        m_grid.setCell(checkoutMachineNo, ConsoleColumn::Amount, out.bookedText);
+        m_grid.setCell(m_bill.machineNo, ConsoleColumn::Amount, out.bookedText);
     closeWindow(this);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counter/counterstate.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -16,7 +18,8 @@ class CheckoutWindow;
 class CheckoutWindow : public QDialog {
     Q_OBJECT
 public:
-    CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, QWidget* parent = nullptr);
+    CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, const MachineBill& bill,
+        QWidget* parent = nullptr);
     ~CheckoutWindow() override;
 
     // The card picked in the list (组合框1 item selected).
@@ -32,4 +35,5 @@ private:
     Database& m_db;
     RecordSet& m_rs;
     EGridModel& m_grid;
+    const MachineBill m_bill;
 };

@@ -3,6 +3,7 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "store/database.h"
+#include "store/income.h"
 #include "store/sqltext.h"
 
 float receivableOf(const QString& feeText, const QString& goodsText, const QString& depositText)
@@ -34,11 +35,10 @@ QString cardDebitStatement(float charge, const QString& cardNo)
         + sqlText(cardNo);
 }
 
-namespace {
-
-void showFailure(const QString& text) { messageBox(text, 0x10, QStringLiteral("错误")); }
-
-} // namespace
+QString shortfallMessage(const CardCharge& charge)
+{
+    return QStringLiteral("会员卡余额不足，需补交现金") + charge.shortfallText + QStringLiteral("元！");
+}
 
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in)
 {
@@ -48,43 +48,23 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
         return out;
 
     out.result = SettleResult::Failed;
-    if (!db.beginTransaction()) {
-        showFailure(db.lastError());
+    Transaction transaction(db);
+    if (!transaction.isActive()) {
+        out.errorText = transaction.error();
         return out;
     }
-    // A failed open has already shown the engine's text.
-    if (!rs.openTable(QStringLiteral("收入记录"))) {
-        db.rollbackTransaction();
+    const IncomeRow row { now(), in.machineNo, QStringLiteral("上机收入"), QStringLiteral("上机收入"), double(income) };
+    if (!writeIncomeRows(rs, { row }, &out.errorText))
         return out;
-    }
-    const bool written = rs.addRecord() && rs.writeDate(u"日期", now(), 1) && rs.writeInteger(u"机号", in.machineNo)
-        && rs.writeText(u"收入类型", QStringLiteral("上机收入")) && rs.writeText(u"收入名称", QStringLiteral("上机收入"))
-        && rs.writeNumber(u"收入金额", double(income)) && rs.saveRecord();
-    const QString writeError = rs.lastError();
-    rs.closeSet();
-    if (!written) {
-        db.rollbackTransaction();
-        showFailure(writeError.isEmpty() ? QStringLiteral("收入记录未能写入。") : writeError);
-        return out;
-    }
-
     if (in.useCard) {
         const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
-        if (card.shortOfFunds) {
-            messageBox(QStringLiteral("会员卡余额不足，需补交现金") + card.shortfallText + QStringLiteral("元！"), 0,
-                QStringLiteral("余额不足"));
-        }
         if (!db.execute(cardDebitStatement(card.charge, in.cardNo))) {
-            const QString error = db.lastError();
-            db.rollbackTransaction();
-            showFailure(error);
+            out.errorText = db.lastError();
             return out;
         }
     }
-    if (!db.commitTransaction()) {
-        const QString error = db.lastError();
-        db.rollbackTransaction();
-        showFailure(error);
+    if (!transaction.commit()) {
+        out.errorText = transaction.error();
         return out;
     }
     out.result = SettleResult::Booked;

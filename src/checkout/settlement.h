@@ -17,6 +17,9 @@ struct CardCharge {
 };
 CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QString& balanceText);
 
+// The message that asks for the part of a card charge the card cannot pay.
+QString shortfallMessage(const CardCharge& charge);
+
 struct CheckoutInput {
     int machineNo = 0;
     QString feeText, goodsText, depositText;
@@ -35,6 +38,8 @@ enum class SettleResult {
 struct SettleOutcome {
     SettleResult result = SettleResult::NothingToBook;
     QString bookedText;
+    // Why it failed, for the window to show; empty when the store has shown it already.
+    QString errorText;
 };
 
 // Books the machine income and, with a card, debits the card: both or neither.

@@ -75,7 +75,7 @@ QWidget* EGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     const auto* grid = qobject_cast<const EGridModel*>(index.model());
     if (!grid)
         return QStyledItemDelegate::createEditor(parent, option, index);
-    const int type = grid->columnType(index.column());
+    const EGridModel::ColumnType type = grid->columnType(index.column());
     if (type == EGridModel::DropDownColumn || type == EGridModel::PickColumn) {
         auto* box = new QComboBox(parent);
         box->setEditable(type == EGridModel::DropDownColumn);

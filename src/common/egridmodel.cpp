@@ -309,7 +309,7 @@ QColor EGridModel::cellBackground(int row, int column) const
     return QColor();
 }
 
-void EGridModel::setAlignment(int row1, int column1, int row2, int column2, int align)
+void EGridModel::setAlignment(int row1, int column1, int row2, int column2, Align align)
 {
     if (!clampRect(row1, column1, row2, column2))
         return;
@@ -319,12 +319,12 @@ void EGridModel::setAlignment(int row1, int column1, int row2, int column2, int 
     emit dataChanged(index(row1, column1), index(row2, column2));
 }
 
-int EGridModel::cellAlignment(int row, int column) const
+EGridModel::Align EGridModel::cellAlignment(int row, int column) const
 {
-    return inside(row, column) ? m_cells[row][column].align : 0;
+    return inside(row, column) ? m_cells[row][column].align : AlignDefault;
 }
 
-bool EGridModel::setColumnType(int column, int type)
+bool EGridModel::setColumnType(int column, ColumnType type)
 {
     if (column < 0 || column >= gridColumnCount() || type < TextColumn || type > PickColumn)
         return false;
@@ -336,9 +336,9 @@ bool EGridModel::setColumnType(int column, int type)
     return true;
 }
 
-int EGridModel::columnType(int column) const
+EGridModel::ColumnType EGridModel::columnType(int column) const
 {
-    return column >= 0 && column < gridColumnCount() ? m_columns[column].type : 0;
+    return column >= 0 && column < gridColumnCount() ? m_columns[column].type : TextColumn;
 }
 
 bool EGridModel::isNumericColumn(int column) const
@@ -382,7 +382,7 @@ int EGridModel::decimals(int column) const
     return column >= 0 && column < gridColumnCount() ? m_columns[column].decimals : 0;
 }
 
-void EGridModel::setFormula(int operandA, int operandB, int operation, int target)
+void EGridModel::setFormula(int operandA, int operandB, Operation operation, int target)
 {
     if (target < 0 || target >= gridColumnCount() || operandA < 0 || operandA >= gridColumnCount()
         || operandB < 0 || operandB >= gridColumnCount())

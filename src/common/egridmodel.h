@@ -14,7 +14,9 @@
 class EGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum ColumnType {
+    // Kinds of columns, of formula operations and of cell alignment: the numbers are those
+    // the windows' configurations were written with.
+    enum ColumnType : int {
         TextColumn = 1,
         NumberColumn = 2,
         DateColumn = 3,
@@ -24,8 +26,8 @@ public:
         MoneyColumn = 7,
         PickColumn = 8
     };
-    enum Operation { Add = 1, Subtract = 2, Multiply = 3, Divide = 4 };
-    enum Align { AlignLeft = 1, AlignCentre = 2, AlignRight = 3 };
+    enum Operation : int { Add = 1, Subtract = 2, Multiply = 3, Divide = 4 };
+    enum Align : int { AlignDefault = 0, AlignLeft = 1, AlignCentre = 2, AlignRight = 3 };
     enum CellKind { Content = 1, CheckState = 5, Picture = 6 };
 
     explicit EGridModel(QObject* parent = nullptr);
@@ -56,18 +58,18 @@ public:
     QColor cellColour(int row, int column) const;
     void setAlternateRowColours(int mode, const QColor& a, const QColor& b);
     QColor cellBackground(int row, int column) const;
-    void setAlignment(int row1, int column1, int row2, int column2, int align);
-    int cellAlignment(int row, int column) const;
+    void setAlignment(int row1, int column1, int row2, int column2, Align align);
+    Align cellAlignment(int row, int column) const;
 
     // Columns.
-    bool setColumnType(int column, int type);
-    int columnType(int column) const;
+    bool setColumnType(int column, ColumnType type);
+    ColumnType columnType(int column) const;
     bool isNumericColumn(int column) const;
     void setColumnWidth(int column, int pixels);
     int columnWidth(int column) const;
     bool setDecimals(int column, int decimals);
     int decimals(int column) const;
-    void setFormula(int operandA, int operandB, int operation, int target);
+    void setFormula(int operandA, int operandB, Operation operation, int target);
     bool setColumnSum(int column, int firstRow, int lastRow, int targetRow);
     void removeColumnSums(int column);
     void clearItemList();
@@ -108,16 +110,17 @@ private:
         QVariant picture;
         bool readOnly = false;
         QColor colour;
-        int align = 0;
+        Align align = AlignDefault;
     };
     struct Column {
-        int type = TextColumn;
+        ColumnType type = TextColumn;
         int width = 64;
         int decimals = 0;
         QStringList items;
     };
     struct Formula {
-        int a = 0, b = 0, operation = Add;
+        int a = 0, b = 0;
+        Operation operation = Add;
     };
     struct ColumnSum {
         int column = 0, first = 0, last = 0, target = 0;

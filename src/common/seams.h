@@ -29,6 +29,17 @@ QString programFile(const QString& name);
 
 } // namespace seams
 
+// Message box styles, combined with |: the buttons, then the icon.
+enum MessageStyle : int {
+    MbOk = 0,
+    MbOkCancel = 1,
+    MbYesNo = 4,
+    MbError = 0x10,
+    MbQuestion = 0x20,
+    MbExclamation = 0x30,
+    MbInformation = 0x40
+};
+
 // Message box answers.
 enum MessageAnswer { AnswerOk = 0, AnswerCancel, AnswerAbort, AnswerRetry, AnswerIgnore, AnswerYes, AnswerNo };
 

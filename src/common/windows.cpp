@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace {
 
@@ -138,22 +139,6 @@ QPushButton* copyControl(QPushButton* templateButton)
     return b;
 }
 
-namespace {
-QObject* g_eventSource = nullptr;
-}
-
-void onClick(QPushButton* button, QObject* context, std::function<void()> handler)
-{
-    QObject::connect(button, &QPushButton::clicked, context, [button, handler] {
-        QObject* outer = g_eventSource;
-        g_eventSource = button;
-        handler();
-        g_eventSource = outer;
-    });
-}
-
-QObject* eventSource() { return g_eventSource; }
-
 QString tagOf(const QObject* control) { return control ? control->property("tag").toString() : QString(); }
 
 void setTag(QObject* control, const QString& tag) { control->setProperty("tag", tag); }
@@ -189,96 +174,3 @@ QString getComboItem(const QComboBox* box, int index)
         return QString();
     return box->itemText(index);
 }
-
-PartStatusBar::PartStatusBar(QWidget* parent)
-    : QStatusBar(parent)
-{
-    setSizeGripEnabled(false);
-}
-
-void PartStatusBar::setParts(const QVector<int>& widths)
-{
-    qDeleteAll(m_parts);
-    m_parts.clear();
-    for (int i = 0; i < widths.size(); ++i) {
-        auto* label = new QLabel(this);
-        label->setObjectName(objectName() + QStringLiteral("_%1").arg(i));
-        if (widths[i] >= 0)
-            label->setFixedWidth(widths[i]);
-        addWidget(label, widths[i] < 0 ? 1 : 0);
-        m_parts.append(label);
-    }
-}
-
-void PartStatusBar::setStatusText(int part, const QString& text)
-{
-    if (part >= 0 && part < m_parts.size()) {
-        m_parts[part]->setText(text);
-        m_parts[part]->setAccessibleName(text);
-    }
-}
-
-QString PartStatusBar::statusText(int part) const
-{
-    return part >= 0 && part < m_parts.size() ? m_parts[part]->text() : QString();
-}
-
-QLabel* PartStatusBar::part(int index) const { return m_parts.value(index); }
-
-ListView::ListView(QWidget* parent)
-    : QTreeWidget(parent)
-{
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    connect(this, &QTreeWidget::currentItemChanged, this,
-        [this](QTreeWidgetItem* current) { emit currentRowChanged(current ? indexOfTopLevelItem(current) : -1); });
-}
-
-void ListView::setColumns(const QStringList& titles, const QVector<int>& widths)
-{
-    setColumnCount(int(titles.size()));
-    setHeaderLabels(titles);
-    for (int i = 0; i < widths.size() && i < titles.size(); ++i)
-        setColumnWidth(i, widths[i]);
-}
-
-void ListView::clearRows() { clear(); }
-
-int ListView::appendRow()
-{
-    addTopLevelItem(new QTreeWidgetItem);
-    return topLevelItemCount() - 1;
-}
-
-void ListView::setListCell(int row, int column, const QString& text)
-{
-    if (QTreeWidgetItem* item = topLevelItem(row); item && column >= 0 && column < columnCount())
-        item->setText(column, text);
-}
-
-QString ListView::getListCell(int row, int column) const
-{
-    const QTreeWidgetItem* item = topLevelItem(row);
-    return item && column >= 0 ? item->text(column) : QString();
-}
-
-int ListView::selectedRow() const
-{
-    const QList<QTreeWidgetItem*> items = selectedItems();
-    return items.isEmpty() ? -1 : indexOfTopLevelItem(items.first());
-}
-
-DatePicker::DatePicker(QWidget* parent)
-    : QDateTimeEdit(parent)
-{
-    setCalendarPopup(true);
-    setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    setDateTime(now().toQDateTime());
-}
-
-DateTime DatePicker::value() const { return DateTime::fromQDateTime(dateTime()); }
-
-void DatePicker::setValue(DateTime t) { setDateTime(t.toQDateTime()); }

@@ -2,12 +2,8 @@
 
 #include "values.h"
 
-#include <QDateTimeEdit>
 #include <QPointer>
-#include <QStatusBar>
 #include <QString>
-#include <QTreeWidget>
-#include <QVector>
 
 #include <functional>
 
@@ -29,12 +25,6 @@ void closeWindow(QWidget* window);
 // (geometry, caption, font, tag, visibility); the caller connects its click.
 QPushButton* copyControl(QPushButton* templateButton);
 
-// Runs handler on every click of the button; inside it, eventSource() is that button.
-// Buttons that share one handler tell themselves apart this way.
-void onClick(QPushButton* button, QObject* context, std::function<void()> handler);
-// The control whose event is being handled, or null outside a handler.
-QObject* eventSource();
-
 // The "tag" text that a control carries.
 QString tagOf(const QObject* control);
 void setTag(QObject* control, const QString& tag);
@@ -48,47 +38,6 @@ void fitLabels(QWidget* window);
 // Combo box items; an index outside the list gives the empty text.
 int addComboItem(QComboBox* box, const QString& text, int itemNumber = 0);
 QString getComboItem(const QComboBox* box, int index);
-
-// A status bar made of parts of fixed widths; a width of -1 takes the rest of the row.
-class PartStatusBar : public QStatusBar {
-    Q_OBJECT
-public:
-    explicit PartStatusBar(QWidget* parent = nullptr);
-    void setParts(const QVector<int>& widths);
-    void setStatusText(int part, const QString& text);
-    QString statusText(int part) const;
-    QLabel* part(int index) const;
-
-private:
-    QVector<QLabel*> m_parts;
-};
-
-// A report-style list: titled columns, rows of cell texts, one selected row.
-class ListView : public QTreeWidget {
-    Q_OBJECT
-public:
-    explicit ListView(QWidget* parent = nullptr);
-    void setColumns(const QStringList& titles, const QVector<int>& widths);
-    void clearRows();
-    int appendRow();
-    void setListCell(int row, int column, const QString& text);
-    QString getListCell(int row, int column) const;
-    int rowCount() const { return topLevelItemCount(); }
-    // -1 when no row is selected.
-    int selectedRow() const;
-
-signals:
-    void currentRowChanged(int row);
-};
-
-// A date picker; one laid out without a stored date opens on the current date and time.
-class DatePicker : public QDateTimeEdit {
-    Q_OBJECT
-public:
-    explicit DatePicker(QWidget* parent = nullptr);
-    DateTime value() const;
-    void setValue(DateTime t);
-};
 
 // A non-modal window that is opened at most once: asking again raises the open one.
 template <typename W, typename Make>

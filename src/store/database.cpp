@@ -141,25 +141,51 @@ bool Database::execute(const QString& statement)
     return true;
 }
 
-bool Database::beginTransaction()
+bool Database::runControl(const QString& statement)
 {
-    if (!isOpen() || !connection().transaction()) {
-        m_lastError = isOpen() ? errorText(connection().lastError()) : QStringLiteral("数据库未打开。");
+    if (!isOpen()) {
+        m_lastError = QStringLiteral("数据库未打开。");
+        return false;
+    }
+    QSqlQuery q(connection());
+    if (!q.exec(statement)) {
+        m_lastError = errorText(q.lastError());
         return false;
     }
     return true;
 }
 
-bool Database::commitTransaction()
+bool Database::beginTransaction() { return runControl(QStringLiteral("BEGIN IMMEDIATE")); }
+
+bool Database::commitTransaction() { return runControl(QStringLiteral("COMMIT")); }
+
+bool Database::rollbackTransaction() { return runControl(QStringLiteral("ROLLBACK")); }
+
+Transaction::Transaction(Database& db)
+    : m_db(db)
 {
-    if (!isOpen() || !connection().commit()) {
-        m_lastError = isOpen() ? errorText(connection().lastError()) : QStringLiteral("数据库未打开。");
-        return false;
-    }
-    return true;
+    m_active = m_db.beginTransaction();
+    if (!m_active)
+        m_error = m_db.lastError();
 }
 
-bool Database::rollbackTransaction() { return isOpen() && connection().rollback(); }
+Transaction::~Transaction()
+{
+    if (m_active)
+        m_db.rollbackTransaction();
+}
+
+bool Transaction::commit()
+{
+    if (!m_active)
+        return false;
+    if (!m_db.commitTransaction()) {
+        m_error = m_db.lastError();
+        return false; // the destructor rolls back what is left
+    }
+    m_active = false;
+    return true;
+}
 
 QVector<QPair<QString, QString>> Database::columnTypes(const QString& table) const
 {

@@ -25,6 +25,8 @@ public:
     bool execute(const QString& statement);
     int rowsAffected() const { return m_rowsAffected; }
 
+    // Transactions begin as a writer, so another program's short lock is waited out at the
+    // start instead of failing the first write. Prefer Transaction to these three.
     bool beginTransaction();
     bool commitTransaction();
     bool rollbackTransaction();
@@ -38,11 +40,32 @@ public:
 
 private:
     friend class RecordSet;
+    bool runControl(const QString& statement);
     void setError(const QString& text) { m_lastError = text; }
 
     QString m_connectionName;
     QString m_lastError;
     int m_rowsAffected = 0;
+};
+
+// A write transaction that rolls back unless it is committed, so that every failure path of a
+// booking leaves through one plain return.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool isActive() const { return m_active; }
+    bool commit();
+    // The engine's text of the failed begin or commit.
+    QString error() const { return m_error; }
+
+private:
+    Database& m_db;
+    bool m_active = false;
+    QString m_error;
 };
 
 // A field of the open record set, by column name or by 0-based position.

@@ -1,8 +1,7 @@
 #include "app/consolewindow.h"
-#include "app/processvalues.h"
 #include "common/egrid.h"
 #include "store/database.h"
-#include "support/testsupport.h"
+#include "support/guisupport.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -60,7 +59,6 @@ private:
 
 void TestConsoleWindow::init()
 {
-    resetProcessValues();
     m_dir = std::make_unique<TestProgramDir>(true);
     m_responder = std::make_unique<ScriptedResponder>();
     m_clock = std::make_unique<TestClock>(kMorning);
@@ -155,13 +153,13 @@ void TestConsoleWindow::startingAMachine()
     QCOMPARE(cells.cellColour(3, 0), QColor(255, 0, 0));
     QCOMPARE(console->grid()->currentIndex().row(), 3);
     QCOMPARE(console->statusText(1), QStringLiteral("1"));
-    QCOMPARE(machineTable[3].state, 1);
-    QCOMPARE(machineTable[3].perMinutePrice, float(4.0 / 60.0));
+    QCOMPARE(console->state().machineTable[3].state, 1);
+    QCOMPARE(console->state().machineTable[3].perMinutePrice, float(4.0 / 60.0));
     // A changed rate applies only to machines started afterwards.
     console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(QStringLiteral("6"));
     QTest::mouseClick(console->machineButton(4), Qt::LeftButton);
     QCOMPARE(cells.getCell(4, 4), QStringLiteral("0.100"));
-    QCOMPARE(machineTable[3].perMinutePrice, float(4.0 / 60.0));
+    QCOMPARE(console->state().machineTable[3].perMinutePrice, float(4.0 / 60.0));
     QCOMPARE(console->statusText(1), QStringLiteral("2"));
 }
 
@@ -203,7 +201,7 @@ void TestConsoleWindow::ticksShowMinutesRemindersAndTotal()
     }
     // Two calls a tick (machine 2's deposit, machine 5's time) meet the counter at 1…18: beeps at 5, 10, 15.
     QCOMPARE(m_responder->beeps, 4);
-    QCOMPARE(reminderCounter, 19);
+    QCOMPARE(console->state().reminderCounter, 19);
     QCOMPARE(console->statusText(5), QStringLiteral("2号机计费时间已到！"));
     QCOMPARE(cells.getCell(5, 7), QStringLiteral("-89"));
 }

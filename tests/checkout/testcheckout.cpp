@@ -1,10 +1,9 @@
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
+#include "counter/consolegrid.h"
 #include "checkout/checkoutwindow.h"
 #include "checkout/settlement.h"
 #include "common/egridmodel.h"
 #include "store/database.h"
-#include "support/testsupport.h"
+#include "support/guisupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -61,8 +60,6 @@ private:
 
 void TestCheckout::init()
 {
-    resetProcessValues();
-    machineCount = kMachines;
     m_dir = std::make_unique<TestProgramDir>(true);
     m_responder = std::make_unique<ScriptedResponder>();
     m_clock = std::make_unique<TestClock>(kEvening);
@@ -71,7 +68,7 @@ void TestCheckout::init()
     QVERIFY(m_db->openDatabase(m_dir->databasePath()));
     m_rs->bind(m_db.get());
     m_grid = std::make_unique<EGridModel>();
-    setupGrid(*m_grid);
+    setupGrid(*m_grid, kMachines);
 }
 
 void TestCheckout::cleanup()
@@ -88,11 +85,8 @@ void TestCheckout::cleanup()
 CheckoutWindow* TestCheckout::open(int machine, const QString& fee, const QString& goods, const QString& deposit)
 {
     m_grid->setCell(machine, ConsoleColumn::Amount, fee);
-    checkoutFeeText = fee;
-    checkoutGoodsText = goods;
-    checkoutDepositText = deposit;
-    checkoutMachineNo = machine;
-    m_window = std::make_unique<CheckoutWindow>(*m_db, *m_rs, *m_grid);
+    const MachineBill bill { machine, fee, goods, deposit };
+    m_window = std::make_unique<CheckoutWindow>(*m_db, *m_rs, *m_grid, bill);
     m_window->show();
     return m_window.get();
 }

@@ -1,5 +1,5 @@
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
+#include "counter/consolegrid.h"
+#include "counter/counterstate.h"
 #include "common/egrid.h"
 #include "support/testsupport.h"
 
@@ -27,10 +27,8 @@ private:
 
 void TestEgrid::init()
 {
-    resetProcessValues();
-    machineCount = kMachines;
     m_grid = std::make_unique<EGrid>();
-    setupGrid(m_grid->cells());
+    setupGrid(m_grid->cells(), kMachines);
     m_grid->resize(630, 392);
     m_grid->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));

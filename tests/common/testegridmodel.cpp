@@ -105,7 +105,7 @@ void TestEgridModel::formulaArithmetic()
     QFETCH(QString, result);
     EGridModel g;
     makeSheet(g, true);
-    g.setFormula(1, 2, operation, 3);
+    g.setFormula(1, 2, EGridModel::Operation(operation), 3);
     g.setCell(2, 2, b);
     g.setCell(2, 1, a);
     QCOMPARE(g.getCell(2, 3), result);
@@ -214,7 +214,7 @@ void TestEgridModel::typesAndDecimals()
     QVERIFY(g.setColumnType(2, EGridModel::TextColumn));
     QVERIFY(g.setColumnType(2, EGridModel::MoneyColumn));
     QCOMPARE(g.decimals(2), 0);
-    QVERIFY(!g.setColumnType(2, 9));
+    QVERIFY(!g.setColumnType(2, EGridModel::ColumnType(9)));
     // Drop-down items only for drop-down columns.
     QVERIFY(!g.addItem(1, QStringLiteral("可乐")));
     g.setColumnType(4, EGridModel::PickColumn);

@@ -3,12 +3,9 @@
 #include "common/seams.h"
 #include "store/schema.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTimer>
-#include <QWidget>
 #include <QtTest>
 
 ScriptedResponder::ScriptedResponder()
@@ -54,21 +51,6 @@ TestProgramDir::TestProgramDir(bool withDatabase)
 TestProgramDir::~TestProgramDir() { seams::setProgramDir(QString()); }
 
 QString TestProgramDir::file(const QString& name) const { return m_dir.filePath(name); }
-
-void whenModalShown(std::function<void(QWidget*)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(modal);
-    });
-    timer->start();
-}
 
 namespace {
 

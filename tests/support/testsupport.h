@@ -9,8 +9,6 @@
 
 #include <functional>
 
-class QWidget;
-
 // Stands in for the message box and the beep: records every box and answers from a script.
 class ScriptedResponder {
 public:
@@ -64,9 +62,6 @@ private:
 
 // The delivered schema script.
 QString schemaScript();
-
-// Runs action on the next modal window as soon as it is shown (the call that opens it blocks).
-void whenModalShown(std::function<void(QWidget*)> action);
 
 // Executes statements on a database file outside the program's connection (test set-up).
 bool runSql(const QString& databasePath, const QStringList& statements);

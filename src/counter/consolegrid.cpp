@@ -2,9 +2,8 @@
 
 #include "common/egridmodel.h"
 #include "common/values.h"
-#include "processvalues.h"
 
-void setupGrid(EGridModel& grid)
+void setupGrid(EGridModel& grid, int machineCount)
 {
     using G = EGridModel;
     grid.setGridColumnCount(ConsoleColumn::Count);
@@ -23,7 +22,7 @@ void setupGrid(EGridModel& grid)
     for (int c = 1; c <= 10; ++c)
         grid.setCell(0, c, QString::fromUtf16(titles[c - 1]));
 
-    static const int types[] = { G::TextColumn, G::TextColumn, G::NumberColumn, G::MoneyColumn, G::MoneyColumn,
+    static const G::ColumnType types[] = { G::TextColumn, G::TextColumn, G::NumberColumn, G::MoneyColumn, G::MoneyColumn,
         G::NumberColumn, G::NumberColumn, G::MoneyColumn, G::MoneyColumn, G::MoneyColumn };
     for (int c = 1; c <= 10; ++c)
         grid.setColumnType(c, types[c - 1]);

@@ -1,7 +1,6 @@
 #include "pricing.h"
 
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
+#include "consolegrid.h"
 #include "common/egridmodel.h"
 #include "common/seams.h"
 #include "common/values.h"
@@ -12,9 +11,9 @@ namespace Col = ConsoleColumn;
 
 float perMinutePriceOf(const QString& rateText) { return float(toNumber(rateText) / 60.0); }
 
-void startMachine(EGridModel& grid, int n, const QString& clockText, const QString& rateText)
+void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText)
 {
-    MachineRecord& m = machineTable[n];
+    MachineRecord& m = state.machineTable[n];
     m.state = 1;
     m.startTime = now();
     grid.clearCells(n, Col::StartTime, n, Col::Balance);
@@ -24,28 +23,30 @@ void startMachine(EGridModel& grid, int n, const QString& clockText, const QStri
     grid.setCell(n, Col::Minutes, 0);
     grid.setCell(n, Col::MinutePrice, m.perMinutePrice);
     grid.setCellColour(n, Col::Label, n, Col::Label, QColor(255, 0, 0));
-    ++runningCount;
+    ++state.runningCount;
 }
 
-void stopMachine(EGridModel& grid, int n, const QString& clockText)
+MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText)
 {
-    machineTable[n].state = 0;
+    state.machineTable[n].state = 0;
     grid.setCurrentCell(n, Col::StopTime);
     grid.setCell(n, Col::StopTime, clockText);
     grid.setCellColour(n, Col::Label, n, Col::Label, QColor(0, 0, 0));
-    --runningCount;
-    checkoutFeeText = grid.getCell(n, Col::Amount);
-    checkoutGoodsText = grid.getCell(n, Col::Goods);
-    checkoutDepositText = grid.getCell(n, Col::Deposit);
-    checkoutMachineNo = n;
+    --state.runningCount;
+    MachineBill bill;
+    bill.feeText = grid.getCell(n, Col::Amount);
+    bill.goodsText = grid.getCell(n, Col::Goods);
+    bill.depositText = grid.getCell(n, Col::Deposit);
+    bill.machineNo = n;
+    return bill;
 }
 
-void tickSecond(EGridModel& grid, ConsoleStatus& status)
+void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
 {
     status.setClockText(timeToText(now(), 3));
     float total = 0.0f;
-    for (int n = 1; n <= machineCount && n <= kMachines; ++n) {
-        const MachineRecord& m = machineTable[n];
+    for (int n = 1; n <= state.machineCount && n <= kMachines; ++n) {
+        const MachineRecord& m = state.machineTable[n];
         if (m.state != 1)
             continue;
         const int minutes = toInteger(timeInterval(now(), m.startTime, 7));
@@ -56,7 +57,7 @@ void tickSecond(EGridModel& grid, ConsoleStatus& status)
             const int left = toInteger(double(fixed) - double(minutes)); // no overflow on odd input
             grid.setCell(n, Col::Countdown, toText(left));
             if (left <= 0)
-                remind(n, 1, status);
+                remind(state, n, ReminderKind::FixedTime, status);
         }
 
         const float deposit = float(toNumber(grid.getCell(n, Col::Deposit)));
@@ -66,19 +67,20 @@ void tickSecond(EGridModel& grid, ConsoleStatus& status)
             const float balance = float(double(deposit) - goods - amount);
             grid.setCell(n, Col::Balance, toText(balance));
             if (double(balance) <= 0.0000001)
-                remind(n, 2, status);
+                remind(state, n, ReminderKind::Deposit, status);
         }
         total = float(double(total) + double(toSingle(grid.getCell(n, Col::Amount))));
     }
     status.setStatusText(StatusPart::Total, toText(total));
 }
 
-void remind(int n, int kind, ConsoleStatus& status)
+void remind(CounterState& state, int n, ReminderKind kind, ConsoleStatus& status)
 {
+    int& reminderCounter = state.reminderCounter;
     if (reminderCounter == 0) {
         beep();
         status.setStatusText(StatusPart::Reminder,
-            toText(n) + (kind == 1 ? QStringLiteral("号机计时时间已到！") : QStringLiteral("号机计费时间已到！")));
+            toText(n) + (kind == ReminderKind::FixedTime ? QStringLiteral("号机计时时间已到！") : QStringLiteral("号机计费时间已到！")));
     } else if (reminderCounter > 0 && std::fabs(std::fmod(double(reminderCounter), 5.0)) <= 0.0000001) {
         beep();
     }

@@ -22,4 +22,4 @@ enum {
 
 // Rows, titles, widths, types, decimals, the amount formula, colours and read-only cells of
 // the console grid: one header row and one row per machine.
-void setupGrid(EGridModel& grid);
+void setupGrid(EGridModel& grid, int machineCount);

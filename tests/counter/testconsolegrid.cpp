@@ -1,5 +1,5 @@
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
+#include "counter/consolegrid.h"
+#include "counter/counterstate.h"
 #include "common/egridmodel.h"
 
 #include <QtTest>
@@ -7,19 +7,12 @@
 class TestConsoleGrid : public QObject {
     Q_OBJECT
 private slots:
-    void init();
     void columns_data();
     void columns();
     void machineRows();
     void clearedRowShowsZeros();
     void amountFollowsMinutesAndShownPrice();
 };
-
-void TestConsoleGrid::init()
-{
-    resetProcessValues();
-    machineCount = kMachines;
-}
 
 void TestConsoleGrid::columns_data()
 {
@@ -52,22 +45,22 @@ void TestConsoleGrid::columns()
     QFETCH(int, decimals);
     QFETCH(bool, editable);
     EGridModel g;
-    setupGrid(g);
+    setupGrid(g, kMachines);
     QCOMPARE(g.getCell(0, column), title);
     QCOMPARE(g.columnWidth(column), width);
-    QCOMPARE(g.columnType(column), type);
+    QCOMPARE(int(g.columnType(column)), type);
     QCOMPARE(g.decimals(column), decimals);
     QVERIFY(!(g.flags(g.index(0, column)) & Qt::ItemIsEditable));
     for (int n = 1; n <= 15; ++n) {
         QCOMPARE(g.isReadOnly(n, column), !editable);
-        QCOMPARE(g.cellAlignment(n, column), int(EGridModel::AlignCentre));
+        QCOMPARE(g.cellAlignment(n, column), EGridModel::AlignCentre);
     }
 }
 
 void TestConsoleGrid::machineRows()
 {
     EGridModel g;
-    setupGrid(g);
+    setupGrid(g, kMachines);
     QCOMPARE(g.gridRowCount(), 16);
     QCOMPARE(g.gridColumnCount(), 11);
     QVERIFY(g.showZero());
@@ -82,7 +75,7 @@ void TestConsoleGrid::machineRows()
 void TestConsoleGrid::clearedRowShowsZeros()
 {
     EGridModel g;
-    setupGrid(g);
+    setupGrid(g, kMachines);
     g.setCell(4, 1, QStringLiteral("9时5分7秒"));
     g.setCell(4, 8, 50);
     g.clearCells(4, 1, 4, 10);
@@ -102,7 +95,7 @@ void TestConsoleGrid::clearedRowShowsZeros()
 void TestConsoleGrid::amountFollowsMinutesAndShownPrice()
 {
     EGridModel g;
-    setupGrid(g);
+    setupGrid(g, kMachines);
     g.setCell(2, 4, 4.0f / 60);
     QCOMPARE(g.getCell(2, 4), QStringLiteral("0.067"));
     g.setCell(2, 3, 25);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counterstate.h"
+
 #include <QString>
 
 class EGridModel;
@@ -23,14 +25,13 @@ float perMinutePriceOf(const QString& rateText);
 
 // The record and grid side of starting machine n: state, start time, price, its cleared row
 // showing the start time, the red label and the running count.
-void startMachine(EGridModel& grid, int n, const QString& clockText, const QString& rateText);
+void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText);
 
-// The record and grid side of stopping machine n, up to handing its bill to checkout.
-void stopMachine(EGridModel& grid, int n, const QString& clockText);
+// The record and grid side of stopping machine n; returns the bill its checkout settles.
+MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText);
 
 // Once a second: the clock, the minutes, countdowns and balances of every timing machine,
 // reminders, and the total of their amounts.
-void tickSecond(EGridModel& grid, ConsoleStatus& status);
+void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status);
 
-// kind 1: the fixed time has run out; 2: the deposit is used up.
-void remind(int n, int kind, ConsoleStatus& status);
+void remind(CounterState& state, int n, ReminderKind kind, ConsoleStatus& status);

@@ -1,6 +1,5 @@
-#include "app/consolegrid.h"
-#include "app/processvalues.h"
-#include "billing/pricing.h"
+#include "counter/consolegrid.h"
+#include "counter/pricing.h"
 #include "common/egridmodel.h"
 #include "support/testsupport.h"
 
@@ -36,15 +35,16 @@ private slots:
     void totalCoversTimingMachinesOnly();
 
 private:
+    CounterState m_state;
     EGridModel m_grid;
     RecordingStatus m_status;
 };
 
 void TestPricing::init()
 {
-    resetProcessValues();
-    machineCount = kMachines;
-    setupGrid(m_grid);
+    m_state = CounterState();
+    m_state.machineCount = kMachines;
+    setupGrid(m_grid, kMachines);
     m_status = RecordingStatus();
 }
 
@@ -68,11 +68,11 @@ void TestPricing::startFixesPriceAndClearsRow()
     TestClock clock(kStart);
     m_grid.setCell(3, 8, 10); // typed before the start: lost
     m_grid.setCell(3, 2, QStringLiteral("9时0分0秒"));
-    startMachine(m_grid, 3, QStringLiteral("10时0分30秒"), rate);
-    QCOMPARE(machineTable[3].state, 1);
-    QCOMPARE(machineTable[3].startTime, now());
-    QCOMPARE(machineTable[3].perMinutePrice, price);
-    QCOMPARE(runningCount, 1);
+    startMachine(m_state, m_grid, 3, QStringLiteral("10时0分30秒"), rate);
+    QCOMPARE(m_state.machineTable[3].state, 1);
+    QCOMPARE(m_state.machineTable[3].startTime, now());
+    QCOMPARE(m_state.machineTable[3].perMinutePrice, price);
+    QCOMPARE(m_state.runningCount, 1);
     QCOMPARE(m_grid.getCurrentRow(), 3);
     const QStringList row { QStringLiteral("10时0分30秒"), QString(), QStringLiteral("0"), shown, QStringLiteral("0.0"),
         QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0.0"), QStringLiteral("0.0"), QStringLiteral("0.0") };
@@ -84,41 +84,41 @@ void TestPricing::startFixesPriceAndClearsRow()
 void TestPricing::stopHandsTheBillOver()
 {
     TestClock clock(kStart);
-    startMachine(m_grid, 5, QStringLiteral("10时0分30秒"), QStringLiteral("4.0"));
-    startMachine(m_grid, 6, QStringLiteral("10时0分30秒"), QStringLiteral("6"));
+    startMachine(m_state, m_grid, 5, QStringLiteral("10时0分30秒"), QStringLiteral("4.0"));
+    startMachine(m_state, m_grid, 6, QStringLiteral("10时0分30秒"), QStringLiteral("6"));
     m_grid.commitEdit(5, 8, QStringLiteral("10"));
     m_grid.setCell(5, 9, 3.0);
     clock.advance(25 * 60);
-    tickSecond(m_grid, m_status);
-    stopMachine(m_grid, 5, QStringLiteral("10时25分30秒"));
-    QCOMPARE(machineTable[5].state, 0);
-    QCOMPARE(machineTable[5].perMinutePrice, float(4.0 / 60.0)); // kept until the next start
-    QCOMPARE(machineTable[6].perMinutePrice, 0.1f);
-    QCOMPARE(runningCount, 1);
+    tickSecond(m_state, m_grid, m_status);
+    const MachineBill bill = stopMachine(m_state, m_grid, 5, QStringLiteral("10时25分30秒"));
+    QCOMPARE(m_state.machineTable[5].state, 0);
+    QCOMPARE(m_state.machineTable[5].perMinutePrice, float(4.0 / 60.0)); // kept until the next start
+    QCOMPARE(m_state.machineTable[6].perMinutePrice, 0.1f);
+    QCOMPARE(m_state.runningCount, 1);
     QCOMPARE(m_grid.getCell(5, 2), QStringLiteral("10时25分30秒"));
     QCOMPARE(m_grid.cellColour(5, 0), QColor(0, 0, 0));
     QCOMPARE(m_grid.getCurrentRow(), 5);
-    QCOMPARE(checkoutFeeText, QStringLiteral("1.7"));
-    QCOMPARE(checkoutGoodsText, QStringLiteral("3.0"));
-    QCOMPARE(checkoutDepositText, QStringLiteral("10.0"));
-    QCOMPARE(checkoutMachineNo, 5);
+    QCOMPARE(bill.feeText, QStringLiteral("1.7"));
+    QCOMPARE(bill.goodsText, QStringLiteral("3.0"));
+    QCOMPARE(bill.depositText, QStringLiteral("10.0"));
+    QCOMPARE(bill.machineNo, 5);
 }
 
 void TestPricing::minutesCountWholeMinutes()
 {
     TestClock clock(kStart);
-    startMachine(m_grid, 1, QString(), QStringLiteral("4.0"));
+    startMachine(m_state, m_grid, 1, QString(), QStringLiteral("4.0"));
     clock.advance(59);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_status.clock, QStringLiteral("10时1分29秒"));
     QCOMPARE(m_grid.getCell(1, 3), QStringLiteral("0"));
     clock.advance(1);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(1, 3), QStringLiteral("1"));
     QCOMPARE(m_grid.getCell(1, 5), QStringLiteral("0.1"));
     // A clock set back is written as it is.
     clock.set(kStart.addSecs(-120));
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(1, 3), QStringLiteral("-1")); // -2 min + the offset, truncated toward zero
 }
 
@@ -126,24 +126,24 @@ void TestPricing::fixedTimeCountsDown()
 {
     ScriptedResponder responder;
     TestClock clock(kStart);
-    startMachine(m_grid, 2, QString(), QStringLiteral("4.0"));
+    startMachine(m_state, m_grid, 2, QString(), QStringLiteral("4.0"));
     m_grid.commitEdit(2, 6, QStringLiteral("60"));
     clock.advance(58 * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(2, 7), QStringLiteral("2"));
     QCOMPARE(responder.beeps, 0);
     clock.advance(2 * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(2, 7), QStringLiteral("0"));
     QCOMPARE(responder.beeps, 1);
     QCOMPARE(m_status.parts.value(5), QStringLiteral("2号机计时时间已到！"));
     clock.advance(5 * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(2, 7), QStringLiteral("-5"));
     // Without a fixed time the countdown is left alone.
     m_grid.commitEdit(2, 6, QString());
     m_grid.setCell(2, 7, 9);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(2, 7), QStringLiteral("9"));
 }
 
@@ -173,11 +173,11 @@ void TestPricing::depositBalanceAndReminder()
     QFETCH(bool, reminded);
     ScriptedResponder responder;
     TestClock clock(kStart);
-    startMachine(m_grid, 4, QString(), QStringLiteral("4.0"));
+    startMachine(m_state, m_grid, 4, QString(), QStringLiteral("4.0"));
     m_grid.commitEdit(4, 8, deposit);
     m_grid.commitEdit(4, 9, goods);
     clock.advance(minutes * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(4, 5), amount);
     QCOMPARE(m_grid.getCell(4, 10), balance);
     QCOMPARE(responder.beeps, reminded ? 1 : 0);
@@ -190,7 +190,7 @@ void TestPricing::reminderCounterCycle()
     QList<int> beepsAt;
     for (int call = 0; call < 130; ++call) {
         const int before = responder.beeps;
-        remind(call < 65 ? 7 : 9, 1, m_status);
+        remind(m_state, call < 65 ? 7 : 9, ReminderKind::FixedTime, m_status);
         if (responder.beeps > before)
             beepsAt.append(call);
         if (call == 0)
@@ -206,24 +206,24 @@ void TestPricing::reminderCounterCycle()
         expected << 65 + k;
     QCOMPARE(beepsAt, expected);
     QCOMPARE(m_status.parts.value(5), QStringLiteral("9号机计时时间已到！"));
-    QCOMPARE(reminderCounter, 0);
+    QCOMPARE(m_state.reminderCounter, 0);
 }
 
 void TestPricing::totalCoversTimingMachinesOnly()
 {
     TestClock clock(kStart);
-    startMachine(m_grid, 1, QString(), QStringLiteral("4.0"));
-    startMachine(m_grid, 2, QString(), QStringLiteral("6"));
+    startMachine(m_state, m_grid, 1, QString(), QStringLiteral("4.0"));
+    startMachine(m_state, m_grid, 2, QString(), QStringLiteral("6"));
     clock.advance(30 * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_grid.getCell(1, 5), QStringLiteral("2.0"));
     QCOMPARE(m_grid.getCell(2, 5), QStringLiteral("3.0"));
     QCOMPARE(m_status.parts.value(3), QStringLiteral("5"));
     clock.advance(5 * 60);
-    tickSecond(m_grid, m_status);
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_status.parts.value(3), QStringLiteral("5.8")); // 2.3 + 3.5
-    stopMachine(m_grid, 2, QString());
-    tickSecond(m_grid, m_status);
+    stopMachine(m_state, m_grid, 2, QString());
+    tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_status.parts.value(3), QStringLiteral("2.3"));
 }
 
