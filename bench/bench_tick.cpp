@@ -6,9 +6,10 @@
 #include "common/seams.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -27,7 +28,9 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QDateTime t(QDate(2026, 12, 7), QTime(9, 0, 0));
+    // A clock without a time zone, so the figure is the tick's own and not the zone look-ups
+    // of the stand-in clock's arithmetic.
+    QDateTime t(QDate(2026, 12, 7), QTime(9, 0, 0), Qt::UTC);
     seams::setClock([&t] { return t; });
     seams::setBeepResponder([] { });
     seams::setMessageResponder([](const QString&, int, const QString&) { return 0; });
@@ -41,14 +44,18 @@ int main(int argc, char** argv)
         grid.commitEdit(n, ConsoleColumn::FixedTime, QStringLiteral("60"));
         grid.commitEdit(n, ConsoleColumn::Deposit, QStringLiteral("10"));
     }
-    const int ticks = 20000;
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < ticks; ++i) {
-        t = t.addSecs(1);
-        tickSecond(state, grid, status);
+    // The best of several rounds: the machine may be busy with other work meanwhile.
+    const int ticks = 4000;
+    double best = 1e9;
+    for (int round = 0; round < 7; ++round) {
+        // Processor time of this program, so other programs running meanwhile do not count.
+        const std::clock_t start = std::clock();
+        for (int i = 0; i < ticks; ++i) {
+            t = t.addSecs(1);
+            tickSecond(state, grid, status);
+        }
+        best = std::min(best, double(std::clock() - start) * 1e6 / CLOCKS_PER_SEC / ticks);
     }
-    const double us = double(timer.nsecsElapsed()) / 1000.0 / ticks;
-    std::printf("tickSecond, 15 machines timing: %.1f us per tick (%d ticks)\n", us, ticks);
+    std::printf("tickSecond, 15 machines timing: %.1f us of processor time per tick (best of 7 rounds of %d ticks)\n", best, ticks);
     return 0;
 }

@@ -48,7 +48,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     const IniFile settings = settingsFile();
     if (!settings.exists())
         settings.write(kSection, kRateKey, kDefaultRate);
-    m_state.hourlyRate = float(toNumber(settings.read(kSection, kRateKey, kDefaultRate)));
+    m_state.hourlyRate = hourlyRateOf(settings.read(kSection, kRateKey, kDefaultRate));
     m_ui->编辑框_计费->setText(toText(m_state.hourlyRate));
 
     m_state.runningCount = 0;

@@ -5,6 +5,7 @@
 #include <QFont>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,7 +22,7 @@ QString fixedText(double value, int decimals)
 {
     if (value == 0.0)
         value = 0.0; // never print a negative zero
-    return QString::asprintf("%.*f", std::clamp(decimals, 0, 9), value);
+    return formatFixed(value, std::clamp(decimals, 0, 9));
 }
 
 KeyVerdict numericKeyVerdict(const QString& text, int cursor, QChar typed)
@@ -144,9 +145,12 @@ bool EGridModel::setCell(int row, int column, const QString& text)
 {
     if (!inside(row, column))
         return false;
-    if (row >= 1 && isNumericColumn(column) && !text.isEmpty() && text != u"0"
-        && leadingNumber(text) == 0.0)
-        return false;
+    if (row >= 1 && isNumericColumn(column) && !text.isEmpty() && text != u"0") {
+        // An infinite number would show as "inf" and read back as 0: refused like letters.
+        const double v = leadingNumber(text);
+        if (v == 0.0 || !std::isfinite(v))
+            return false;
+    }
     store(row, column, text, 0);
     return true;
 }
@@ -155,7 +159,7 @@ bool EGridModel::setCell(int row, int column, int value) { return setCell(row, c
 
 bool EGridModel::setCell(int row, int column, float value)
 {
-    return setCell(row, column, QString::asprintf("%.6g", double(value)));
+    return setCell(row, column, formatGeneral(double(value), 6));
 }
 
 bool EGridModel::setCell(int row, int column, double value) { return setCell(row, column, toText(value)); }
@@ -183,7 +187,9 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
         return;
     QString stored = text;
     if (row >= 1 && isNumericColumn(column)) {
-        const double v = leadingNumber(text);
+        double v = leadingNumber(text);
+        if (!std::isfinite(v))
+            v = 0.0; // counts as a text that is no number
         stored = (v == 0.0 && !m_showZero) ? QString() : fixedText(v, m_columns[column].decimals);
     }
     Cell& cell = m_cells[row][column];

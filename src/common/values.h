@@ -31,6 +31,10 @@ QString toText(float value);
 QString toText(double value);
 QString toText(DateTime value);
 
+// printf's "%.<precision>g" and "%.<decimals>f" of a double, byte for byte.
+QString formatGeneral(double value, int precision);
+QString formatFixed(double value, int decimals);
+
 double toNumber(const QString& text);
 int toInteger(const QString& text);
 int toInteger(double value);

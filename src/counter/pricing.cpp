@@ -9,7 +9,17 @@
 
 namespace Col = ConsoleColumn;
 
-float perMinutePriceOf(const QString& rateText) { return float(toNumber(rateText) / 60.0); }
+float perMinutePriceOf(const QString& rateText)
+{
+    const float price = float(toNumber(rateText) / 60.0);
+    return std::isfinite(price) ? price : 0.0f; // a rate too large for a single counts as no number
+}
+
+float hourlyRateOf(const QString& rateText)
+{
+    const float rate = float(toNumber(rateText));
+    return std::isfinite(rate) ? rate : 0.0f;
+}
 
 void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText)
 {

@@ -22,6 +22,8 @@ enum { RunningCount = 1, Total = 3, Reminder = 5 };
 
 // Hourly rate text to the price per minute, fixed in single precision.
 float perMinutePriceOf(const QString& rateText);
+// The rate as the settings file gives it, in single precision; one too large for that is 0.
+float hourlyRateOf(const QString& rateText);
 
 // The record and grid side of starting machine n: state, start time, price, its cleared row
 // showing the start time, the red label and the running count.
