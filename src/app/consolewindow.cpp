@@ -54,7 +54,13 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_state.runningCount = 0;
     createMachineButtons();
 
-    m_db->openDatabase(seams::programFile(QStringLiteral("date.mdb")));
+    const QString databasePath = seams::programFile(QStringLiteral("date.mdb"));
+    if (!m_db->openDatabase(databasePath)) {
+        // Said at once: the operator would otherwise time machines all day and learn at the
+        // first checkout that nothing can be booked. Timing goes on regardless.
+        messageBox(databaseOutageMessage(databasePath, m_db->openFailure(), m_db->lastError()), MbExclamation,
+            QStringLiteral("数据库"));
+    }
     m_rs->bind(m_db);
 
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);

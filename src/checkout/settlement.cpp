@@ -31,7 +31,8 @@ CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QSt
 
 QString cardDebitStatement(float charge, const QString& cardNo)
 {
-    return QStringLiteral("update 会员表 set 余额=余额-") + toText(charge) + QStringLiteral(" where 会员编号=")
+    // Rounded to the money column's four decimals, so exact charges leave exactly nothing.
+    return QStringLiteral("update 会员表 set 余额=round(余额-") + toText(charge) + QStringLiteral(",4) where 会员编号=")
         + sqlText(cardNo);
 }
 

@@ -3,6 +3,7 @@
 #include "common/seams.h"
 #include "sqltext.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -82,12 +83,15 @@ bool Database::isOpen() const
     return QSqlDatabase::contains(m_connectionName) && connection().isOpen();
 }
 
-bool Database::openDatabase(const QString& path, const QString& password)
+bool Database::openDatabase(const QString& pathText, const QString& password)
 {
     Q_UNUSED(password); // SQLite files carry no password; the program never sets one
+    const QString path = pathText; // may be m_path itself, which the close clears
     closeDatabase();
+    m_path = path;
     if (!QFileInfo(path).isFile()) {
-        m_lastError = QStringLiteral("找不到数据库文件“%1”。").arg(path);
+        m_openFailure = OpenFailure::Missing;
+        m_lastError = QStringLiteral("找不到数据库文件“%1”。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
@@ -96,6 +100,7 @@ bool Database::openDatabase(const QString& path, const QString& password)
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
+        m_openFailure = OpenFailure::Other;
         m_lastError = errorText(db.lastError());
         return false;
     }
@@ -104,17 +109,24 @@ bool Database::openDatabase(const QString& path, const QString& password)
     QSqlQuery check(db);
     if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))
         || !check.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
-        m_lastError = errorText(check.lastError());
+        const QSqlError error = check.lastError();
+        const QString code = error.nativeErrorCode();
+        m_openFailure = code == u"26" ? OpenFailure::NotADatabase
+            : (code == u"5" || code == u"6") ? OpenFailure::Locked
+                                             : OpenFailure::Other;
+        m_lastError = errorText(error);
         check = QSqlQuery();
         db.close();
         return false;
     }
+    m_openFailure = OpenFailure::None;
     m_lastError.clear();
     return true;
 }
 
 bool Database::closeDatabase()
 {
+    m_path.clear();
     if (!QSqlDatabase::contains(m_connectionName))
         return false;
     QSqlDatabase db = connection();
@@ -124,13 +136,44 @@ bool Database::closeDatabase()
     return true;
 }
 
+bool Database::ensureOpen()
+{
+    if (isOpen())
+        return true;
+    if (m_path.isEmpty()) {
+        if (m_lastError.isEmpty())
+            m_lastError = QStringLiteral("数据库未打开。");
+        return false;
+    }
+    return openDatabase(m_path);
+}
+
+QString databaseOutageMessage(const QString& path, Database::OpenFailure failure, const QString& engineText)
+{
+    QString cause;
+    switch (failure) {
+    case Database::OpenFailure::Missing:
+        cause = QStringLiteral("文件不存在");
+        break;
+    case Database::OpenFailure::NotADatabase:
+        cause = QStringLiteral("文件不是数据库或已损坏");
+        break;
+    case Database::OpenFailure::Locked:
+        cause = QStringLiteral("文件被其他程序锁定");
+        break;
+    default:
+        cause = engineText;
+        break;
+    }
+    return QStringLiteral("无法打开数据库“%1”：%2。\n在修复之前无法记帐：结帐、销售、会员卡和业绩都不能使用，计时照常进行。")
+        .arg(QDir::toNativeSeparators(path), cause);
+}
+
 bool Database::execute(const QString& statement)
 {
     m_rowsAffected = 0;
-    if (!isOpen()) {
-        m_lastError = QStringLiteral("数据库未打开。");
+    if (!ensureOpen())
         return false;
-    }
     QSqlQuery q(connection());
     if (!q.exec(translateStatement(statement))) {
         m_lastError = errorText(q.lastError());
@@ -143,10 +186,8 @@ bool Database::execute(const QString& statement)
 
 bool Database::runControl(const QString& statement)
 {
-    if (!isOpen()) {
-        m_lastError = QStringLiteral("数据库未打开。");
+    if (!ensureOpen())
         return false;
-    }
     QSqlQuery q(connection());
     if (!q.exec(statement)) {
         m_lastError = errorText(q.lastError());
@@ -222,12 +263,68 @@ void RecordSet::fail(const QString& text)
     messageBox(text, 0, QStringLiteral("错误"));
 }
 
+bool RecordSet::usable()
+{
+    if (m_db && m_db->ensureOpen())
+        return true;
+    const QString why = m_db ? m_db->lastError() : QString();
+    fail(why.isEmpty() ? QStringLiteral("数据库未打开。") : why);
+    return false;
+}
+
 bool RecordSet::openTable(const QString& table)
 {
     closeSet();
-    const bool updatable = m_db && m_db->isTable(table);
-    const QString rowid = updatable ? QStringLiteral("rowid as __rowid__, ") : QString();
-    return open(QStringLiteral("select %1* from %2").arg(rowid, quoteName(table)), table, updatable);
+    if (!usable())
+        return false;
+    if (!m_db->isTable(table)) // a view, or a name the engine will refuse with its own words
+        return open(QStringLiteral("select * from %1").arg(quoteName(table)), table, false);
+    // A table's columns come from the schema; its rows wait until something needs them.
+    const QVector<QPair<QString, QString>> decls = m_db->columnTypes(table);
+    if (decls.isEmpty())
+        return open(QStringLiteral("select rowid as __rowid__, * from %1").arg(quoteName(table)), table, true);
+    m_columns.clear();
+    for (const auto& [name, decl] : decls)
+        m_columns.append(Column { name, kindOfDecl(decl) });
+    m_open = true;
+    m_table = table;
+    m_loaded = false;
+    m_currentId = -1;
+    m_pos = 0;
+    m_pendingNew = false;
+    m_dirty.fill(false, m_columns.size());
+    m_lastError.clear();
+    return true;
+}
+
+bool RecordSet::load() const
+{
+    if (m_loaded)
+        return true;
+    m_loaded = true;
+    m_rows.clear();
+    m_rowIds.clear();
+    if (!m_db || !m_db->isOpen())
+        return false;
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select rowid as __rowid__, * from %1").arg(quoteName(m_table))))
+        return false;
+    const int fields = q.record().count();
+    while (q.next()) {
+        QVector<QVariant> row;
+        row.reserve(fields - 1);
+        for (int i = 1; i < fields; ++i)
+            row.append(q.value(i));
+        m_rows.append(row);
+        m_rowIds.append(q.value(0).toLongLong());
+    }
+    m_pos = 0;
+    if (m_currentId >= 0) {
+        const qsizetype at = m_rowIds.indexOf(m_currentId);
+        m_pos = at >= 0 ? int(at) : int(m_rows.size());
+    }
+    return true;
 }
 
 bool RecordSet::openQuery(const QString& statement)
@@ -255,11 +352,8 @@ bool RecordSet::openQuery(const QString& statement)
 
 bool RecordSet::open(const QString& statement, const QString& table, bool updatable)
 {
-    if (!m_db || !m_db->isOpen()) {
-        const QString why = m_db ? m_db->lastError() : QString();
-        fail(why.isEmpty() ? QStringLiteral("数据库未打开。") : why);
+    if (!usable())
         return false;
-    }
     QSqlQuery q(m_db->connection());
     q.setForwardOnly(true);
     if (!q.exec(statement)) {
@@ -310,6 +404,7 @@ bool RecordSet::open(const QString& statement, const QString& table, bool updata
         return false;
     }
     m_open = true;
+    m_loaded = true;
     m_table = updatable ? table : QString();
     m_pos = 0;
     m_pendingNew = false;
@@ -322,6 +417,8 @@ bool RecordSet::closeSet()
 {
     const bool wasOpen = m_open;
     m_open = false;
+    m_loaded = true;
+    m_currentId = -1;
     m_table.clear();
     m_columns.clear();
     m_rows.clear();
@@ -333,9 +430,9 @@ bool RecordSet::closeSet()
     return wasOpen;
 }
 
-int RecordSet::recordCount() const { return m_open ? int(m_rows.size()) : -1; }
+int RecordSet::recordCount() const { return m_open && load() ? int(m_rows.size()) : -1; }
 
-bool RecordSet::atEnd() const { return !m_open || (!m_pendingNew && m_pos >= m_rows.size()); }
+bool RecordSet::atEnd() const { return !m_open || (!m_pendingNew && (!load() || m_pos >= m_rows.size())); }
 
 bool RecordSet::moveNext()
 {
@@ -346,7 +443,7 @@ bool RecordSet::moveNext()
         saveRecord();
     m_pendingNew = false;
     m_dirty.fill(false);
-    if (m_pos >= m_rows.size())
+    if (!load() || m_pos >= m_rows.size())
         return false;
     ++m_pos;
     return m_pos < m_rows.size();
@@ -361,7 +458,8 @@ bool RecordSet::addRecord()
     m_pendingNew = true;
     m_buffer = QVector<QVariant>(m_columns.size());
     m_dirty.fill(false, m_columns.size());
-    m_pos = int(m_rows.size());
+    if (m_loaded)
+        m_pos = int(m_rows.size());
     return true;
 }
 
@@ -387,6 +485,8 @@ bool RecordSet::saveRecord()
                 : QStringLiteral("insert into %1 (%2) values (%3)")
                       .arg(quoteName(m_table), names.join(u','), marks.join(u',')));
     } else {
+        if (!load())
+            return false;
         if (names.isEmpty())
             return m_pos < m_rows.size();
         QStringList sets;
@@ -401,7 +501,10 @@ bool RecordSet::saveRecord()
         m_lastError = errorText(q.lastError());
         return false;
     }
-    if (m_pendingNew) {
+    if (m_pendingNew && !m_loaded) {
+        m_currentId = q.lastInsertId().toLongLong(); // found among the rows once they are fetched
+        m_pendingNew = false;
+    } else if (m_pendingNew) {
         m_rows.append(m_buffer);
         m_rowIds.append(q.lastInsertId().toLongLong());
         m_pos = int(m_rows.size()) - 1;
@@ -437,7 +540,7 @@ bool RecordSet::current(int column, QVariant& value) const
         value = m_buffer.value(column);
         return true;
     }
-    if (m_pos < 0 || m_pos >= m_rows.size())
+    if (!load() || m_pos < 0 || m_pos >= m_rows.size())
         return false;
     value = m_rows[m_pos][column];
     return true;
@@ -574,7 +677,7 @@ bool RecordSet::readDate(const Field& field, DateTime& value)
 bool RecordSet::put(const Field& field, const QVariant& value)
 {
     const int c = column(field);
-    if (c < 0 || m_table.isEmpty() || (!m_pendingNew && m_pos >= m_rows.size()))
+    if (c < 0 || m_table.isEmpty() || (!m_pendingNew && (!load() || m_pos >= m_rows.size())))
         return false;
     if (!m_pendingNew && !m_dirty.contains(true))
         m_buffer = m_rows[m_pos];

@@ -15,11 +15,18 @@ public:
     explicit Database(QObject* parent = nullptr);
     ~Database() override;
 
+    enum class OpenFailure { None, Missing, NotADatabase, Locked, Other };
+
     // Fails without a message when the file is missing (and then creates nothing), is not a
-    // database, or stays locked by another program past a short wait.
+    // database, or stays locked by another program past a short wait. The path is kept: every
+    // later operation tries to open it again, so an outage ends once its cause is gone.
     bool openDatabase(const QString& path, const QString& password = QString());
+    // Closes on purpose: nothing opens it again.
     bool closeDatabase();
     bool isOpen() const;
+    // Open now, or opened again from the kept path.
+    bool ensureOpen();
+    OpenFailure openFailure() const { return m_openFailure; }
 
     // Runs one statement that returns no rows; a failure is only remembered in lastError.
     bool execute(const QString& statement);
@@ -44,6 +51,8 @@ private:
     void setError(const QString& text) { m_lastError = text; }
 
     QString m_connectionName;
+    QString m_path;
+    OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
     int m_rowsAffected = 0;
 };
@@ -68,6 +77,10 @@ private:
     QString m_error;
 };
 
+// What the operator is told when date.mdb cannot be opened: the file, the cause, and that
+// nothing can be booked until it is put right.
+QString databaseOutageMessage(const QString& path, Database::OpenFailure failure, const QString& engineText);
+
 // A field of the open record set, by column name or by 0-based position.
 struct Field {
     Field(const QString& n) : name(n) { }
@@ -78,7 +91,9 @@ struct Field {
 };
 
 // The program's one record set, bound to the connection: a static, counted set of the rows of
-// a table or a query, free to move, updatable when it shows the rows of one table.
+// a table or a query, free to move, updatable when it shows the rows of one table. A table's
+// rows are fetched only when something reads, moves or counts them, so appending a booking
+// costs the same on a table of any size.
 class RecordSet : public QObject {
     Q_OBJECT
 public:
@@ -122,6 +137,9 @@ private:
     };
 
     bool open(const QString& statement, const QString& table, bool updatable);
+    bool usable();
+    // Fetches the rows of a table opened without them; the current record stays current.
+    bool load() const;
     void fail(const QString& text);
     int column(const Field& field) const;
     // The value under the cursor (the pending new or edited record included), or false past the end.
@@ -133,9 +151,11 @@ private:
     bool m_open = false;
     QString m_table; // base table of an updatable set
     QVector<Column> m_columns;
-    QVector<QVector<QVariant>> m_rows;
-    QVector<qint64> m_rowIds;
-    int m_pos = 0;
+    mutable bool m_loaded = true;
+    mutable qint64 m_currentId = -1; // the record saved last while the rows were not fetched
+    mutable QVector<QVector<QVariant>> m_rows;
+    mutable QVector<qint64> m_rowIds;
+    mutable int m_pos = 0;
     bool m_pendingNew = false;
     QVector<QVariant> m_buffer; // the record being added or edited
     QVector<bool> m_dirty;

@@ -5,11 +5,14 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QtTest>
 
@@ -48,6 +51,8 @@ private slots:
     void closeIsRefusedWhileAMachineIsTiming();
     void stopOpensCheckoutModallyWhileTheClockRuns();
     void helpOpensTheLocalGuide();
+    void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
+    void databaseOutageIsSaidAtOnceAndEndsWhenPutRight();
 
 private:
     std::unique_ptr<ConsoleWindow> makeConsole();
@@ -101,9 +106,9 @@ void TestConsoleWindow::firstStartInAnEmptyDirectory()
     QCOMPARE(console->statusText(4), QStringLiteral(" 提醒："));
     QCOMPARE(console->grid()->cells().getCell(15, 0), QStringLiteral("15号"));
     QVERIFY(console->findChild<QTimer*>(QStringLiteral("时钟_秒")));
-    // Without date.mdb the console still starts, silently.
+    // Without date.mdb the console still starts, and says so; nothing is created.
     QVERIFY(!console->database().isOpen());
-    QVERIFY(m_responder->boxes.isEmpty());
+    QCOMPARE(m_responder->boxes.size(), 1);
     QVERIFY(!QFile::exists(empty.databasePath()));
 }
 
@@ -116,6 +121,7 @@ void TestConsoleWindow::rateIsWrittenBackAsTyped_data()
     QTest::newRow("4.50") << "4.50" << "4.5";
     QTest::newRow("empty") << "" << "0";
     QTest::newRow("abc") << "abc" << "0";
+    QTest::newRow("too large for a single") << "1e39" << "0";
 }
 
 void TestConsoleWindow::rateIsWrittenBackAsTyped()
@@ -268,6 +274,76 @@ void TestConsoleWindow::helpOpensTheLocalGuide()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls.size(), 1);
     QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(m_dir->file(QStringLiteral("help/index.html"))));
+}
+
+void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing") << "missing" << "文件不存在";
+    QTest::newRow("not a database") << "junk" << "文件不是数据库或已损坏";
+    QTest::newRow("locked") << "locked" << "文件被其他程序锁定";
+}
+
+void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const QString path = m_dir->databasePath();
+    const QString aside = path + QStringLiteral(".aside");
+    QVERIFY(QFile::rename(path, aside));
+    if (fault == u"junk") {
+        QFile junk(path);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'x'));
+    } else if (fault == u"locked") {
+        QVERIFY(QFile::copy(aside, path));
+    }
+    const QString locker = QStringLiteral("locker");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), locker);
+        other.setDatabaseName(path);
+        QSqlQuery lock(other);
+        if (fault == u"locked") {
+            QVERIFY(other.open());
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(lock.exec(QStringLiteral("insert into 商品表 values ('x', 1)")));
+        }
+        auto console = makeConsole();
+        QCOMPARE(m_responder->boxes.size(), 1);
+        const auto box = m_responder->boxes[0];
+        QVERIFY(box.text.contains(QDir::toNativeSeparators(path)));
+        QVERIFY(box.text.contains(cause));
+        QVERIFY(box.text.contains(QStringLiteral("在修复之前无法记帐")));
+        QCOMPARE(box.style, 0x30);
+        QCOMPARE(box.title, QStringLiteral("数据库"));
+
+        // Machines are timed all the same.
+        QTest::mouseClick(console->machineButton(2), Qt::LeftButton);
+        m_clock->advance(30 * 60);
+        console->tickSecond();
+        QCOMPARE(console->grid()->cells().getCell(2, 5), QStringLiteral("2.0"));
+
+        // The cause goes away; the next checkout opens the file again and books.
+        if (fault == u"locked") {
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            lock = QSqlQuery();
+            other.close();
+        } else {
+            QVERIFY(QFile::remove(path) || fault == u"missing");
+            QVERIFY(QFile::copy(aside, path));
+        }
+        whenModalShown([](QWidget* modal) {
+            modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+            if (modal->isVisible()) // settling failed: close it, so the checks below tell why
+                qobject_cast<QDialog*>(modal)->reject();
+        });
+        QTest::mouseClick(console->machineButton(2), Qt::LeftButton);
+        QCOMPARE(m_responder->boxes.last().text, box.text);
+        QVERIFY(console->database().isOpen());
+        QCOMPARE(queryValue(path, QStringLiteral("select count(*) from 收入记录")).toInt(), 1);
+    }
+    QSqlDatabase::removeDatabase(locker);
 }
 
 QTEST_MAIN(TestConsoleWindow)

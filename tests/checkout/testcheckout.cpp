@@ -34,6 +34,7 @@ private slots:
     void cardSettlement_data();
     void cardSettlement();
     void zeroIncomeBooksNothing();
+    void exactChargesLeaveExactlyNothing();
     void failedDebitChangesNothing();
     void failedIncomeRowChangesNothing();
     void withoutDatabaseNothingIsClaimed();
@@ -285,6 +286,23 @@ void TestCheckout::zeroIncomeBooksNothing()
     QCOMPARE(incomeRows(), 0);
     QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
     QCOMPARE(m_grid->getCell(2, ConsoleColumn::Amount), QStringLiteral("0.0"));
+}
+
+void TestCheckout::exactChargesLeaveExactlyNothing()
+{
+    addCard(QStringLiteral("A001"), 10);
+    for (const char* fee : { "6.1", "3.9" }) {
+        CheckoutInput in;
+        in.machineNo = 1;
+        in.feeText = QString::fromLatin1(fee);
+        in.receivedText = in.feeText;
+        in.useCard = true;
+        in.cardNo = QStringLiteral("A001");
+        in.balanceText = toText(balanceOf(in.cardNo));
+        QCOMPARE(settleCheckout(*m_db, *m_rs, in).result, SettleResult::Booked);
+    }
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 0.0);
+    QCOMPARE(toText(balanceOf(QStringLiteral("A001"))), QStringLiteral("0"));
 }
 
 void TestCheckout::failedDebitChangesNothing()

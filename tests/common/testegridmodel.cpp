@@ -59,6 +59,8 @@ void TestEgridModel::storeStepFormatsAndRefuses_data()
     QTest::newRow("zero shows zero, on") << true << "5.000" << "0" << true << "0.000";
     QTest::newRow("leading number reprinted") << true << "" << "1.23456元" << true << "1.235";
     QTest::newRow("negative") << false << "" << "-2" << true << "-2.000";
+    QTest::newRow("infinite refused") << true << "5.000" << "1e999" << false << "5.000";
+    QTest::newRow("inf text refused") << true << "5.000" << "inf" << false << "5.000";
 }
 
 void TestEgridModel::storeStepFormatsAndRefuses()

@@ -58,6 +58,7 @@ void TestPricing::startFixesPriceAndClearsRow_data()
     QTest::newRow("empty") << "" << 0.0f << "0.000";
     QTest::newRow("abc") << "abc" << 0.0f << "0.000";
     QTest::newRow("wide digits") << "４．０" << float(4.0 / 60.0) << "0.067";
+    QTest::newRow("too large for a single") << "1e50" << 0.0f << "0.000";
 }
 
 void TestPricing::startFixesPriceAndClearsRow()

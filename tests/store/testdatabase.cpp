@@ -1,4 +1,5 @@
 #include "store/database.h"
+#include "store/income.h"
 #include "store/sqltext.h"
 #include "support/testsupport.h"
 
@@ -6,6 +7,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -32,6 +36,10 @@ private slots:
     void transactionsAreAllOrNothing();
     void missingDatabase();
     void damagedOrLockedDatabaseFails();
+    void bookingsWaitOutShortLocks_data();
+    void bookingsWaitOutShortLocks();
+    void appendingFetchesNoRows();
+    void closedConnectionOpensAgain();
 
 private:
     void book(const QDateTime& when, int machine, const QString& type, const QString& name, double amount);
@@ -408,6 +416,97 @@ void TestDatabase::damagedOrLockedDatabaseFails()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
     QVERIFY(db.openDatabase(m_dir->databasePath()));
+}
+
+void TestDatabase::bookingsWaitOutShortLocks_data()
+{
+    QTest::addColumn<int>("heldMs");
+    QTest::addColumn<bool>("booked");
+    QTest::newRow("a moment") << 400 << true;
+    QTest::newRow("past the wait") << 4000 << false;
+}
+
+// Another program writes to date.mdb for a while, as a second connection in its own thread.
+void TestDatabase::bookingsWaitOutShortLocks()
+{
+    QFETCH(int, heldMs);
+    QFETCH(bool, booked);
+    const QString path = m_dir->databasePath();
+    std::atomic<bool> locked { false };
+    std::thread other([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other program"));
+            db.setDatabaseName(path);
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                q.exec(s(u"insert into 商品表 values ('其他程序', 1)"));
+                locked = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
+                q.exec(QStringLiteral("COMMIT"));
+            }
+            locked = true;
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other program"));
+    });
+    while (!locked)
+        std::this_thread::yield();
+    const IncomeRow row { makeDate(2026, 12, 7), 3, s(u"上机收入"), s(u"上机收入"), 12.5 };
+    QString error;
+    const bool result = bookIncome(*m_db, *m_rs, { row, row }, &error);
+    other.join();
+    QCOMPARE(result, booked);
+    QCOMPARE(queryValue(path, s(u"select count(*) from 收入记录")).toInt(), booked ? 2 : 0);
+    QCOMPARE(error.contains(QStringLiteral("locked")), !booked);
+    QCOMPARE(queryValue(path, s(u"select count(*) from 商品表")).toInt(), 1);
+    // Once the lock is gone the same connection books at once.
+    QVERIFY(bookIncome(*m_db, *m_rs, { row }, &error));
+    QVERIFY(m_responder->boxes.isEmpty());
+}
+
+void TestDatabase::appendingFetchesNoRows()
+{
+    QVERIFY(runSql(m_dir->databasePath(),
+        { s(u"insert into 商品表 values ('可乐', 2.5)"), s(u"insert into 商品表 values ('雪碧', 3)") }));
+    QVERIFY(m_rs->openTable(s(u"商品表")));
+    QVERIFY(m_rs->addRecord());
+    QVERIFY(m_rs->writeText(u"商品名称", s(u"红茶")));
+    QVERIFY(m_rs->writeSingle(u"单价", 2.0f));
+    QVERIFY(m_rs->saveRecord());
+    // Reading after appending still sees the saved record as current, then every row.
+    QString name;
+    QVERIFY(m_rs->readText(u"商品名称", name));
+    QCOMPARE(name, s(u"红茶"));
+    QCOMPARE(m_rs->recordCount(), 3);
+    QVERIFY(!m_rs->moveNext());
+    // A fresh set starts on the first record and may be edited through.
+    QVERIFY(m_rs->openTable(s(u"商品表")));
+    QVERIFY(m_rs->writeSingle(u"单价", 2.8f));
+    QVERIFY(m_rs->saveRecord());
+    QCOMPARE(queryValue(m_dir->databasePath(), s(u"select 单价 from 商品表 where 商品名称='可乐'")).toFloat(), 2.8f);
+    QVERIFY(m_rs->moveNext());
+    QVERIFY(m_rs->readText(u"商品名称", name));
+    QCOMPARE(name, s(u"雪碧"));
+}
+
+void TestDatabase::closedConnectionOpensAgain()
+{
+    const QString path = m_dir->databasePath();
+    const QString aside = path + QStringLiteral(".aside");
+    m_db->closeDatabase(); // on purpose: stays closed
+    QVERIFY(!m_db->execute(s(u"delete from 商品表")));
+    QVERIFY(!m_db->isOpen());
+    QVERIFY(QFile::rename(path, aside));
+    QVERIFY(!m_db->openDatabase(path));
+    QCOMPARE(m_db->openFailure(), Database::OpenFailure::Missing);
+    QVERIFY(!m_rs->openTable(s(u"商品表")));
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(QFile::rename(aside, path));
+    QVERIFY(m_rs->openTable(s(u"商品表")));
+    QCOMPARE(m_rs->recordCount(), 0);
+    QVERIFY(m_db->isOpen());
+    QCOMPARE(m_db->openFailure(), Database::OpenFailure::None);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
