@@ -1,5 +1,33 @@
 #include "listview.h"
 
+#include <QHeaderView>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+
+#include <utility>
+
+namespace {
+
+// Draws the cell as usual, then its right and bottom edge, so the cells read as a grid.
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
 ListView::ListView(QWidget* parent)
     : QTreeWidget(parent)
 {
@@ -8,23 +36,75 @@ ListView::ListView(QWidget* parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    connect(this, &QTreeWidget::currentItemChanged, this,
-        [this](QTreeWidgetItem* current) { emit currentRowChanged(current ? indexOfTopLevelItem(current) : -1); });
+    setAllColumnsShowFocus(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setItemDelegate(new GridLineDelegate(this));
+    header()->setSectionsMovable(false);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+
+    // The operator works in the entry boxes below the list and must still see which row
+    // the buttons act on.
+    QPalette p = palette();
+    for (QPalette::ColorRole role : { QPalette::Highlight, QPalette::HighlightedText })
+        p.setColor(QPalette::Inactive, role, p.color(QPalette::Active, role));
+    setPalette(p);
+
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        const int row = current ? indexOfTopLevelItem(current) : -1;
+        // A click makes the row current before it selects it; its handler reads the
+        // selected row, so the signal waits until the press is done.
+        if (m_pressing)
+            m_pressedRow = row;
+        else
+            emit currentRowChanged(row);
+    });
 }
 
-void ListView::setColumns(const QStringList& titles, const QVector<int>& widths)
+void ListView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressing = true;
+    m_pressedRow.reset();
+    QTreeWidget::mousePressEvent(event);
+    m_pressing = false;
+    if (const std::optional<int> row = std::exchange(m_pressedRow, std::nullopt))
+        emit currentRowChanged(*row);
+}
+
+void ListView::setColumns(
+    const QStringList& titles, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments)
 {
     setColumnCount(int(titles.size()));
     setHeaderLabels(titles);
-    for (int i = 0; i < widths.size() && i < titles.size(); ++i)
-        setColumnWidth(i, widths[i]);
+    m_alignments.clear();
+    for (int i = 0; i < titles.size(); ++i) {
+        const Qt::Alignment a = alignments.value(i, Qt::AlignLeft);
+        m_alignments.append(a);
+        headerItem()->setTextAlignment(i, a | Qt::AlignVCenter);
+        if (i < widths.size())
+            setColumnWidth(i, widths[i]);
+    }
 }
 
-void ListView::clearRows() { clear(); }
+Qt::Alignment ListView::columnAlignment(int column) const
+{
+    return m_alignments.value(column, Qt::AlignLeft);
+}
+
+void ListView::clearRows()
+{
+    const QSignalBlocker quiet(this);
+    clear();
+}
 
 int ListView::appendRow()
 {
-    addTopLevelItem(new QTreeWidgetItem);
+    auto* item = new QTreeWidgetItem;
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    for (int c = 0; c < columnCount(); ++c)
+        item->setTextAlignment(c, columnAlignment(c) | Qt::AlignVCenter);
+    addTopLevelItem(item);
     return topLevelItemCount() - 1;
 }
 
@@ -45,4 +125,3 @@ int ListView::selectedRow() const
     const QList<QTreeWidgetItem*> items = selectedItems();
     return items.isEmpty() ? -1 : indexOfTopLevelItem(items.first());
 }
-

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+class RecordSet;
+
+// The rules of the member cards in 会员表: the statements that name a card, the top-up amount,
+// and storing the entries of the member window as a card.
+
+// The typed top-up amount as a number: full-width characters folded, blanks around it
+// trimmed, and then nothing but a decimal number (sign, digits, point and digits). False for
+// anything else, so no typed text ever reaches a statement.
+bool parseTopUpAmount(const QString& typed, float& amount);
+
+// Whether a top-up differs from the card's face value enough to ask the operator first.
+bool topUpDiffersFromFace(float amount, double face);
+
+// Money columns keep four decimals, so repeated top-ups add up exactly.
+QString topUpStatement(float amount, const QString& cardNo);
+QString clearStatement(const QString& cardNo);
+QString deleteStatement(const QString& cardNo);
+QString cardQuery(const QString& cardNo);
+
+// What the member window's entry boxes ask 保存 to store.
+struct CardEntry {
+    QString cardNo;
+    QString faceText;
+    // The number of the card being rewritten, as listed; empty for a new card.
+    QString pickedCardNo;
+    bool isNew = true;
+};
+
+struct CardSaveOutcome {
+    enum Result {
+        Saved,
+        Refused, // the entries break a rule; errorText tells the operator which
+        StoreFailed // the store could not do it; errorText is its own, empty when it has shown it
+    };
+    Result result = Saved;
+    QString errorText;
+};
+
+// Stores a new card, or rewrites the picked one: number, face value, and the balance set back
+// to the face value. A number that another card carries already is refused before anything is
+// written.
+CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry);
+
+// The operator's texts that the rules give back.
+QString duplicateCardMessage();
+QString missingCardMessage(const QString& cardNo);

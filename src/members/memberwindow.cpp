@@ -1,0 +1,192 @@
+#include "memberwindow.h"
+
+#include "common/inputfilter.h"
+#include "common/listview.h"
+#include "common/seams.h"
+#include "common/values.h"
+#include "common/windows.h"
+#include "members/membercards.h"
+#include "store/database.h"
+#include "ui_memberwindow.h"
+
+namespace {
+
+const QString kTable = QStringLiteral("会员表");
+
+void showStoreError(const QString& text)
+{
+    if (!text.isEmpty())
+        messageBox(text, MbOk | MbError, QStringLiteral("错误"));
+}
+
+} // namespace
+
+MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_ui(std::make_unique<Ui::MemberWindow>())
+    , m_db(db)
+    , m_rs(rs)
+{
+    m_ui->setupUi(this);
+    fitLabels(this);
+    m_ui->超级列表框1->setColumns({ QStringLiteral(" 编号"), QStringLiteral("面值    "),
+                                      QStringLiteral("已用    "), QStringLiteral("余额    ") },
+        { 50, 70, 70, 70 }, { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter });
+    InputFilter::attach(m_ui->编辑框_面值, InputFilter::WholeNumber);
+
+    connect(m_ui->超级列表框1, &ListView::currentRowChanged, this, &MemberWindow::pickCard);
+    connect(m_ui->按钮_新增, &QPushButton::clicked, this, &MemberWindow::newCard);
+    connect(m_ui->按钮_保存, &QPushButton::clicked, this, &MemberWindow::saveCard);
+    connect(m_ui->按钮_删除, &QPushButton::clicked, this, &MemberWindow::deleteCard);
+    connect(m_ui->按钮_清零, &QPushButton::clicked, this, &MemberWindow::clearCard);
+    connect(m_ui->按钮_充值, &QPushButton::clicked, this, &MemberWindow::topUpCard);
+
+    m_memberIsNew = true;
+    setMemberFormMode(false);
+    refreshMemberList();
+}
+
+MemberWindow::~MemberWindow() = default;
+
+void MemberWindow::setMemberFormMode(bool existingCard)
+{
+    m_ui->编辑框_充值金额->setEnabled(existingCard);
+    m_ui->按钮_充值->setEnabled(existingCard);
+    m_ui->编辑框_面值->setEnabled(!existingCard);
+    if (!existingCard)
+        m_ui->编辑框_充值金额->clear();
+}
+
+void MemberWindow::refreshMemberList()
+{
+    ListView* list = m_ui->超级列表框1;
+    list->clearRows();
+    if (!m_rs.openTable(kTable))
+        return;
+    const int n = m_rs.recordCount();
+    for (int i = 0; i < n; ++i) {
+        const int row = list->appendRow();
+        QString cardNo;
+        m_rs.readText(u"会员编号", cardNo);
+        list->setListCell(row, 0, cardNo);
+        int column = 1;
+        for (const char16_t* field : { u"面值", u"使用额", u"余额" }) {
+            double value = 0.0;
+            m_rs.readNumber(field, value);
+            list->setListCell(row, column++, toText(value));
+        }
+        m_rs.moveNext();
+    }
+    m_rs.closeSet();
+}
+
+void MemberWindow::pickCard()
+{
+    const int r = m_ui->超级列表框1->selectedRow();
+    m_ui->编辑框_会员编号->setText(m_ui->超级列表框1->getListCell(r, 0));
+    m_ui->编辑框_面值->setText(m_ui->超级列表框1->getListCell(r, 1));
+    setMemberFormMode(true);
+    m_memberIsNew = false;
+}
+
+void MemberWindow::newCard()
+{
+    m_memberIsNew = true;
+    m_ui->编辑框_会员编号->clear();
+    m_ui->编辑框_面值->clear();
+    setMemberFormMode(false);
+}
+
+void MemberWindow::saveCard()
+{
+    const QString cardNo = m_ui->编辑框_会员编号->text();
+    const QString faceText = m_ui->编辑框_面值->text();
+    if (cardNo.isEmpty() || faceText.isEmpty()) {
+        messageBox(QStringLiteral("请输入会员编号和面值！"));
+        return;
+    }
+    const int r = m_ui->超级列表框1->selectedRow();
+    // After a refresh the list has no selection: there is no card to rewrite.
+    if (!m_memberIsNew && r == -1) {
+        messageBox(QStringLiteral("请选择要保存的会员编号！"));
+        return;
+    }
+    CardEntry entry;
+    entry.cardNo = cardNo;
+    entry.faceText = faceText;
+    entry.isNew = m_memberIsNew;
+    if (!m_memberIsNew)
+        entry.pickedCardNo = m_ui->超级列表框1->getListCell(r, 0);
+    const CardSaveOutcome out = ::saveCard(m_rs, entry);
+    if (out.result == CardSaveOutcome::Refused) {
+        messageBox(out.errorText);
+        return;
+    }
+    if (out.result == CardSaveOutcome::StoreFailed) {
+        showStoreError(out.errorText);
+        return;
+    }
+    refreshMemberList();
+}
+
+void MemberWindow::deleteCard()
+{
+    const int r = m_ui->超级列表框1->selectedRow();
+    if (r == -1) {
+        messageBox(QStringLiteral("请选择要删除的会员编号！"));
+        return;
+    }
+    const QString cardNo = m_ui->超级列表框1->getListCell(r, 0);
+    if (messageBox(QStringLiteral("这会将删除会员编号：") + cardNo + QStringLiteral("的记录，是否继续？"),
+            MbYesNo, QStringLiteral("删除确认"))
+        != AnswerYes)
+        return;
+    runCardStatement(deleteStatement(cardNo));
+    refreshMemberList();
+}
+
+void MemberWindow::clearCard()
+{
+    const int r = m_ui->超级列表框1->selectedRow();
+    if (r == -1) {
+        messageBox(QStringLiteral("请选择要清零的会员编号！"));
+        return;
+    }
+    const QString cardNo = m_ui->超级列表框1->getListCell(r, 0);
+    if (messageBox(QStringLiteral("这会将") + cardNo + QStringLiteral("余额清为零！是否继续？"), MbYesNo,
+            QStringLiteral("清零确认"))
+        != AnswerYes)
+        return;
+    runCardStatement(clearStatement(cardNo));
+    refreshMemberList();
+}
+
+void MemberWindow::topUpCard()
+{
+    const int r = m_ui->超级列表框1->selectedRow();
+    if (r == -1) {
+        messageBox(QStringLiteral("请选择要充值的会员编号！"));
+        return;
+    }
+    float amount = 0.0f;
+    if (!parseTopUpAmount(m_ui->编辑框_充值金额->text(), amount)) {
+        messageBox(QStringLiteral("充值金额必须是数字！"));
+        return;
+    }
+    const double face = toNumber(m_ui->编辑框_面值->text());
+    if (topUpDiffersFromFace(amount, face)
+        && messageBox(QStringLiteral("充值金额与会员卡面值金额不相符，是否继续充值？"), MbYesNo,
+               QStringLiteral("充值金额确认"))
+            != AnswerYes)
+        return;
+    runCardStatement(topUpStatement(amount, m_ui->超级列表框1->getListCell(r, 0)));
+    refreshMemberList();
+}
+
+bool MemberWindow::runCardStatement(const QString& statement)
+{
+    if (m_db.execute(statement))
+        return true;
+    showStoreError(m_db.lastError());
+    return false;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class Database;
+class RecordSet;
+namespace Ui {
+class MemberWindow;
+}
+
+// Manages the prepaid member cards: lists every card with its face value, used amount and
+// balance, and adds, saves, deletes, clears and tops up cards. Not modal, so timing and
+// checkouts go on while it is open.
+class MemberWindow : public QWidget {
+    Q_OBJECT
+public:
+    MemberWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr);
+    ~MemberWindow() override;
+
+    // True while the entry boxes describe a new card that 保存 appends.
+    bool memberIsNew() const { return m_memberIsNew; }
+
+    // Existing card: the top-up may be typed and the face value is fixed; new card: the other
+    // way round.
+    void setMemberFormMode(bool existingCard);
+    // Refills the list from 会员表; no row is selected afterwards.
+    void refreshMemberList();
+
+    // The list's current row changed: the selected card goes into the entry boxes.
+    void pickCard();
+    void newCard(); // 按钮_新增
+    void saveCard(); // 按钮_保存
+    void deleteCard(); // 按钮_删除
+    void clearCard(); // 按钮_清零
+    void topUpCard(); // 按钮_充值
+
+private:
+    // Runs a statement on a card; a refusal of the store is shown, never passed over.
+    bool runCardStatement(const QString& statement);
+
+    std::unique_ptr<Ui::MemberWindow> m_ui;
+    Database& m_db;
+    RecordSet& m_rs;
+    bool m_memberIsNew = true;
+};

@@ -1,0 +1,49 @@
+#include "members/membercards.h"
+#include "support/testsupport.h"
+
+#include <QtTest>
+
+class TestMemberCards : public QObject {
+    Q_OBJECT
+private slots:
+    void topUpAmount_data();
+    void topUpAmount();
+};
+
+void TestMemberCards::topUpAmount_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<float>("amount");
+    QTest::addColumn<QString>("joined"); // what the statement carries
+    QTest::newRow("whole") << "100" << true << 100.0f << "100";
+    QTest::newRow("fraction") << "12.50" << true << 12.5f << "12.5";
+    QTest::newRow("blanks around") << " 20 " << true << 20.0f << "20";
+    QTest::newRow("full-width") << QString::fromUtf16(u"５０．５") << true << 50.5f << "50.5";
+    QTest::newRow("signs") << "-5" << true << -5.0f << "-5";
+    QTest::newRow("plus, point first") << "+.5" << true << 0.5f << "0.5";
+    QTest::newRow("blank") << "  " << false << 0.0f << "";
+    QTest::newRow("exponent") << "1e5" << false << 0.0f << "";
+    QTest::newRow("trailing letters") << "1e5x" << false << 0.0f << "";
+    QTest::newRow("two numbers") << "5 5" << false << 0.0f << "";
+    QTest::newRow("beyond a single") << QString(60, u'9') << false << 0.0f << "";
+}
+
+void TestMemberCards::topUpAmount()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    QFETCH(float, amount);
+    QFETCH(QString, joined);
+    float parsed = -1.0f;
+    QCOMPARE(parseTopUpAmount(typed, parsed), valid);
+    if (!valid)
+        return;
+    QCOMPARE(parsed, amount);
+    QCOMPARE(topUpStatement(parsed, QStringLiteral("O'Brien")),
+        QString::fromUtf16(u"update 会员表 set 余额=round(余额+") + joined
+            + QString::fromUtf16(u",4) where 会员编号='O''Brien'"));
+}
+
+QTEST_GUILESS_MAIN(TestMemberCards)
+#include "testmembercards.moc"
