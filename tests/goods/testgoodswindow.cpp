@@ -1,0 +1,267 @@
+#include "common/listview.h"
+#include "goods/goodswindow.h"
+#include "store/database.h"
+#include "store/sqltext.h"
+#include "support/guisupport.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QString s(const char16_t* t)
+{
+    return QString::fromUtf16(t);
+}
+
+} // namespace
+
+class TestGoodsWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void emptyCatalogue();
+    void addingANewItem_data();
+    void addingANewItem();
+    void changingAPickedItem_data();
+    void changingAPickedItem();
+    void deleting_data();
+    void deleting();
+
+private:
+    void open(const QStringList& goods);
+    template <typename T> T* unit(const char16_t* name) { return m_window->findChild<T*>(s(name)); }
+    ListView* list() { return unit<ListView>(u"超级列表框1"); }
+    void pickRow(int row);
+    void enter(const QString& name, const QString& price);
+    // The list as "序号 名称 单价" lines, and the table as "名称 单价" lines in record order.
+    QStringList listed();
+    QStringList stored();
+
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<ScriptedResponder> m_responder;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<GoodsWindow> m_window;
+};
+
+void TestGoodsWindow::init()
+{
+    m_dir = std::make_unique<TestProgramDir>(true);
+    m_responder = std::make_unique<ScriptedResponder>();
+    m_db = std::make_unique<Database>();
+    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
+    m_rs = std::make_unique<RecordSet>();
+    m_rs->bind(m_db.get());
+}
+
+void TestGoodsWindow::cleanup()
+{
+    m_window.reset();
+    m_rs.reset();
+    m_db.reset();
+    m_responder.reset();
+    m_dir.reset();
+}
+
+// Each entry is "name=price".
+void TestGoodsWindow::open(const QStringList& goods)
+{
+    QStringList inserts;
+    for (const QString& g : goods) {
+        const qsizetype eq = g.lastIndexOf(u'=');
+        inserts << s(u"insert into 商品表 values (%1, %2)").arg(sqlText(g.left(eq)), g.mid(eq + 1));
+    }
+    QVERIFY(runSql(m_dir->databasePath(), inserts));
+    m_window = std::make_unique<GoodsWindow>(*m_db, *m_rs);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestGoodsWindow::pickRow(int row)
+{
+    const QRect rect = list()->visualItemRect(list()->topLevelItem(row));
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void TestGoodsWindow::enter(const QString& name, const QString& price)
+{
+    unit<QLineEdit>(u"编辑框_商品名称")->setText(name);
+    unit<QLineEdit>(u"编辑框_单价")->setText(price);
+}
+
+QStringList TestGoodsWindow::listed()
+{
+    QStringList rows;
+    for (int r = 0; r < list()->rowCount(); ++r)
+        rows << QStringList { list()->getListCell(r, 0), list()->getListCell(r, 1),
+            list()->getListCell(r, 2) }
+                    .join(u' ');
+    return rows;
+}
+
+QStringList TestGoodsWindow::stored()
+{
+    RecordSet rs;
+    rs.bind(m_db.get());
+    QStringList rows;
+    if (!rs.openTable(s(u"商品表")))
+        return rows;
+    for (int i = rs.recordCount(); i > 0; --i) {
+        QString name;
+        float price = 0;
+        rs.readText(u"商品名称", name);
+        rs.readSingle(u"单价", price);
+        rows << name + u' ' + toText(price);
+        rs.moveNext();
+    }
+    return rows;
+}
+
+void TestGoodsWindow::emptyCatalogue()
+{
+    open({});
+    QCOMPARE(m_window->windowTitle(), s(u"商品管理"));
+    QCOMPARE(m_window->size(), QSize(283, 362));
+    QCOMPARE(list()->rowCount(), 0);
+    QCOMPARE(list()->headerItem()->text(1), s(u"    商品名称"));
+    QCOMPARE(list()->header()->sectionSize(0), 50);
+    QCOMPARE(list()->header()->sectionSize(1), 150);
+    QCOMPARE(unit<QLabel>(u"标签2")->text(), s(u"单    价："));
+    QVERIFY(m_window->goodsIsNew());
+    // The price box takes a decimal number only.
+    QTest::keyClicks(unit<QLineEdit>(u"编辑框_单价"), QStringLiteral("1a2.5y"));
+    QCOMPARE(unit<QLineEdit>(u"编辑框_单价")->text(), QStringLiteral("12.5"));
+    // Deleting needs a picked row.
+    QTest::mouseClick(unit<QPushButton>(u"按钮_删除"), Qt::LeftButton);
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QCOMPARE(m_responder->boxes[0].text, s(u"请选择要删除的商品！"));
+    QCOMPARE(m_responder->boxes[0].style, 0);
+    QCOMPARE(m_responder->boxes[0].title, s(u"信息："));
+}
+
+void TestGoodsWindow::addingANewItem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("message");
+    const QString refused = s(u"商品名称或单价不能为空！");
+    QTest::newRow("可乐 2.5") << s(u"可乐") << "2.5" << QStringList { s(u"雪碧 3"), s(u"可乐 2.5") }
+                              << QString();
+    QTest::newRow("existing name") << s(u"雪碧") << "3.5" << QStringList { s(u"雪碧 3"), s(u"雪碧 3.5") }
+                                   << QString();
+    QTest::newRow("quoted name") << QStringLiteral("x', '1'='1") << "1"
+                                 << QStringList { s(u"雪碧 3"), QStringLiteral("x', '1'='1 1") } << QString();
+    QTest::newRow("empty name") << QString() << "2.5" << QStringList { s(u"雪碧 3") } << refused;
+    QTest::newRow("empty price") << s(u"可乐") << "" << QStringList { s(u"雪碧 3") } << refused;
+}
+
+void TestGoodsWindow::addingANewItem()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, price);
+    QFETCH(QStringList, after);
+    QFETCH(QString, message);
+    open({ s(u"雪碧=3") });
+    enter(name, price);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_保存"), Qt::LeftButton);
+    QCOMPARE(stored(), after);
+    if (!message.isEmpty()) {
+        QCOMPARE(m_responder->boxes.size(), 1);
+        QCOMPARE(m_responder->boxes[0].text, message);
+        QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), name); // kept to be completed
+        return;
+    }
+    QVERIFY(m_responder->boxes.isEmpty());
+    QCOMPARE(listed().last(), QStringLiteral("2 ") + after.last());
+    QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), QString());
+    QCOMPARE(unit<QLineEdit>(u"编辑框_单价")->text(), QString());
+    QVERIFY(m_window->goodsIsNew());
+}
+
+void TestGoodsWindow::changingAPickedItem_data()
+{
+    QTest::addColumn<QStringList>("goods");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<bool>("startNew");
+    QTest::addColumn<QStringList>("after");
+    const QStringList two { s(u"可乐=2.5"), s(u"雪碧=3") };
+    QTest::newRow("new price") << two << 0 << QString() << "3" << false
+                               << QStringList { s(u"可乐 3"), s(u"雪碧 3") };
+    QTest::newRow("renamed") << two << 0 << s(u"芬达") << "" << false
+                             << QStringList { s(u"芬达 2.5"), s(u"雪碧 3") };
+    QTest::newRow("second of two namesakes changes the first") << QStringList { s(u"可乐=2.5"),
+        s(u"可乐=2.8") } << 1 << QString() << "4" << false << QStringList { s(u"可乐 4"), s(u"可乐 2.8") };
+    QTest::newRow("quoted name") << QStringList { s(u"雪碧=3"), QStringLiteral("x' or ''='=1") } << 1
+                                 << QString() << "2" << false
+                                 << QStringList { s(u"雪碧 3"), QStringLiteral("x' or ''=' 2") };
+    QTest::newRow("新增 after a pick adds")
+        << two << 1 << QString() << "" << true << QStringList { s(u"可乐 2.5"), s(u"雪碧 3"), s(u"雪碧 3") };
+}
+
+void TestGoodsWindow::changingAPickedItem()
+{
+    QFETCH(QStringList, goods);
+    QFETCH(int, row);
+    QFETCH(QString, name);
+    QFETCH(QString, price);
+    QFETCH(bool, startNew);
+    QFETCH(QStringList, after);
+    open(goods);
+    pickRow(row);
+    QVERIFY(!m_window->goodsIsNew());
+    const QString listedName = list()->getListCell(row, 1);
+    QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), listedName);
+    QCOMPARE(unit<QLineEdit>(u"编辑框_单价")->text(), list()->getListCell(row, 2));
+    const QString oldPrice = list()->getListCell(row, 2);
+    if (startNew) {
+        QTest::mouseClick(unit<QPushButton>(u"按钮_新增"), Qt::LeftButton);
+        QVERIFY(m_window->goodsIsNew());
+        QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), QString());
+        QCOMPARE(list()->selectedRow(), row);
+    }
+    enter(name.isEmpty() ? listedName : name, price.isEmpty() ? oldPrice : price);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_保存"), Qt::LeftButton);
+    QVERIFY(m_responder->boxes.isEmpty());
+    QCOMPARE(stored(), after);
+    QCOMPARE(listed().size(), after.size());
+    QCOMPARE(listed()[row], QStringLiteral("%1 %2").arg(row + 1).arg(after[row]));
+    QVERIFY(m_window->goodsIsNew());
+}
+
+void TestGoodsWindow::deleting_data()
+{
+    QTest::addColumn<QStringList>("goods");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("listedAfter");
+    QTest::newRow("one of two") << QStringList { s(u"可乐=2.5"), s(u"雪碧=3") } << 0
+                                << QStringList { s(u"1 雪碧 3") };
+    QTest::newRow("namesakes go together") << QStringList { s(u"可乐=2.5"), s(u"雪碧=3"), s(u"可乐=2.8") }
+                                           << 2 << QStringList { s(u"1 雪碧 3") };
+    QTest::newRow("a quoted name removes only itself") << QStringList { QStringLiteral("x' or ''='=1"),
+        s(u"雪碧=3") } << 0 << QStringList { s(u"1 雪碧 3") };
+}
+
+void TestGoodsWindow::deleting()
+{
+    QFETCH(QStringList, goods);
+    QFETCH(int, row);
+    QFETCH(QStringList, listedAfter);
+    open(goods);
+    pickRow(row);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_删除"), Qt::LeftButton);
+    QVERIFY(m_responder->boxes.isEmpty()); // no question asked
+    QCOMPARE(listed(), listedAfter);
+    QCOMPARE(stored().size(), listedAfter.size());
+    QVERIFY(m_window->goodsIsNew());
+}
+
+QTEST_MAIN(TestGoodsWindow)
+#include "testgoodswindow.moc"
