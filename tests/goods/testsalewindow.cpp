@@ -10,10 +10,8 @@
 #include "support/guisupport.h"
 
 #include <QComboBox>
-#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -36,7 +34,6 @@ private slots:
     void opensOnTheConsolesMachine_data();
     void opensOnTheConsolesMachine();
     void pickingPricesTheLine();
-    void aPickFromTheDropDownIsOneChoiceAndOneChange();
     void saving_data();
     void saving();
     void nothingEnteredIsRefused();
@@ -100,29 +97,11 @@ SaleWindow* TestSaleWindow::open(EGridModel& console)
 
 QStringList TestSaleWindow::income(const QString& databasePath)
 {
-    Database db;
-    RecordSet rs;
-    rs.bind(&db);
-    QStringList rows;
-    if (!db.openDatabase(databasePath) || !rs.openTable(s(u"收入记录")))
-        return { QStringLiteral("unreadable") };
-    for (int i = rs.recordCount(); i > 0; --i) {
-        DateTime day;
-        int machine = 0;
-        QString type, name;
-        double amount = 0;
-        rs.readDate(u"日期", day);
-        rs.readInteger(u"机号", machine);
-        rs.readText(u"收入类型", type);
-        rs.readText(u"收入名称", name);
-        rs.readNumber(u"收入金额", amount);
-        rows << QStringLiteral("%1 %2 %3 %4 %5")
-                    .arg(storedDate(day))
-                    .arg(machine)
-                    .arg(type, name, toText(amount));
-        rs.moveNext();
-    }
-    return rows;
+    const QVariant rows = queryValue(databasePath,
+        s(u"select group_concat(r, '|') from (select 日期||' '||机号||' '||收入类型||' '||收入名称||' "
+          u"'||收入金额 "
+          u"as r from 收入记录 order by rowid)"));
+    return rows.toString().split(u'|', Qt::SkipEmptyParts);
 }
 
 void TestSaleWindow::opensOnTheConsolesMachine_data()
@@ -141,80 +120,42 @@ void TestSaleWindow::opensOnTheConsolesMachine()
     if (consoleRow >= 0)
         m_console->setCurrentCell(consoleRow, 0);
     open(*m_console);
-    QCOMPARE(m_window->windowTitle(), s(u"商品销售"));
-    QCOMPARE(m_window->size(), QSize(369, 326));
     auto* machines = unit<QComboBox>(u"组合框_机号");
     QCOMPARE(machines->count(), 15);
-    QCOMPARE(machines->itemText(14), QStringLiteral("15"));
     QCOMPARE(machines->currentText(), machine);
     QCOMPARE(unit<QComboBox>(u"组合框_销售方式")->currentText(), s(u"挂帐"));
-    QCOMPARE(unit<QComboBox>(u"组合框_销售方式")->itemText(1), s(u"现款"));
     QCOMPARE(unit<DatePicker>(u"日期框1")->value(), makeDate(2026, 12, 7, 15, 20, 45));
     QCOMPARE(total(), QString());
-    QVERIFY(unit<QLineEdit>(u"编辑框_金额合计")->isReadOnly());
-    QVERIFY(unit<QLineEdit>(u"编辑框_金额合计")->alignment() & Qt::AlignRight);
-    EGridModel& g = lines();
-    QCOMPARE(g.gridRowCount(), 6);
-    QStringList titles;
-    for (int c = 0; c < 4; ++c)
-        titles << QStringLiteral("%1 %2 %3 %4")
-                      .arg(g.getCell(0, c))
-                      .arg(g.columnWidth(c))
-                      .arg(g.columnType(c))
-                      .arg(g.decimals(c));
-    QCOMPARE(
-        titles, QStringList({ s(u"商品 150 4 0"), s(u"单价 60 7 2"), s(u"数量 50 2 0"), s(u"金额 80 7 2") }));
-    QCOMPARE(g.cellAlignment(5, 3), EGridModel::AlignCentre);
-    QCOMPARE(g.items(0), QStringList({ s(u"可乐"), s(u"雪碧"), s(u"赠品"), kQuoted }));
+    QCOMPARE(lines().items(0), QStringList({ s(u"可乐"), s(u"雪碧"), s(u"赠品"), kQuoted }));
 }
 
 void TestSaleWindow::pickingPricesTheLine()
 {
     open(*m_console);
     EGridModel& g = lines();
-    auto line = [&g](int r) { return QStringList { g.getCell(r, 1), g.getCell(r, 2), g.getCell(r, 3) }; };
+    auto line = [&g](int r) {
+        return QStringList { g.getCell(r, 1), g.getCell(r, 2), g.getCell(r, 3) }.join(u' ');
+    };
     g.commitChoice(1, 0, s(u"可乐"));
-    QCOMPARE(line(1), QStringList({ QStringLiteral("2.50"), QStringLiteral("1"), QStringLiteral("2.50") }));
+    QCOMPARE(line(1), QStringLiteral("2.50 1 2.50"));
     QCOMPARE(g.displayText(1, 1), s(u"￥2.50"));
     QCOMPARE(total(), QStringLiteral("2.5"));
     g.commitEdit(1, 2, QStringLiteral("3"));
-    QCOMPARE(line(1), QStringList({ QStringLiteral("2.50"), QStringLiteral("3"), QStringLiteral("7.50") }));
+    QCOMPARE(line(1), QStringLiteral("2.50 3 7.50"));
     QCOMPARE(total(), QStringLiteral("7.5"));
     // Another pick in the line replaces the price and starts again from one.
     g.commitChoice(1, 0, s(u"雪碧"));
-    QCOMPARE(line(1), QStringList({ QStringLiteral("3.00"), QStringLiteral("1"), QStringLiteral("3.00") }));
+    QCOMPARE(line(1), QStringLiteral("3.00 1 3.00"));
     // A typed name is looked up nowhere: the line keeps its price.
     g.commitEdit(1, 0, s(u"可乐"));
-    QCOMPARE(line(1), QStringList({ QStringLiteral("3.00"), QStringLiteral("1"), QStringLiteral("3.00") }));
+    QCOMPARE(line(1), QStringLiteral("3.00 1 3.00"));
     // A quoted name is found as it is; a name gone from the catalogue costs nothing.
     g.commitChoice(2, 0, kQuoted);
-    QCOMPARE(line(2), QStringList({ QStringLiteral("1.50"), QStringLiteral("1"), QStringLiteral("1.50") }));
+    QCOMPARE(line(2), QStringLiteral("1.50 1 1.50"));
     QCOMPARE(total(), QStringLiteral("4.5"));
     g.commitChoice(3, 0, s(u"已下架"));
-    QCOMPARE(line(3), QStringList({ QStringLiteral("0.00"), QStringLiteral("1"), QStringLiteral("0.00") }));
+    QCOMPARE(line(3), QStringLiteral("0.00 1 0.00"));
     QVERIFY(m_responder->boxes.isEmpty());
-}
-
-void TestSaleWindow::aPickFromTheDropDownIsOneChoiceAndOneChange()
-{
-    open(*m_console);
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    auto* grid = unit<EGrid>(u"高级表格1");
-    QSignalSpy chosen(grid, &EGrid::listItemChosen);
-    QSignalSpy changed(grid, &EGrid::cellChanged);
-    const QModelIndex cell = grid->model()->index(1, 0);
-    grid->setCurrentIndex(cell);
-    grid->edit(cell);
-    auto* box = grid->findChild<QComboBox*>();
-    QVERIFY(box);
-    box->showPopup();
-    QTRY_VERIFY(box->view()->isVisible());
-    box->view()->setCurrentIndex(box->model()->index(0, 0));
-    QTest::keyClick(box->view(), Qt::Key_Return);
-    QCOMPARE(total(), QStringLiteral("2.5")); // priced before the total was taken
-    QTRY_VERIFY(!grid->findChild<QComboBox*>());
-    QCOMPARE(chosen.count(), 1);
-    QCOMPARE(changed.count(), 1);
 }
 
 void TestSaleWindow::saving_data()
