@@ -79,14 +79,20 @@ QWidget* EGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     if (type == EGridModel::DropDownColumn || type == EGridModel::PickColumn) {
         auto* box = new QComboBox(parent);
         box->setEditable(type == EGridModel::DropDownColumn);
+        // A typed text is an edit, not a pick: Enter neither adds it to the list nor, when it
+        // matches an item, picks that item as the combo box would when its editing finishes.
+        box->setInsertPolicy(QComboBox::NoInsert);
+        if (box->lineEdit())
+            disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
         box->addItems(grid->items(index.column()));
         const int row = index.row();
         const int column = index.column();
         auto* model = const_cast<EGridModel*>(grid);
-        connect(box, &QComboBox::activated, box, [box, model, row, column](int i) {
-            const QString text = box->itemText(i);
-            model->commitEdit(row, column, text);
-            model->chooseItem(row, column, text);
+        auto* self = const_cast<EGridDelegate*>(this);
+        connect(box, &QComboBox::activated, box, [self, box, model, row, column](int i) {
+            model->commitChoice(row, column, box->itemText(i));
+            // The pick is stored; closing without a commit keeps it from being stored again.
+            emit self->closeEditor(box);
         });
         return box;
     }
@@ -101,10 +107,10 @@ void EGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
 {
     const QString text = index.data(Qt::EditRole).toString();
     if (auto* box = qobject_cast<QComboBox*>(editor)) {
-        const int i = box->findText(text);
+        // Selecting first: selecting no item would empty the edit text of a typed name.
+        box->setCurrentIndex(box->findText(text));
         if (box->isEditable())
             box->setEditText(text);
-        box->setCurrentIndex(i);
         return;
     }
     if (auto* edit = qobject_cast<QLineEdit*>(editor)) {

@@ -58,6 +58,12 @@ void EGridModel::setGridRowCount(int rows)
         m_currentRow = -1;
         m_currentColumn = -1;
     }
+    // A line added again starts without a pick: choosing the same text there is news.
+    if (m_chosenRow >= rows) {
+        m_chosenRow = -1;
+        m_chosenColumn = -1;
+        m_chosenText.clear();
+    }
     endResetModel();
 }
 
@@ -457,6 +463,15 @@ void EGridModel::commitEdit(int row, int column, const QString& text)
     if (!inside(row, column))
         return;
     store(row, column, text, 0);
+    emit cellChanged();
+}
+
+void EGridModel::commitChoice(int row, int column, const QString& text)
+{
+    if (!inside(row, column))
+        return;
+    store(row, column, text, 0);
+    chooseItem(row, column, text);
     emit cellChanged();
 }
 

@@ -87,6 +87,9 @@ public:
     // The operator's side: a committed edit is stored without the set-cell refusal.
     void commitEdit(int row, int column, const QString& text);
     void chooseItem(int row, int column, const QString& text);
+    // A drop-down pick: stored, announced as chosen, then as one changed cell, so that a
+    // handler of the change sees what the handler of the choice has written.
+    void commitChoice(int row, int column, const QString& text);
 
     // Screen text of a cell: money shows its sign, the stored text stays bare.
     QString displayText(int row, int column) const;

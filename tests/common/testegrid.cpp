@@ -17,6 +17,8 @@ private slots:
     void typingIntoMoneyCellsFollowsTheKeyFilter();
     void readOnlyCellsTakeNoTyping();
     void dropDownPicksRaiseListItemChosenOncePerText();
+    void onePickIsOneChoiceAndOneChange_data();
+    void onePickIsOneChoiceAndOneChange();
     void cursorAndDoubleClick();
     void layoutFollowsTheModel();
 
@@ -112,6 +114,61 @@ void TestEgrid::dropDownPicksRaiseListItemChosenOncePerText()
     QCOMPARE(chosen.count(), 2);
     QCOMPARE(chosen.at(0).at(2).toString(), QStringLiteral("雪碧"));
     QCOMPARE(chosen.at(1).at(2).toString(), QStringLiteral("可乐"));
+}
+
+void TestEgrid::onePickIsOneChoiceAndOneChange_data()
+{
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("picked from the list") << false << QStringLiteral("雪碧");
+    QTest::newRow("an item's name typed") << true << QStringLiteral("雪碧");
+    QTest::newRow("another name typed") << true << QStringLiteral("芬达");
+}
+
+void TestEgrid::onePickIsOneChoiceAndOneChange()
+{
+    QFETCH(bool, typed);
+    QFETCH(QString, text);
+    EGridModel& cells = m_grid->cells();
+    cells.setColumnType(1, EGridModel::DropDownColumn);
+    cells.setReadOnly(2, 1, 2, 1, false);
+    cells.addItem(1, QStringLiteral("可乐"));
+    cells.addItem(1, QStringLiteral("雪碧"));
+    QStringList events;
+    connect(m_grid.get(), &EGrid::listItemChosen, this, [&](int row, int column, const QString& t) {
+        events << QStringLiteral("chosen %1 %2 %3").arg(row).arg(column).arg(t);
+    });
+    // When the choice is announced the cell already holds it; the change follows the choice.
+    connect(m_grid.get(), &EGrid::cellChanged, this,
+        [&] { events << QStringLiteral("changed ") + cells.getCell(2, 1); });
+    const QModelIndex index = m_grid->model()->index(2, 1);
+    m_grid->setCurrentIndex(index);
+    m_grid->edit(index);
+    auto* box = m_grid->findChild<QComboBox*>();
+    QVERIFY(box);
+    if (typed) {
+        box->lineEdit()->setText(text); // as an input method enters it
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    } else {
+        box->showPopup();
+        QTRY_VERIFY(box->view()->isVisible());
+        box->view()->setCurrentIndex(box->model()->index(1, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+    }
+    // Leaving the cell afterwards stores nothing more.
+    QTest::mouseClick(
+        m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->model()->index(5, 6)).center());
+    QTRY_VERIFY(!m_grid->findChild<QComboBox*>());
+    QCOMPARE(cells.getCell(2, 1), text);
+    const QString changed = QStringLiteral("changed ") + text;
+    const QStringList expected
+        = typed ? QStringList { changed } : QStringList { QStringLiteral("chosen 2 1 ") + text, changed };
+    QCOMPARE(events, expected);
+    // Editing the cell again starts from its text, listed or not.
+    m_grid->edit(index);
+    box = m_grid->findChild<QComboBox*>();
+    QVERIFY(box);
+    QCOMPARE(box->currentText(), text);
 }
 
 void TestEgrid::cursorAndDoubleClick()

@@ -269,6 +269,17 @@ void TestEgridModel::operatorEditsAndEvents()
     QCOMPARE(chosen.count(), 3);
     QCOMPARE(chosen.at(2).at(0).toInt(), 2);
     QCOMPARE(chosen.at(2).at(2).toString(), QStringLiteral("雪碧"));
+    // A pick through the editor is stored and changes the cell once, whether or not it is news;
+    // a line dropped and added again has forgotten its pick.
+    g.commitChoice(2, 4, QStringLiteral("雪碧"));
+    QCOMPARE(g.getCell(2, 4), QStringLiteral("雪碧"));
+    QCOMPARE(chosen.count(), 3);
+    QCOMPARE(changed.count(), 3);
+    g.setGridRowCount(2);
+    g.setGridRowCount(6);
+    g.commitChoice(2, 4, QStringLiteral("雪碧"));
+    QCOMPARE(chosen.count(), 4);
+    QCOMPARE(changed.count(), 4);
     // Read-only cells and the header row are not editable.
     g.setReadOnly(1, 1, 1, 1, true);
     QVERIFY(!(g.flags(g.index(1, 1)) & Qt::ItemIsEditable));

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+class Database;
+class RecordSet;
+
+// One record of 商品表 as the catalogue lists it.
+struct GoodsItem {
+    QString name;
+    float price = 0.0f;
+};
+
+// Every record of 商品表 in record order; empty when the table cannot be read (the store has
+// shown why).
+QVector<GoodsItem> readCatalogue(RecordSet& rs);
+
+// Appends a record, even under a name the catalogue already has.
+bool addGoods(RecordSet& rs, const GoodsItem& item);
+
+// Rewrites the first record named `listedName`; false when there is none.
+bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item);
+
+// The statement that finds the records of one name, the first of them being the one changed.
+QString goodsQuery(const QString& name);
+
+// Deletes every record of that name.
+bool deleteGoods(Database& db, const QString& name);
+QString goodsDeleteStatement(const QString& name);

@@ -1,0 +1,94 @@
+#include "goodswindow.h"
+
+#include "common/inputfilter.h"
+#include "common/seams.h"
+#include "common/values.h"
+#include "common/windows.h"
+#include "goods/catalogue.h"
+#include "ui_goodswindow.h"
+
+namespace {
+
+enum ListColumn { Number = 0, Name = 1, Price = 2 };
+
+} // namespace
+
+GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::GoodsWindow>())
+    , m_db(db)
+    , m_rs(rs)
+{
+    m_ui->setupUi(this);
+    fitLabels(this);
+    m_ui->超级列表框1->setColumns(
+        { QStringLiteral("序号"), QStringLiteral("    商品名称"), QStringLiteral("单价") }, { 50, 150, 50 });
+    InputFilter::attach(m_ui->编辑框_单价, InputFilter::Decimal);
+
+    refreshGoodsList();
+
+    // A click makes a row current before it selects it, and the pick reads the selected row:
+    // so the pick follows the selection, which a click and the arrow keys move alike.
+    connect(m_ui->超级列表框1, &QTreeWidget::itemSelectionChanged, this, &GoodsWindow::pickGoods);
+    connect(m_ui->按钮_新增, &QPushButton::clicked, this, &GoodsWindow::startNewGoods);
+    connect(m_ui->按钮_保存, &QPushButton::clicked, this, &GoodsWindow::saveGoods);
+    connect(m_ui->按钮_删除, &QPushButton::clicked, this, &GoodsWindow::deleteGoods);
+}
+
+GoodsWindow::~GoodsWindow() = default;
+
+void GoodsWindow::refreshGoodsList()
+{
+    ListView* list = m_ui->超级列表框1;
+    const QVector<GoodsItem> items = readCatalogue(m_rs);
+    list->clearRows();
+    for (int i = 0; i < items.size(); ++i) {
+        const int row = list->appendRow();
+        list->setListCell(row, Number, toText(i + 1));
+        list->setListCell(row, Name, items[i].name);
+        list->setListCell(row, Price, toText(items[i].price));
+    }
+    startNewGoods();
+}
+
+void GoodsWindow::startNewGoods()
+{
+    m_ui->编辑框_单价->clear();
+    m_ui->编辑框_商品名称->clear();
+    m_goodsIsNew = true;
+}
+
+void GoodsWindow::pickGoods()
+{
+    const int row = m_ui->超级列表框1->selectedRow();
+    m_goodsIsNew = false;
+    m_ui->编辑框_商品名称->setText(m_ui->超级列表框1->getListCell(row, Name));
+    m_ui->编辑框_单价->setText(m_ui->超级列表框1->getListCell(row, Price));
+}
+
+void GoodsWindow::saveGoods()
+{
+    const QString name = m_ui->编辑框_商品名称->text();
+    const QString price = m_ui->编辑框_单价->text();
+    if (name.isEmpty() || price.isEmpty()) {
+        messageBox(QStringLiteral("商品名称或单价不能为空！"));
+        return;
+    }
+    const GoodsItem item { name, toSingle(price) };
+    if (m_goodsIsNew)
+        addGoods(m_rs, item);
+    else
+        changeGoods(m_rs, m_ui->超级列表框1->getListCell(m_ui->超级列表框1->selectedRow(), Name), item);
+    refreshGoodsList();
+}
+
+void GoodsWindow::deleteGoods()
+{
+    const int row = m_ui->超级列表框1->selectedRow();
+    if (row == -1) {
+        messageBox(QStringLiteral("请选择要删除的商品！"));
+        return;
+    }
+    ::deleteGoods(m_db, m_ui->超级列表框1->getListCell(row, Name));
+    refreshGoodsList();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class Database;
+class RecordSet;
+namespace Ui {
+class GoodsWindow;
+}
+
+// Keeps the goods catalogue 商品表: lists every item, adds, changes and deletes items, each
+// change written at once.
+class GoodsWindow : public QDialog {
+    Q_OBJECT
+public:
+    GoodsWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr);
+    ~GoodsWindow() override;
+
+    // Whether the boxes describe a new item to add rather than the item picked in the list.
+    bool goodsIsNew() const { return m_goodsIsNew; }
+
+    void refreshGoodsList();
+    void startNewGoods();
+    // A row of the list became the current one: its name and price into the boxes.
+    void pickGoods();
+    void saveGoods();
+    void deleteGoods();
+
+private:
+    std::unique_ptr<Ui::GoodsWindow> m_ui;
+    Database& m_db;
+    RecordSet& m_rs;
+    bool m_goodsIsNew = false;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/values.h"
+#include "store/income.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class EGridModel;
+class RecordSet;
+
+// Columns of the sale grid.
+namespace SaleColumn {
+enum { Goods = 0, Price = 1, Quantity = 2, Amount = 3, Count = 4 };
+}
+
+// The header row and the five entry lines.
+constexpr int kSaleRows = 6;
+
+// Titles, widths, types, decimals and the amount formula of the sale grid, in the order the
+// grid's rules need: 数量 gets its 0 decimals by becoming numeric, the money columns their 2.
+void setupSaleGrid(EGridModel& grid);
+
+// The five lines as the window opened with them: every cell empty, none showing zero yet.
+void emptySaleLines(EGridModel& grid);
+
+// Names of 商品表 in record order; the store shows its message when the table cannot be read.
+QStringList goodsNames(RecordSet& rs);
+
+// 单价 of the first goods item of that name; 0 when there is none or it cannot be read.
+float goodsPrice(RecordSet& rs, const QString& name);
+
+// Sum of the line amounts, narrowed to a single after each addition.
+float saleTotal(const EGridModel& grid);
+
+// One income booking for every line whose amount is not zero, on the day only of `day`.
+QVector<IncomeRow> saleIncomeRows(const EGridModel& grid, int machineNo, DateTime day);
+
+// Adds a sale total to the 商品额 cell of a machine in the console grid, as it stands.
+void chargeToMachine(EGridModel& consoleGrid, int machineNo, const QString& totalText);

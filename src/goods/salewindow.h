@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class Database;
+class EGridModel;
+class RecordSet;
+namespace Ui {
+class SaleWindow;
+}
+
+// Sells up to five lines of goods for one machine and one day: books them as income at once
+// and, on account, adds the total to the machine's 商品额 in the console grid.
+class SaleWindow : public QDialog {
+    Q_OBJECT
+public:
+    SaleWindow(
+        Database& db, RecordSet& rs, EGridModel& consoleGrid, int machineCount, QWidget* parent = nullptr);
+    ~SaleWindow() override;
+
+    // A goods name picked in line `row`: its price and a quantity of 1.
+    void lookUpPrice(int row, int column, const QString& text);
+    void recomputeSaleTotal();
+    // 按钮_保存: book the sale and close; stays open when nothing could be booked.
+    void saveSale();
+    // 按钮_保存并新增: book the sale, then offer empty lines for the same machine, mode and day.
+    void saveSaleAndStartNew();
+    void openCatalogue();
+
+private:
+    void fillGoodsChoices();
+    bool bookSale();
+
+    std::unique_ptr<Ui::SaleWindow> m_ui;
+    Database& m_db;
+    RecordSet& m_rs;
+    EGridModel& m_console;
+};
