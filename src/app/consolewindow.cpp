@@ -1,10 +1,13 @@
 #include "consolewindow.h"
 
 #include "checkout/checkoutwindow.h"
+#include "common/egrid.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "common/windows.h"
 #include "counter/consolegrid.h"
+#include "goods/salewindow.h"
+#include "members/memberwindow.h"
 #include "store/database.h"
 #include "store/inifile.h"
 #include "ui_consolewindow.h"
@@ -64,6 +67,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_rs->bind(m_db);
 
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
+    connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
+    connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
     connect(m_timer, &QTimer::timeout, this, &ConsoleWindow::tickSecond);
     m_timer->start(1000);
 }
@@ -139,6 +144,17 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
     event->accept();
     emit closed();
+}
+
+MemberWindow* ConsoleWindow::openMembers()
+{
+    return showOnce(m_memberWindow, this, [this] { return new MemberWindow(*m_db, *m_rs, this); });
+}
+
+SaleWindow* ConsoleWindow::openSale()
+{
+    return showOnce(m_saleWindow, this,
+        [this] { return new SaleWindow(*m_db, *m_rs, grid()->cells(), m_state.machineCount, this); });
 }
 
 void ConsoleWindow::openHelp()

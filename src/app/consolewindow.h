@@ -4,12 +4,15 @@
 #include "counter/pricing.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <memory>
 
 class Database;
 class EGrid;
+class MemberWindow;
+class SaleWindow;
 class QPushButton;
 namespace Ui {
 class ConsoleWindow;
@@ -38,6 +41,11 @@ public:
     void toggleMachine(QPushButton* source);
     void tickSecond();
 
+    // The windows of the buttons above the grid, each open at most once; asking again
+    // raises the open one.
+    MemberWindow* openMembers();
+    SaleWindow* openSale();
+
 signals:
     // The close was allowed: the program ends, other windows with it.
     void closed();
@@ -59,4 +67,6 @@ private:
     Database* m_db;
     RecordSet* m_rs;
     std::array<QPushButton*, kMachines + 1> machineButtons {};
+    QPointer<MemberWindow> m_memberWindow;
+    QPointer<SaleWindow> m_saleWindow;
 };

@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "support/guisupport.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -51,6 +52,7 @@ private slots:
     void closeIsRefusedWhileAMachineIsTiming();
     void stopOpensCheckoutModallyWhileTheClockRuns();
     void helpOpensTheLocalGuide();
+    void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight();
 
@@ -274,6 +276,36 @@ void TestConsoleWindow::helpOpensTheLocalGuide()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls.size(), 1);
     QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(m_dir->file(QStringLiteral("help/index.html"))));
+}
+
+void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
+{
+    auto console = makeConsole();
+    const QStringList buttons { QStringLiteral("按钮_会员"), QStringLiteral("按钮_销售") };
+    const QStringList captions { QStringLiteral("会员管理"), QStringLiteral("商品销售") };
+    QList<QWidget*> opened;
+    for (const QString& name : buttons) {
+        auto* button = console->findChild<QPushButton*>(name);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QWidget* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w != console.get() && !opened.contains(w))
+                window = w;
+        }
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), captions[opened.size()]);
+        QVERIFY(!window->isModal());
+        QCOMPARE(window->parentWidget(), console.get());
+        opened.append(window);
+        QTest::mouseClick(button, Qt::LeftButton); // asking again raises the same window
+    }
+    int visible = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        visible += w->isVisible() && w != console.get() ? 1 : 0;
+    QCOMPARE(visible, buttons.size());
+    // The console stays usable meanwhile.
+    QTest::mouseClick(console->machineButton(1), Qt::LeftButton);
+    QCOMPARE(console->machineButton(1)->text(), QStringLiteral("1号停止"));
 }
 
 void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data()
