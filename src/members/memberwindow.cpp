@@ -131,12 +131,9 @@ void MemberWindow::saveCard()
 
 void MemberWindow::deleteCard()
 {
-    const int r = m_ui->超级列表框1->selectedRow();
-    if (r == -1) {
-        messageBox(QStringLiteral("请选择要删除的会员编号！"));
+    QString cardNo;
+    if (!selectedCardNo(QStringLiteral("请选择要删除的会员编号！"), cardNo))
         return;
-    }
-    const QString cardNo = m_ui->超级列表框1->getListCell(r, 0);
     if (messageBox(QStringLiteral("这会将删除会员编号：") + cardNo + QStringLiteral("的记录，是否继续？"),
             MbYesNo, QStringLiteral("删除确认"))
         != AnswerYes)
@@ -147,12 +144,9 @@ void MemberWindow::deleteCard()
 
 void MemberWindow::clearCard()
 {
-    const int r = m_ui->超级列表框1->selectedRow();
-    if (r == -1) {
-        messageBox(QStringLiteral("请选择要清零的会员编号！"));
+    QString cardNo;
+    if (!selectedCardNo(QStringLiteral("请选择要清零的会员编号！"), cardNo))
         return;
-    }
-    const QString cardNo = m_ui->超级列表框1->getListCell(r, 0);
     if (messageBox(QStringLiteral("这会将") + cardNo + QStringLiteral("余额清为零！是否继续？"), MbYesNo,
             QStringLiteral("清零确认"))
         != AnswerYes)
@@ -163,11 +157,9 @@ void MemberWindow::clearCard()
 
 void MemberWindow::topUpCard()
 {
-    const int r = m_ui->超级列表框1->selectedRow();
-    if (r == -1) {
-        messageBox(QStringLiteral("请选择要充值的会员编号！"));
+    QString cardNo;
+    if (!selectedCardNo(QStringLiteral("请选择要充值的会员编号！"), cardNo))
         return;
-    }
     float amount = 0.0f;
     if (!parseTopUpAmount(m_ui->编辑框_充值金额->text(), amount)) {
         messageBox(QStringLiteral("充值金额必须是数字！"));
@@ -179,8 +171,19 @@ void MemberWindow::topUpCard()
                QStringLiteral("充值金额确认"))
             != AnswerYes)
         return;
-    runCardStatement(topUpStatement(amount, m_ui->超级列表框1->getListCell(r, 0)));
+    runCardStatement(topUpStatement(amount, cardNo));
     refreshMemberList();
+}
+
+bool MemberWindow::selectedCardNo(const QString& pleasePick, QString& cardNo)
+{
+    const int r = m_ui->超级列表框1->selectedRow();
+    if (r == -1) {
+        messageBox(pleasePick);
+        return false;
+    }
+    cardNo = m_ui->超级列表框1->getListCell(r, 0);
+    return true;
 }
 
 bool MemberWindow::runCardStatement(const QString& statement)

@@ -38,6 +38,8 @@ public:
 
 private:
     // Runs a statement on a card; a refusal of the store is shown, never passed over.
+    // The card number of the selected row; false after asking the operator to pick one.
+    bool selectedCardNo(const QString& pleasePick, QString& cardNo);
     bool runCardStatement(const QString& statement);
 
     std::unique_ptr<Ui::MemberWindow> m_ui;

@@ -50,24 +50,16 @@ private:
     double balanceOf(const QString& number);
     int incomeRows();
 
-    std::unique_ptr<TestProgramDir> m_dir;
-    std::unique_ptr<ScriptedResponder> m_responder;
     std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<Database> m_db;
-    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<EGridModel> m_grid;
     std::unique_ptr<CheckoutWindow> m_window;
 };
 
 void TestCheckout::init()
 {
-    m_dir = std::make_unique<TestProgramDir>(true);
-    m_responder = std::make_unique<ScriptedResponder>();
+    m_store = std::make_unique<StoreFixture>();
     m_clock = std::make_unique<TestClock>(kEvening);
-    m_db = std::make_unique<Database>();
-    m_rs = std::make_unique<RecordSet>();
-    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
-    m_rs->bind(m_db.get());
     m_grid = std::make_unique<EGridModel>();
     setupGrid(*m_grid, kMachines);
 }
@@ -76,45 +68,42 @@ void TestCheckout::cleanup()
 {
     m_window.reset();
     m_grid.reset();
-    m_rs.reset();
-    m_db.reset();
     m_clock.reset();
-    m_responder.reset();
-    m_dir.reset();
+    m_store.reset();
 }
 
 CheckoutWindow* TestCheckout::open(int machine, const QString& fee, const QString& goods, const QString& deposit)
 {
     m_grid->setCell(machine, ConsoleColumn::Amount, fee);
     const MachineBill bill { machine, fee, goods, deposit };
-    m_window = std::make_unique<CheckoutWindow>(*m_db, *m_rs, *m_grid, bill);
+    m_window = std::make_unique<CheckoutWindow>(m_store->db, m_store->rs, *m_grid, bill);
     m_window->show();
     return m_window.get();
 }
 
 void TestCheckout::addCard(const QString& number, double balance)
 {
-    QVERIFY(m_rs->openTable(s(u"会员表")));
-    QVERIFY(m_rs->addRecord());
-    QVERIFY(m_rs->writeText(u"会员编号", number));
-    QVERIFY(m_rs->writeNumber(u"余额", balance));
-    QVERIFY(m_rs->saveRecord());
-    m_rs->closeSet();
+    QVERIFY(m_store->rs.openTable(s(u"会员表")));
+    QVERIFY(m_store->rs.addRecord());
+    QVERIFY(m_store->rs.writeText(u"会员编号", number));
+    QVERIFY(m_store->rs.writeNumber(u"余额", balance));
+    QVERIFY(m_store->rs.saveRecord());
+    m_store->rs.closeSet();
 }
 
 double TestCheckout::balanceOf(const QString& number)
 {
     double b = -1;
-    if (!m_rs->openQuery(s(u"select * from 会员表 where 会员编号=") + QStringLiteral("'%1'").arg(number)))
+    if (!m_store->rs.openQuery(s(u"select * from 会员表 where 会员编号=") + QStringLiteral("'%1'").arg(number)))
         return b;
-    m_rs->readNumber(u"余额", b);
-    m_rs->closeSet();
+    m_store->rs.readNumber(u"余额", b);
+    m_store->rs.closeSet();
     return b;
 }
 
 int TestCheckout::incomeRows()
 {
-    return queryValue(m_dir->databasePath(), s(u"select count(*) from 收入记录")).toInt();
+    return queryValue(m_store->dir.databasePath(), s(u"select count(*) from 收入记录")).toInt();
 }
 
 void TestCheckout::figures_data()
@@ -207,18 +196,18 @@ void TestCheckout::cashSettlement()
         unit<QLineEdit>(u"编辑框_实收")->setText(received);
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
     QVERIFY(!m_window->isVisible());
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_store->responder.boxes.isEmpty());
     QCOMPARE(incomeRows(), 1);
-    QVERIFY(m_rs->openTable(s(u"收入记录")));
+    QVERIFY(m_store->rs.openTable(s(u"收入记录")));
     DateTime day;
     int machine = 0;
     QString type, name;
     double amount = 0;
-    QVERIFY(m_rs->readDate(u"日期", day));
-    QVERIFY(m_rs->readInteger(u"机号", machine));
-    QVERIFY(m_rs->readText(u"收入类型", type));
-    QVERIFY(m_rs->readText(u"收入名称", name));
-    QVERIFY(m_rs->readNumber(u"收入金额", amount));
+    QVERIFY(m_store->rs.readDate(u"日期", day));
+    QVERIFY(m_store->rs.readInteger(u"机号", machine));
+    QVERIFY(m_store->rs.readText(u"收入类型", type));
+    QVERIFY(m_store->rs.readText(u"收入名称", name));
+    QVERIFY(m_store->rs.readNumber(u"收入金额", amount));
     QCOMPARE(day, makeDate(2026, 12, 7)); // booked at 23:59, kept by its day
     QCOMPARE(machine, 3);
     QCOMPARE(type, s(u"上机收入"));
@@ -263,12 +252,12 @@ void TestCheckout::cardSettlement()
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
     QVERIFY(!m_window->isVisible());
     if (message.isEmpty()) {
-        QVERIFY(m_responder->boxes.isEmpty());
+        QVERIFY(m_store->responder.boxes.isEmpty());
     } else {
-        QCOMPARE(m_responder->boxes.size(), 1);
-        QCOMPARE(m_responder->boxes[0].text, message);
-        QCOMPARE(m_responder->boxes[0].title, s(u"余额不足"));
-        QCOMPARE(m_responder->boxes[0].style, 0);
+        QCOMPARE(m_store->responder.boxes.size(), 1);
+        QCOMPARE(m_store->responder.boxes[0].text, message);
+        QCOMPARE(m_store->responder.boxes[0].title, s(u"余额不足"));
+        QCOMPARE(m_store->responder.boxes[0].style, 0);
     }
     QVERIFY(qAbs(balanceOf(card.replace(u'\'', QStringLiteral("''"))) - balanceAfter) < 1e-6);
     QCOMPARE(balanceOf(QStringLiteral("O")), 50.0);
@@ -299,7 +288,7 @@ void TestCheckout::exactChargesLeaveExactlyNothing()
         in.useCard = true;
         in.cardNo = QStringLiteral("A001");
         in.balanceText = toText(balanceOf(in.cardNo));
-        QCOMPARE(settleCheckout(*m_db, *m_rs, in).result, SettleResult::Booked);
+        QCOMPARE(settleCheckout(m_store->db, m_store->rs, in).result, SettleResult::Booked);
     }
     QCOMPARE(balanceOf(QStringLiteral("A001")), 0.0);
     QCOMPARE(toText(balanceOf(QStringLiteral("A001"))), QStringLiteral("0"));
@@ -308,19 +297,19 @@ void TestCheckout::exactChargesLeaveExactlyNothing()
 void TestCheckout::failedDebitChangesNothing()
 {
     addCard(QStringLiteral("A001"), 50);
-    QVERIFY(runSql(m_dir->databasePath(),
+    QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"create trigger 卡冻结 before update on 会员表 begin select raise(abort, '会员卡已冻结'); end") }));
     open(3, QStringLiteral("12.5"), QString(), QString());
     unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
     QVERIFY(m_window->isVisible()); // the operator may try again or close it
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_responder->boxes[0].text.contains(s(u"会员卡已冻结")));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"会员卡已冻结")));
     QCOMPARE(incomeRows(), 0);
     QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
     QCOMPARE(m_grid->getCell(3, ConsoleColumn::Amount), QStringLiteral("12.5"));
     // Once the card is free again, the same window settles.
-    QVERIFY(runSql(m_dir->databasePath(), { s(u"drop trigger 卡冻结") }));
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"drop trigger 卡冻结") }));
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
     QVERIFY(!m_window->isVisible());
     QCOMPARE(incomeRows(), 1);
@@ -330,27 +319,27 @@ void TestCheckout::failedDebitChangesNothing()
 void TestCheckout::failedIncomeRowChangesNothing()
 {
     addCard(QStringLiteral("A001"), 50);
-    QVERIFY(runSql(m_dir->databasePath(),
+    QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"create trigger 只读 before insert on 收入记录 begin select raise(abort, '收入记录只读'); end") }));
     m_grid->setCell(3, ConsoleColumn::Minutes, 30);
     open(3, QStringLiteral("12.5"), QString(), QString());
     unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
     QVERIFY(m_window->isVisible());
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_responder->boxes[0].text.contains(s(u"收入记录只读")));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"收入记录只读")));
     QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
     QCOMPARE(incomeRows(), 0);
 }
 
 void TestCheckout::withoutDatabaseNothingIsClaimed()
 {
-    m_db->closeDatabase();
+    m_store->db.closeDatabase();
     open(4, QStringLiteral("12.5"), QString(), QString());
-    QCOMPARE(m_responder->boxes.size(), 1); // the card list could not be read
+    QCOMPARE(m_store->responder.boxes.size(), 1); // the card list could not be read
     QCOMPARE(unit<QComboBox>(u"组合框1")->count(), 0);
     QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
-    QCOMPARE(m_responder->boxes.size(), 2);
+    QCOMPARE(m_store->responder.boxes.size(), 2);
     QVERIFY(m_window->isVisible());
     QCOMPARE(m_grid->getCell(4, ConsoleColumn::Amount), QStringLiteral("12.5"));
     m_window->reject();

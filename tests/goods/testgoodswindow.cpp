@@ -40,30 +40,19 @@ private:
     QStringList listed();
     QStringList stored();
 
-    std::unique_ptr<TestProgramDir> m_dir;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<Database> m_db;
-    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<GoodsWindow> m_window;
 };
 
 void TestGoodsWindow::init()
 {
-    m_dir = std::make_unique<TestProgramDir>(true);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_db = std::make_unique<Database>();
-    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
-    m_rs = std::make_unique<RecordSet>();
-    m_rs->bind(m_db.get());
+    m_store = std::make_unique<StoreFixture>();
 }
 
 void TestGoodsWindow::cleanup()
 {
     m_window.reset();
-    m_rs.reset();
-    m_db.reset();
-    m_responder.reset();
-    m_dir.reset();
+    m_store.reset();
 }
 
 // Each entry is "name=price".
@@ -74,8 +63,8 @@ void TestGoodsWindow::open(const QStringList& goods)
         const qsizetype eq = g.lastIndexOf(u'=');
         inserts << s(u"insert into 商品表 values (%1, %2)").arg(sqlText(g.left(eq)), g.mid(eq + 1));
     }
-    QVERIFY(runSql(m_dir->databasePath(), inserts));
-    m_window = std::make_unique<GoodsWindow>(*m_db, *m_rs);
+    QVERIFY(runSql(m_store->dir.databasePath(), inserts));
+    m_window = std::make_unique<GoodsWindow>(m_store->db, m_store->rs);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
@@ -105,7 +94,7 @@ QStringList TestGoodsWindow::listed()
 QStringList TestGoodsWindow::stored()
 {
     RecordSet rs;
-    rs.bind(m_db.get());
+    rs.bind(&m_store->db);
     QStringList rows;
     if (!rs.openTable(s(u"商品表")))
         return rows;
@@ -131,10 +120,10 @@ void TestGoodsWindow::emptyCatalogue()
     QCOMPARE(unit<QLineEdit>(u"编辑框_单价")->text(), QStringLiteral("12.5"));
     // Deleting needs a picked row.
     QTest::mouseClick(unit<QPushButton>(u"按钮_删除"), Qt::LeftButton);
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QCOMPARE(m_responder->boxes[0].text, s(u"请选择要删除的商品！"));
-    QCOMPARE(m_responder->boxes[0].style, 0);
-    QCOMPARE(m_responder->boxes[0].title, s(u"信息："));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QCOMPARE(m_store->responder.boxes[0].text, s(u"请选择要删除的商品！"));
+    QCOMPARE(m_store->responder.boxes[0].style, 0);
+    QCOMPARE(m_store->responder.boxes[0].title, s(u"信息："));
 }
 
 void TestGoodsWindow::saving_data()
@@ -191,7 +180,7 @@ void TestGoodsWindow::saving()
     }
     enter(name.isEmpty() ? nameBox->text() : name, price);
     QTest::mouseClick(unit<QPushButton>(u"按钮_保存"), Qt::LeftButton);
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_store->responder.boxes.isEmpty());
     QCOMPARE(stored(), after);
     const int row = pick >= 0 && !startNew ? pick : int(after.size()) - 1;
     QCOMPARE(listed()[row], QStringLiteral("%1 %2").arg(row + 1).arg(after[row]));
@@ -214,8 +203,8 @@ void TestGoodsWindow::emptyBoxesAreRefused()
     open({ s(u"雪碧=3") });
     enter(name, price);
     QTest::mouseClick(unit<QPushButton>(u"按钮_保存"), Qt::LeftButton);
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QCOMPARE(m_responder->boxes[0].text, s(u"商品名称或单价不能为空！"));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QCOMPARE(m_store->responder.boxes[0].text, s(u"商品名称或单价不能为空！"));
     QCOMPARE(stored(), QStringList { s(u"雪碧 3") });
     QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), name); // kept, to be completed
 }
@@ -241,7 +230,7 @@ void TestGoodsWindow::deleting()
     open(goods);
     pickRow(row);
     QTest::mouseClick(unit<QPushButton>(u"按钮_删除"), Qt::LeftButton);
-    QVERIFY(m_responder->boxes.isEmpty()); // no question asked
+    QVERIFY(m_store->responder.boxes.isEmpty()); // no question asked
     QCOMPARE(listed(), listedAfter);
     QCOMPARE(stored().size(), listedAfter.size());
     QVERIFY(m_window->goodsIsNew());

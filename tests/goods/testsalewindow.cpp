@@ -51,28 +51,20 @@ private:
     // Every income record as "day machine type name amount".
     QStringList income(const QString& databasePath);
 
-    std::unique_ptr<TestProgramDir> m_dir;
-    std::unique_ptr<ScriptedResponder> m_responder;
     std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<Database> m_db;
-    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<EGridModel> m_console;
     std::unique_ptr<SaleWindow> m_window;
 };
 
 void TestSaleWindow::init()
 {
-    m_dir = std::make_unique<TestProgramDir>(true);
-    m_responder = std::make_unique<ScriptedResponder>();
+    m_store = std::make_unique<StoreFixture>();
     m_clock = std::make_unique<TestClock>(kAfternoon);
-    QVERIFY(runSql(m_dir->databasePath(),
+    QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"insert into 商品表 values ('可乐', 2.5)"), s(u"insert into 商品表 values ('雪碧', 3)"),
             s(u"insert into 商品表 values ('赠品', 0)"),
             s(u"insert into 商品表 values (") + sqlText(kQuoted) + QStringLiteral(", 1.5)") }));
-    m_db = std::make_unique<Database>();
-    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
-    m_rs = std::make_unique<RecordSet>();
-    m_rs->bind(m_db.get());
     m_console = std::make_unique<EGridModel>();
     setupGrid(*m_console, kMachines);
 }
@@ -81,16 +73,13 @@ void TestSaleWindow::cleanup()
 {
     m_window.reset();
     m_console.reset();
-    m_rs.reset();
-    m_db.reset();
     m_clock.reset();
-    m_responder.reset();
-    m_dir.reset();
+    m_store.reset();
 }
 
 SaleWindow* TestSaleWindow::open(EGridModel& console)
 {
-    m_window = std::make_unique<SaleWindow>(*m_db, *m_rs, console, kMachines);
+    m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, console, kMachines);
     m_window->show();
     return m_window.get();
 }
@@ -155,7 +144,7 @@ void TestSaleWindow::pickingPricesTheLine()
     QCOMPARE(total(), QStringLiteral("4.5"));
     g.commitChoice(3, 0, s(u"已下架"));
     QCOMPARE(line(3), QStringLiteral("0.00 1 0.00"));
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_store->responder.boxes.isEmpty());
 }
 
 void TestSaleWindow::saving_data()
@@ -202,8 +191,8 @@ void TestSaleWindow::saving()
     }
     click(u"按钮_保存");
     QVERIFY(!m_window->isVisible());
-    QVERIFY(m_responder->boxes.isEmpty());
-    QCOMPARE(income(m_dir->databasePath()), booked);
+    QVERIFY(m_store->responder.boxes.isEmpty());
+    QCOMPARE(income(m_store->dir.databasePath()), booked);
     QCOMPARE(m_console->getCell(7, ConsoleColumn::Goods), goodsCell);
 }
 
@@ -211,12 +200,12 @@ void TestSaleWindow::nothingEnteredIsRefused()
 {
     open(*m_console);
     click(u"按钮_保存");
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QCOMPARE(m_responder->boxes[0].text, s(u"金额不能为零！"));
-    QCOMPARE(m_responder->boxes[0].style, 0);
-    QCOMPARE(m_responder->boxes[0].title, s(u"信息："));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QCOMPARE(m_store->responder.boxes[0].text, s(u"金额不能为零！"));
+    QCOMPARE(m_store->responder.boxes[0].style, 0);
+    QCOMPARE(m_store->responder.boxes[0].title, s(u"信息："));
     QVERIFY(m_window->isVisible());
-    QCOMPARE(income(m_dir->databasePath()), QStringList());
+    QCOMPARE(income(m_store->dir.databasePath()), QStringList());
 }
 
 void TestSaleWindow::refusedBookingChangesNothing()
@@ -227,24 +216,24 @@ void TestSaleWindow::refusedBookingChangesNothing()
     lines().commitChoice(1, 0, s(u"可乐"));
     lines().commitChoice(2, 0, s(u"雪碧"));
     // The second row of the sale is refused: the first must not stay booked either.
-    QVERIFY(runSql(m_dir->databasePath(),
+    QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"create trigger 只收可乐 before insert on 收入记录 when new.收入名称<>'可乐' "
             u"begin select raise(abort, '收入记录只读'); end") }));
     click(u"按钮_保存");
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_responder->boxes[0].text.contains(s(u"收入记录只读")));
-    QCOMPARE(m_responder->boxes[0].style, int(MbOk | MbError));
-    QCOMPARE(m_responder->boxes[0].title, s(u"错误"));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"收入记录只读")));
+    QCOMPARE(m_store->responder.boxes[0].style, int(MbOk | MbError));
+    QCOMPARE(m_store->responder.boxes[0].title, s(u"错误"));
     QVERIFY(m_window->isVisible());
-    QCOMPARE(income(m_dir->databasePath()), QStringList());
+    QCOMPARE(income(m_store->dir.databasePath()), QStringList());
     QCOMPARE(m_console->getCell(7, ConsoleColumn::Goods), QStringLiteral("3.0"));
     QCOMPARE(lines().getCell(2, 0), s(u"雪碧"));
     QCOMPARE(total(), QStringLiteral("5.5"));
     // Once the store takes rows again, the same window books the sale.
-    QVERIFY(runSql(m_dir->databasePath(), { s(u"drop trigger 只收可乐") }));
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"drop trigger 只收可乐") }));
     click(u"按钮_保存");
     QVERIFY(!m_window->isVisible());
-    QCOMPARE(income(m_dir->databasePath()).size(), 2);
+    QCOMPARE(income(m_store->dir.databasePath()).size(), 2);
     QCOMPARE(m_console->getCell(7, ConsoleColumn::Goods), QStringLiteral("8.5"));
 }
 
@@ -260,7 +249,7 @@ void TestSaleWindow::saveAndStartNewKeepsMachineModeAndDay()
     lines().commitEdit(1, 2, QStringLiteral("2"));
     click(u"按钮_保存并新增");
     QVERIFY(m_window->isVisible());
-    QCOMPARE(income(m_dir->databasePath()), QStringList { s(u"2026-12-06 00:00:00 4 商品销售 可乐 5") });
+    QCOMPARE(income(m_store->dir.databasePath()), QStringList { s(u"2026-12-06 00:00:00 4 商品销售 可乐 5") });
     for (int r = 1; r <= 5; ++r)
         for (int c = 0; c < 4; ++c)
             QCOMPARE(lines().getCell(r, c), QString());
@@ -273,7 +262,7 @@ void TestSaleWindow::saveAndStartNewKeepsMachineModeAndDay()
     lines().commitChoice(1, 0, s(u"可乐"));
     QCOMPARE(total(), QStringLiteral("2.5"));
     click(u"按钮_保存并新增");
-    QCOMPARE(income(m_dir->databasePath()).size(), 2);
+    QCOMPARE(income(m_store->dir.databasePath()).size(), 2);
 }
 
 void TestSaleWindow::catalogueOpensModallyOverTheSale()
@@ -293,7 +282,7 @@ void TestSaleWindow::catalogueOpensModallyOverTheSale()
     QCOMPARE(seenClass, QStringLiteral("GoodsWindow"));
     QCOMPARE(seenParent, m_window.get());
     QCOMPARE(
-        queryValue(m_dir->databasePath(), s(u"select count(*) from 商品表 where 商品名称='矿泉水'")).toInt(),
+        queryValue(m_store->dir.databasePath(), s(u"select count(*) from 商品表 where 商品名称='矿泉水'")).toInt(),
         1);
     QCOMPARE(lines().items(0).size(), 4); // this window keeps the names it opened with
 }
@@ -329,10 +318,10 @@ void TestSaleWindow::goodsOnAccountReachTheCheckout()
     QCOMPARE(goods, QStringLiteral("7.5"));
     QCOMPARE(receivable, QStringLiteral("9.5"));
     // The goods were booked by the sale; the checkout books the machine's own 2.0 only.
-    QCOMPARE(income(m_dir->databasePath()),
+    QCOMPARE(income(m_store->dir.databasePath()),
         QStringList({ s(u"2026-12-07 00:00:00 7 商品销售 可乐 7.5"),
             s(u"2026-12-07 00:00:00 7 上机收入 上机收入 2") }));
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_store->responder.boxes.isEmpty());
 }
 
 QTEST_MAIN(TestSaleWindow)

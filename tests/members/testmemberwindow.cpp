@@ -47,7 +47,7 @@ private:
     // Every card in record order as number|face|used|balance, read past the window.
     QString cards()
     {
-        return queryValue(m_dir->databasePath(),
+        return queryValue(m_store->dir.databasePath(),
             s(u"select group_concat(c, ';') from (select 会员编号 || '|' || printf('%g', ifnull(面值, 0)) || "
               u"'|' || "
               u"printf('%g', ifnull(使用额, 0)) || '|' || printf('%g', ifnull(余额, 0)) as c from 会员表 "
@@ -55,30 +55,19 @@ private:
             .toString();
     }
 
-    std::unique_ptr<TestProgramDir> m_dir;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<Database> m_db;
-    std::unique_ptr<RecordSet> m_rs;
+    std::unique_ptr<StoreFixture> m_store;
     std::unique_ptr<MemberWindow> m_window;
 };
 
 void TestMemberWindow::init()
 {
-    m_dir = std::make_unique<TestProgramDir>(true);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_db = std::make_unique<Database>();
-    m_rs = std::make_unique<RecordSet>();
-    QVERIFY(m_db->openDatabase(m_dir->databasePath()));
-    m_rs->bind(m_db.get());
+    m_store = std::make_unique<StoreFixture>();
 }
 
 void TestMemberWindow::cleanup()
 {
     m_window.reset();
-    m_rs.reset();
-    m_db.reset();
-    m_responder.reset();
-    m_dir.reset();
+    m_store.reset();
 }
 
 void TestMemberWindow::open(const QStringList& cards)
@@ -86,8 +75,8 @@ void TestMemberWindow::open(const QStringList& cards)
     QStringList inserts;
     for (const QString& values : cards)
         inserts << s(u"insert into 会员表 values (") + values + u')';
-    QVERIFY(runSql(m_dir->databasePath(), inserts));
-    m_window = std::make_unique<MemberWindow>(*m_db, *m_rs);
+    QVERIFY(runSql(m_store->dir.databasePath(), inserts));
+    m_window = std::make_unique<MemberWindow>(m_store->db, m_store->rs);
     m_window->show();
 }
 
@@ -105,7 +94,7 @@ void TestMemberWindow::newCardIsListed()
     box(u"编辑框_会员编号")->setText(QStringLiteral("1001"));
     QTest::keyClicks(box(u"编辑框_面值"), QStringLiteral("1a0.0")); // whole numbers only
     click(s(u"按钮_保存"));
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY(m_store->responder.boxes.isEmpty());
     QStringList row;
     for (int c = 0; c < 4; ++c)
         row << list()->getListCell(0, c);
@@ -215,10 +204,10 @@ void TestMemberWindow::buttons()
     if (refresh)
         m_window->refreshMemberList(); // drops the selection, keeps the entries
     if (answer)
-        m_responder->answerNext(answer);
+        m_store->responder.answerNext(answer);
     click(button);
     QStringList boxes;
-    for (const auto& b : m_responder->boxes)
+    for (const auto& b : m_store->responder.boxes)
         boxes << b.title + u'|' + toText(b.style) + u'|' + b.text;
     QCOMPARE(boxes, shown.isEmpty() ? QStringList() : QStringList { shown });
     QCOMPARE(cards(), after.isNull() ? s(kThreeCards) : after);
@@ -226,14 +215,14 @@ void TestMemberWindow::buttons()
 
 void TestMemberWindow::storeRefusalIsShown()
 {
-    QVERIFY(runSql(m_dir->databasePath(),
+    QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"create trigger 冻结 before update on 会员表 begin select raise(abort, '会员表已冻结'); "
             u"end") }));
     open({ s(u"'1001', 100, 0, 30") });
     pick(QStringLiteral("1001"));
     m_window->saveCard();
-    QCOMPARE(m_responder->boxes.size(), 1);
-    QVERIFY(m_responder->boxes[0].text.contains(s(u"会员表已冻结")));
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"会员表已冻结")));
     QCOMPARE(box(u"编辑框_会员编号")->text(), QStringLiteral("1001"));
     QCOMPARE(list()->selectedRow(), 0); // nothing was stored, so the pick stands
     QCOMPARE(cards(), QStringLiteral("1001|100|0|30"));

@@ -52,6 +52,14 @@ TestProgramDir::~TestProgramDir() { seams::setProgramDir(QString()); }
 
 QString TestProgramDir::file(const QString& name) const { return m_dir.filePath(name); }
 
+StoreFixture::StoreFixture()
+    : dir(true)
+{
+    if (!db.openDatabase(dir.databasePath()))
+        qFatal("cannot open the test database");
+    rs.bind(&db);
+}
+
 namespace {
 
 template <typename F>

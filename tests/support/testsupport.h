@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/values.h"
+#include "store/database.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -58,6 +59,18 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// The program's connection and record set on a fresh date.mdb in an empty program directory,
+// with message boxes scripted: where every test of a window on the store starts.
+class StoreFixture {
+public:
+    StoreFixture();
+
+    TestProgramDir dir;
+    ScriptedResponder responder;
+    Database db;
+    RecordSet rs;
 };
 
 // The delivered schema script.
