@@ -10,6 +10,7 @@ DailyDetailWindow::DailyDetailWindow(
     , m_ui(std::make_unique<Ui::DailyDetailWindow>())
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     EGrid* g = grid();
     setupDetailGrid(g->cells());
     g->setRowHeight(24);

@@ -14,6 +14,7 @@ ReportWindow::ReportWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     fitLabels(this);
     EGrid* g = grid();
     setupReportGrid(g->cells());

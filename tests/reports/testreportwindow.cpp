@@ -69,7 +69,7 @@ void TestReportWindow::cleanup()
 void TestReportWindow::opensOnTheLastSevenDays()
 {
     QCOMPARE(m_report->windowTitle(), u"业绩"_s);
-    QCOMPARE(m_report->size(), QSize(480, 297));
+    QCOMPARE(QRect(m_report->pos(), m_report->size()), QRect(50, 50, 480, 297));
     QCOMPARE(unit<DatePicker>("日期框_开始")->value().toQDateTime(), QDateTime(QDate(2026, 7, 4), QTime(9, 30)));
     const EGridModel& cells = unit<EGrid>("高级表格1")->cells();
     QCOMPARE(resultRows(cells),
@@ -115,7 +115,7 @@ QStringList TestReportWindow::detailOf(int row, bool doubleClick)
         if (!detail)
             return;
         overConsole = detail->isModal() && detail->parentWidget() == m_console.get() && detail->windowTitle() == u"每日明细"_s
-            && detail->size() == QSize(421, 492);
+            && QRect(detail->pos(), detail->size()) == QRect(50, 50, 421, 492);
         rows = resultRows(detail->grid()->cells());
         detail->reject();
     });
