@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/egridmodel.h"
+#include "store/database.h"
 #include "support/testsupport.h"
 
 #include <QStringList>
@@ -14,22 +15,35 @@ inline QStringList texts(std::initializer_list<const char*> utf8)
     return list;
 }
 
-// Bookings of July 2026 written as "day type amount [machine]": "5 上机收入 12.5", "4 商品销售 3 7";
-// an amount of null books a Null. Goods bookings are named 可乐.
-inline bool bookJuly(const QString& databasePath, const QStringList& bookings)
-{
-    QStringList statements;
-    for (const QString& b : bookings) {
-        const QStringList f = b.split(u' ');
-        const bool goods = f[1] == QStringLiteral("商品销售");
-        statements << QStringLiteral("insert into 收入记录 values ('2026-07-%1 00:00:00', %2, '%3', '%4', %5)")
-                          .arg(f[0].toInt(), 2, 10, QLatin1Char('0'))
-                          .arg(f.value(3, QStringLiteral("1")), f[1], goods ? QStringLiteral("可乐") : f[1], f[2]);
-    }
-    return runSql(databasePath, statements);
-}
+// A fresh date.mdb on the program's connection and record set; message boxes are recorded.
+struct ReportFixture {
+    TestProgramDir dir;
+    ScriptedResponder responder;
+    Database db;
+    RecordSet rs;
 
-// The data rows and the total row, cells joined by "|".
+    ReportFixture()
+    {
+        db.openDatabase(dir.databasePath());
+        rs.bind(&db);
+    }
+    // Bookings of July 2026 as "day type amount [machine]": "5 上机收入 12.5", "4 商品销售 null 7".
+    // Goods are named 可乐.
+    bool book(const QStringList& bookings)
+    {
+        QStringList statements;
+        for (const QString& b : bookings) {
+            const QStringList f = b.split(u' ');
+            statements << QStringLiteral("insert into 收入记录 values ('2026-07-%1 00:00:00', %2, '%3', '%4', %5)")
+                              .arg(f[0].toInt(), 2, 10, QLatin1Char('0'))
+                              .arg(f.value(3, QStringLiteral("1")), f[1],
+                                  f[1] == QStringLiteral("商品销售") ? QStringLiteral("可乐") : f[1], f[2]);
+        }
+        return runSql(dir.databasePath(), statements);
+    }
+};
+
+// The rows below the titles, cells joined by "|".
 inline QStringList resultRows(const EGridModel& g)
 {
     QStringList rows;
@@ -42,7 +56,6 @@ inline QStringList resultRows(const EGridModel& g)
     return rows;
 }
 
-// Whether every cell of the grid is centred.
 inline bool allCentred(const EGridModel& g)
 {
     for (int r = 0; r < g.gridRowCount(); ++r)
