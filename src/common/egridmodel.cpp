@@ -50,6 +50,7 @@ EGridModel::EGridModel(QObject* parent)
 void EGridModel::setGridRowCount(int rows)
 {
     rows = std::max(0, rows);
+    forgetSumTotals();
     beginResetModel();
     m_cells.resize(rows);
     for (auto& row : m_cells)
@@ -70,6 +71,7 @@ void EGridModel::setGridRowCount(int rows)
 void EGridModel::setGridColumnCount(int columns)
 {
     columns = std::max(0, columns);
+    forgetSumTotals();
     beginResetModel();
     m_columns.resize(columns);
     for (auto& row : m_cells)
@@ -200,6 +202,7 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
     }
     Cell& cell = m_cells[row][column];
     if (cell.text != stored) {
+        noteValueChange(row, column, cell.text, stored);
         cell.text = stored;
         cellUpdated(row, column);
     }
@@ -209,11 +212,38 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
                 recomputeFormula(row, target, f, depth + 1);
         }
     }
-    const QVector<ColumnSum> sums = m_sums;
-    for (const ColumnSum& s : sums) {
+    // By position: a handler of the change signals may add or remove sums meanwhile.
+    for (int i = 0; i < m_sums.size(); ++i) {
+        const ColumnSum& s = m_sums[i];
         if (s.column == column && row >= s.first && row <= s.last)
-            recomputeSum(s, depth + 1);
+            recomputeSum(i, depth + 1);
     }
+}
+
+void EGridModel::noteValueChange(int row, int column, const QString& before, const QString& after)
+{
+    for (ColumnSum& s : m_sums) {
+        if (s.column != column || row < s.first || row > s.last || !s.totalKnown)
+            continue;
+        const double was = leadingNumber(before);
+        const double is = leadingNumber(after);
+        if (was == is)
+            continue;
+        // Adding after the last value is what a full pass would do; anything else could round
+        // differently, so the next recomputation makes a full pass.
+        if (was == 0.0 && row > s.lastValued) {
+            s.total += is;
+            s.lastValued = row;
+        } else {
+            s.totalKnown = false;
+        }
+    }
+}
+
+void EGridModel::forgetSumTotals()
+{
+    for (ColumnSum& s : m_sums)
+        s.totalKnown = false;
 }
 
 void EGridModel::recomputeFormula(int row, int target, const Formula& f, int depth)
@@ -246,12 +276,23 @@ void EGridModel::recomputeFormula(int row, int target, const Formula& f, int dep
     store(row, target, fixedText(r, decimals(target)), depth);
 }
 
-void EGridModel::recomputeSum(const ColumnSum& s, int depth)
+void EGridModel::recomputeSum(int sumIndex, int depth)
 {
-    double total = 0.0;
-    for (int r = s.first; r <= s.last && r < gridRowCount(); ++r)
-        total += leadingNumber(getCell(r, s.column));
-    store(s.target, s.column, fixedText(total, decimals(s.column)), depth);
+    ColumnSum& s = m_sums[sumIndex];
+    if (!s.totalKnown) {
+        s.total = 0.0;
+        s.lastValued = -1;
+        for (int r = s.first; r <= s.last && r < gridRowCount(); ++r) {
+            const double v = leadingNumber(getCell(r, s.column));
+            s.total += v;
+            if (v != 0.0)
+                s.lastValued = r;
+        }
+        s.totalKnown = true;
+    }
+    const int target = s.target;
+    const int column = s.column;
+    store(target, column, fixedText(s.total, decimals(column)), depth);
 }
 
 void EGridModel::clearCells(int row1, int column1, int row2, int column2)
@@ -378,6 +419,7 @@ bool EGridModel::setDecimals(int column, int n)
         return false;
     m_columns[column].decimals = n;
     if (isNumericColumn(column)) {
+        forgetSumTotals(); // the re-printed texts may round to other numbers
         for (int r = 1; r < gridRowCount(); ++r) {
             Cell& cell = m_cells[r][column];
             if (!cell.text.isEmpty()) {

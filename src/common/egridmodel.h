@@ -127,13 +127,21 @@ private:
     };
     struct ColumnSum {
         int column = 0, first = 0, last = 0, target = 0;
+        // The range's total as the last full pass left it, with the last row holding a non-zero
+        // number: a value stored below that row only adds to the total, so filling a long
+        // column row by row stays linear and gives exactly the total of a full pass.
+        bool totalKnown = false;
+        double total = 0.0;
+        int lastValued = -1;
     };
 
     bool inside(int row, int column) const;
     bool clampRect(int& row1, int& column1, int& row2, int& column2) const;
     void store(int row, int column, const QString& text, int depth);
     void recomputeFormula(int row, int target, const Formula& f, int depth);
-    void recomputeSum(const ColumnSum& sum, int depth);
+    void recomputeSum(int sumIndex, int depth);
+    void noteValueChange(int row, int column, const QString& before, const QString& after);
+    void forgetSumTotals();
     void cellUpdated(int row, int column);
 
     QVector<QVector<Cell>> m_cells;

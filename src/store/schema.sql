@@ -30,3 +30,7 @@ CREATE TABLE 收入记录 (
 
 -- The report and the daily detail read by day.
 CREATE INDEX 收入记录_日期 ON 收入记录 (日期);
+
+-- The report's two views sum one income type per day: this index answers each of them
+-- without touching the table.
+CREATE INDEX 收入记录_类型日期 ON 收入记录 (收入类型, 日期, 收入金额);

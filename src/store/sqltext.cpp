@@ -45,6 +45,38 @@ DateTime parseStoredDate(const QString& text, bool* ok)
     return result;
 }
 
+namespace {
+
+// A grouped join that uses nothing of its first table but the join key, such as the report's
+//   SELECT T.k, A.x, B.y FROM (T LEFT JOIN A ON T.k = A.k) LEFT JOIN B ON T.k = B.k
+//   WHERE T.k BETWEEN lo AND hi GROUP BY T.k, A.x, B.y
+// SQLite joins every row of T in the range and only then groups, so the work grows with the
+// bookings instead of the days. Since T is used through k alone and the select list holds only
+// the grouped columns, joining the distinct keys of the range gives exactly the same groups;
+// the derived table takes T's name, so every qualified name stays valid.
+QString joinDistinctKeys(const QString& sql)
+{
+    static const QString name = QStringLiteral(R"(([^\s,()'"=.]+))");
+    static const QString bound = QStringLiteral(R"(('[^']*'|-?[0-9.]+))");
+    static const QRegularExpression shape(QStringLiteral(R"(^\s*SELECT\s+%1\.%1\s*,\s*%1\.%1\s*,\s*%1\.%1\s+)"
+                                                         R"(FROM\s+\(\s*\1\s+LEFT\s+JOIN\s+\3\s+ON\s+\1\.\2\s*=\s*\3\.\2\s*\)\s+)"
+                                                         R"(LEFT\s+JOIN\s+\5\s+ON\s+\1\.\2\s*=\s*\5\.\2\s+)"
+                                                         R"(WHERE\s+\1\.\2\s+BETWEEN\s+%2\s+AND\s+%2\s+)"
+                                                         R"(GROUP\s+BY\s+\1\.\2\s*,\s*\3\.\4\s*,\s*\5\.\6\s*$)")
+                                              .arg(name, bound),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = shape.match(sql);
+    if (!m.hasMatch())
+        return sql;
+    const QString t = m.captured(1), k = m.captured(2), a = m.captured(3), x = m.captured(4);
+    const QString b = m.captured(5), y = m.captured(6);
+    return QStringLiteral("SELECT %1.%2, %3.%4, %5.%6 FROM ((SELECT DISTINCT %2 FROM %1 WHERE %2 BETWEEN %7 AND %8) AS %1 "
+                          "LEFT JOIN %3 ON %1.%2 = %3.%2) LEFT JOIN %5 ON %1.%2 = %5.%2 GROUP BY %1.%2, %3.%4, %5.%6")
+        .arg(t, k, a, x, b, y, m.captured(7), m.captured(8));
+}
+
+} // namespace
+
 QString translateStatement(const QString& statement)
 {
     QString out;
@@ -77,5 +109,5 @@ QString translateStatement(const QString& statement)
         }
         out += c;
     }
-    return out;
+    return joinDistinctKeys(out);
 }

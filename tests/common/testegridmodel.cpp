@@ -33,6 +33,8 @@ private slots:
     void columnSumsAcceptOnlySoundRanges_data();
     void columnSumsAcceptOnlySoundRanges();
     void columnSumsFollowTheirCellsAndChain();
+    void columnSumsKeepTheirTotal_data();
+    void columnSumsKeepTheirTotal();
     void typesAndDecimals();
     void rectanglesClamp();
     void operatorEditsAndEvents();
@@ -199,6 +201,38 @@ void TestEgridModel::columnSumsFollowTheirCellsAndChain()
     chain.removeColumnSums(-1);
     chain.setCell(3, 1, 10);
     QCOMPARE(chain.getCell(5, 1), QStringLiteral("7"));
+}
+
+void TestEgridModel::columnSumsKeepTheirTotal_data()
+{
+    // Writes into money column 2 (3 decimals) as "row=text"; "decimals=n" re-prints the column.
+    QTest::addColumn<QStringList>("writes");
+    QTest::addColumn<QString>("total");
+    auto list = [](const char* w) { return QString::fromLatin1(w).split(u' '); };
+    QTest::newRow("row by row") << list("1=1 2=2 3=4 4=8") << "15.000";
+    QTest::newRow("bottom up") << list("4=8 3=4 2=2 1=1") << "15.000";
+    QTest::newRow("gap filled later") << list("1=1 4=8 2=2") << "11.000";
+    QTest::newRow("middle overwritten") << list("1=1 2=2 3=4 2=10") << "15.000";
+    QTest::newRow("last cleared") << list("1=1 2=2 3=4 3=") << "3.000";
+    QTest::newRow("last zeroed, then a row below") << list("1=1 2=2 2=0 3=4") << "5.000";
+    QTest::newRow("re-printed with fewer decimals") << list("1=1.25 2=1.25 decimals=1 3=0") << "2.6";
+}
+
+void TestEgridModel::columnSumsKeepTheirTotal()
+{
+    QFETCH(QStringList, writes);
+    QFETCH(QString, total);
+    EGridModel g;
+    makeSheet(g, true);
+    QVERIFY(g.setColumnSum(2, 1, 4, 5));
+    for (const QString& w : writes) {
+        const QStringList kv = w.split(u'=');
+        if (kv[0] == u"decimals")
+            g.setDecimals(2, kv[1].toInt());
+        else
+            g.setCell(kv[0].toInt(), 2, kv[1]);
+    }
+    QCOMPARE(g.getCell(5, 2), total);
 }
 
 void TestEgridModel::typesAndDecimals()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "common/values.h"
+
+#include <QStringList>
+
+class Database;
+class EGridModel;
+class RecordSet;
+
+// Columns of the performance report's grid.
+namespace ReportColumn {
+enum : int { Number = 0, Day, MachineIncome, GoodsIncome, Total, Count };
+}
+
+// The four statements that replace the views 业绩1 (machine income per day) and 业绩2 (goods
+// income per day) with those of the range: each view dropped, then created anew.
+QStringList reportViewStatements(DateTime start, DateTime end);
+// The days of the range that have bookings, with the day's sums from both views.
+QString reportQuery(DateTime start, DateTime end);
+
+// The report grid as laid out (9 rows, show-zero on), centred and titled, with its money
+// columns and column 4 = column 2 + column 3.
+void setupReportGrid(EGridModel& grid);
+
+// Replaces the views, reads the days of the range and refills the grid: one row per day with
+// bookings, then the total row. A query the store cannot run leaves the title row alone.
+void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end);

@@ -1,0 +1,56 @@
+#include "reportwindow.h"
+
+#include "common/egrid.h"
+#include "common/seams.h"
+#include "common/windows.h"
+#include "reports/dailydetailwindow.h"
+#include "reports/incomereport.h"
+#include "ui_reportwindow.h"
+
+ReportWindow::ReportWindow(Database& db, RecordSet& rs, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_ui(std::make_unique<Ui::ReportWindow>())
+    , m_db(db)
+    , m_rs(rs)
+{
+    m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
+    fitLabels(this);
+    EGrid* g = grid();
+    setupReportGrid(g->cells());
+    g->setRowHeight(24);
+    g->setRowSelection(true);
+    // A double-click opens the day's detail; an editor left open behind it would let the
+    // operator change figures that only the bookings decide.
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_ui->日期框_开始->setValue(DateTime(m_ui->日期框_结束->value().days - 6.0));
+
+    connect(m_ui->按钮_更新, &QPushButton::clicked, this, &ReportWindow::runReport);
+    connect(m_ui->按钮_明细, &QPushButton::clicked, this, &ReportWindow::openDailyDetail);
+    connect(g, &EGrid::cellDoubleClicked, this, &ReportWindow::openDailyDetail);
+
+    runReport();
+}
+
+ReportWindow::~ReportWindow() = default;
+
+EGrid* ReportWindow::grid() const { return m_ui->高级表格1; }
+
+void ReportWindow::runReport()
+{
+    fillReport(m_db, m_rs, grid()->cells(), m_ui->日期框_开始->value(), m_ui->日期框_结束->value());
+}
+
+void ReportWindow::openDailyDetail()
+{
+    const EGridModel& cells = grid()->cells();
+    m_reportSelectedRow = cells.getCurrentRow();
+    // The title row names no day either.
+    if (m_reportSelectedRow <= 0 || m_reportSelectedRow == cells.gridRowCount() - 1) {
+        messageBox(QStringLiteral("请选择日期行！"), MbOk);
+        return;
+    }
+    QWidget* console = parentWidget();
+    DailyDetailWindow detail(m_db, m_rs, cells.getCell(m_reportSelectedRow, ReportColumn::Day), console);
+    loadWindow(&detail, console, true);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+class EGridModel;
+
+// Makes room for n result rows and the total row below them. The rows of an earlier, longer
+// result leave nothing behind (not even a running number in the new total row), and every
+// row is centred, not only those laid out. A query that could not run (n < 0) leaves the
+// title row alone. Column sums are the caller's, set once the rows exist.
+void prepareResultRows(EGridModel& grid, int n);
