@@ -8,6 +8,7 @@
 #include "counter/consolegrid.h"
 #include "goods/salewindow.h"
 #include "members/memberwindow.h"
+#include "reports/reportwindow.h"
 #include "store/database.h"
 #include "store/inifile.h"
 #include "ui_consolewindow.h"
@@ -69,6 +70,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
     connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
     connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
+    connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);
     connect(m_timer, &QTimer::timeout, this, &ConsoleWindow::tickSecond);
     m_timer->start(1000);
 }
@@ -155,6 +157,11 @@ SaleWindow* ConsoleWindow::openSale()
 {
     return showOnce(m_saleWindow, this,
         [this] { return new SaleWindow(*m_db, *m_rs, grid()->cells(), m_state.machineCount, this); });
+}
+
+ReportWindow* ConsoleWindow::openReport()
+{
+    return showOnce(m_reportWindow, this, [this] { return new ReportWindow(*m_db, *m_rs, this); });
 }
 
 void ConsoleWindow::openHelp()

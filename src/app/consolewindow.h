@@ -12,6 +12,7 @@
 class Database;
 class EGrid;
 class MemberWindow;
+class ReportWindow;
 class SaleWindow;
 class QPushButton;
 namespace Ui {
@@ -45,6 +46,7 @@ public:
     // raises the open one.
     MemberWindow* openMembers();
     SaleWindow* openSale();
+    ReportWindow* openReport();
 
 signals:
     // The close was allowed: the program ends, other windows with it.
@@ -69,4 +71,5 @@ private:
     std::array<QPushButton*, kMachines + 1> machineButtons {};
     QPointer<MemberWindow> m_memberWindow;
     QPointer<SaleWindow> m_saleWindow;
+    QPointer<ReportWindow> m_reportWindow;
 };

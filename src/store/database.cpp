@@ -251,6 +251,19 @@ bool Database::isTable(const QString& name) const
     return q.exec() && q.next();
 }
 
+bool Database::viewMadeBy(const QString& name, const QString& createStatement) const
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("select sql from sqlite_master where type='view' and name=? collate nocase"));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        return false;
+    // The engine keeps the statement as written but for the case of its opening keywords.
+    return q.value(0).toString().compare(translateStatement(createStatement).trimmed(), Qt::CaseInsensitive) == 0;
+}
+
 RecordSet::RecordSet(QObject* parent)
     : QObject(parent)
 {

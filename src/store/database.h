@@ -44,6 +44,8 @@ public:
     // Declared column types of a table or view, by column name.
     QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
     bool isTable(const QString& name) const;
+    // Whether the view exists as the create statement would make it.
+    bool viewMadeBy(const QString& name, const QString& createStatement) const;
 
 private:
     friend class RecordSet;

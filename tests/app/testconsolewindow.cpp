@@ -281,8 +281,8 @@ void TestConsoleWindow::helpOpensTheLocalGuide()
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
 {
     auto console = makeConsole();
-    const QStringList buttons { QStringLiteral("按钮_会员"), QStringLiteral("按钮_销售") };
-    const QStringList captions { QStringLiteral("会员管理"), QStringLiteral("商品销售") };
+    const QStringList buttons { QStringLiteral("按钮_会员"), QStringLiteral("按钮_销售"), QStringLiteral("按钮_业绩") };
+    const QStringList captions { QStringLiteral("会员管理"), QStringLiteral("商品销售"), QStringLiteral("业绩") };
     QList<QWidget*> opened;
     for (const QString& name : buttons) {
         auto* button = console->findChild<QPushButton*>(name);

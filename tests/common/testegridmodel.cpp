@@ -215,7 +215,8 @@ void TestEgridModel::columnSumsKeepTheirTotal_data()
     QTest::newRow("middle overwritten") << list("1=1 2=2 3=4 2=10") << "15.000";
     QTest::newRow("last cleared") << list("1=1 2=2 3=4 3=") << "3.000";
     QTest::newRow("last zeroed, then a row below") << list("1=1 2=2 2=0 3=4") << "5.000";
-    QTest::newRow("re-printed with fewer decimals") << list("1=1.25 2=1.25 decimals=1 3=0") << "2.6";
+    // printf rounds the exact tie 1.25 to even: 1.2 each.
+    QTest::newRow("re-printed with fewer decimals") << list("1=1.25 2=1.25 decimals=1 3=0") << "2.4";
 }
 
 void TestEgridModel::columnSumsKeepTheirTotal()

@@ -40,6 +40,7 @@ private slots:
     void bookingsWaitOutShortLocks();
     void appendingFetchesNoRows();
     void closedConnectionOpensAgain();
+    void viewsKnowTheirStatement();
 
 private:
     void book(const QDateTime& when, int machine, const QString& type, const QString& name, double amount);
@@ -507,6 +508,17 @@ void TestDatabase::closedConnectionOpensAgain()
     QCOMPARE(m_rs->recordCount(), 0);
     QVERIFY(m_db->isOpen());
     QCOMPARE(m_db->openFailure(), Database::OpenFailure::None);
+}
+
+void TestDatabase::viewsKnowTheirStatement()
+{
+    const QString week = s(u"create view 业绩1 as SELECT Sum(收入金额) AS 上机收入, 日期 FROM 收入记录 where 日期 between "
+                           u"#2026-12-1# and #2026-12-7# and 收入类型='上机收入'  GROUP BY 日期");
+    QVERIFY(!m_db->viewMadeBy(s(u"业绩1"), week));
+    QVERIFY(m_db->execute(week));
+    QVERIFY(m_db->viewMadeBy(s(u"业绩1"), week));
+    QVERIFY(!m_db->viewMadeBy(s(u"业绩1"), QString(week).replace(u"12-7#", u"12-8#")));
+    QVERIFY(!m_db->viewMadeBy(s(u"业绩2"), week));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
