@@ -517,7 +517,7 @@ void TestDatabase::viewsKnowTheirStatement()
     QVERIFY(!m_db->viewMadeBy(s(u"业绩1"), week));
     QVERIFY(m_db->execute(week));
     QVERIFY(m_db->viewMadeBy(s(u"业绩1"), week));
-    QVERIFY(!m_db->viewMadeBy(s(u"业绩1"), QString(week).replace(u"12-7#", u"12-8#")));
+    QVERIFY(!m_db->viewMadeBy(s(u"业绩1"), QString(week).replace(QStringLiteral("12-7#"), QStringLiteral("12-8#"))));
     QVERIFY(!m_db->viewMadeBy(s(u"业绩2"), week));
 }
 
