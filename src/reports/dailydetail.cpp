@@ -7,13 +7,6 @@
 
 #include <QRegularExpression>
 
-namespace {
-
-const int kLaidOutRows = 9;
-const int kLaidOutWidth = 60;
-
-} // namespace
-
 DateTime dayFromText(const QString& text)
 {
     // Year, month and day, then hour, minute and second, each part ended by its own character
@@ -39,11 +32,7 @@ QString dailyDetailQuery(DateTime day)
 
 void setupDetailGrid(EGridModel& grid)
 {
-    grid.setGridColumnCount(DetailColumn::Count);
-    grid.setGridRowCount(kLaidOutRows);
-    for (int c = 0; c < DetailColumn::Count; ++c)
-        grid.setColumnWidth(c, kLaidOutWidth);
-    grid.setShowZero(true);
+    layOutResultGrid(grid, DetailColumn::Count);
 
     grid.setColumnType(DetailColumn::Amount, EGridModel::MoneyColumn);
     grid.setAlignment(0, 0, grid.gridRowCount() - 1, grid.gridColumnCount() - 1, EGridModel::AlignCentre);

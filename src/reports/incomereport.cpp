@@ -5,13 +5,6 @@
 #include "store/database.h"
 #include "store/sqltext.h"
 
-namespace {
-
-const int kLaidOutRows = 9;
-const int kLaidOutWidth = 60;
-
-} // namespace
-
 QStringList reportViewStatements(DateTime start, DateTime end)
 {
     const QString range = QStringLiteral(" where 日期 between #") + sqlDate(start) + QStringLiteral("# and #")
@@ -37,11 +30,7 @@ QString reportQuery(DateTime start, DateTime end)
 
 void setupReportGrid(EGridModel& grid)
 {
-    grid.setGridColumnCount(ReportColumn::Count);
-    grid.setGridRowCount(kLaidOutRows);
-    for (int c = 0; c < ReportColumn::Count; ++c)
-        grid.setColumnWidth(c, kLaidOutWidth);
-    grid.setShowZero(true);
+    layOutResultGrid(grid, ReportColumn::Count);
 
     grid.setAlignment(0, 0, grid.gridRowCount() - 1, grid.gridColumnCount() - 1, EGridModel::AlignCentre);
     static const char16_t* const titles[ReportColumn::Count] = { u"序号", u"日期", u"上机收入", u"商品销售收入",
