@@ -12,13 +12,29 @@ seams::MessageResponder g_message;
 seams::BeepResponder g_beep;
 QString g_programDir;
 
+// The system clock in local time, to the second. Turning the time into local time consults the
+// time-zone files on every call; within one second the answer cannot change, and the tick asks
+// once for every timing machine.
+QDateTime systemNow()
+{
+    static qint64 cachedSecond = -1;
+    static QDateTime cachedLocal;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    if (second != cachedSecond || !cachedLocal.isValid()) {
+        cachedLocal = QDateTime::fromMSecsSinceEpoch(second * 1000, Qt::LocalTime);
+        cachedSecond = second;
+    }
+    return cachedLocal;
+}
+
 } // namespace
 
 namespace seams {
 
 void setClock(Clock clock) { g_clock = std::move(clock); }
 
-QDateTime clockNow() { return g_clock ? g_clock() : QDateTime::currentDateTime(); }
+QDateTime clockNow() { return g_clock ? g_clock() : systemNow(); }
 
 void setMessageResponder(MessageResponder responder) { g_message = std::move(responder); }
 

@@ -15,6 +15,7 @@ using BeepResponder = std::function<void()>;
 
 // An empty function restores the real one.
 void setClock(Clock clock);
+// Local time to the second: the program counts no finer.
 QDateTime clockNow();
 
 void setMessageResponder(MessageResponder responder);
