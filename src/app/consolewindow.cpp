@@ -36,6 +36,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     , m_rs(new RecordSet(this))
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     m_timer->setObjectName(QStringLiteral("时钟_秒"));
     m_ui->状态条1->setParts({ 70, 50, 95, 50, 45, -1 });
     m_ui->状态条1->setStatusText(0, QStringLiteral(" 上机台数："));

@@ -21,6 +21,7 @@ CheckoutWindow::CheckoutWindow(
     , m_bill(bill)
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     QFont song(QStringLiteral("宋体"));
     song.setFamilies({ QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei") });
     song.setPixelSize(14);

@@ -72,6 +72,20 @@ void ListView::mousePressEvent(QMouseEvent* event)
         emit currentRowChanged(*row);
 }
 
+void ListView::focusInEvent(QFocusEvent* event)
+{
+    // Taking the focus makes the first row current without selecting it. Nobody picked that
+    // row, so it is neither announced nor kept: the arrow keys still start at the first row.
+    if (currentItem()) {
+        QTreeWidget::focusInEvent(event);
+        return;
+    }
+    const QSignalBlocker quiet(this);
+    QTreeWidget::focusInEvent(event);
+    if (selectedItems().isEmpty())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
 void ListView::setColumns(
     const QStringList& titles, const QVector<int>& widths, const QVector<Qt::Alignment>& alignments)
 {

@@ -20,6 +20,7 @@ GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     fitLabels(this);
     m_ui->超级列表框1->setColumns(
         { QStringLiteral("序号"), QStringLiteral("    商品名称"), QStringLiteral("单价") }, { 50, 150, 50 });

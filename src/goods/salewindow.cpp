@@ -19,6 +19,7 @@ SaleWindow::SaleWindow(
     , m_console(consoleGrid)
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     fitLabels(this);
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("挂帐"));
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("现款"));

@@ -34,14 +34,14 @@ CardSaveOutcome storeFailed(const QString& why)
 
 } // namespace
 
-bool parseTopUpAmount(const QString& typed, float& amount)
+bool parseTopUpAmount(const QString& typed, double& amount)
 {
     static const QRegularExpression plainNumber(QStringLiteral(R"(^[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)$)"));
     const QString text = foldWide(typed).trimmed();
     if (!plainNumber.match(text).hasMatch())
         return false;
-    const float value = toSingle(text);
-    if (!std::isfinite(value))
+    const double value = toNumber(text);
+    if (!std::isfinite(float(value))) // the face-value question compares it as a single
         return false;
     amount = value;
     return true;
@@ -52,7 +52,7 @@ bool topUpDiffersFromFace(float amount, double face)
     return isNonZero(double(amount) - face);
 }
 
-QString topUpStatement(float amount, const QString& cardNo)
+QString topUpStatement(double amount, const QString& cardNo)
 {
     return QStringLiteral("update 会员表 set 余额=round(余额+") + toText(amount)
         + QStringLiteral(",4) where 会员编号=") + sqlText(cardNo);

@@ -10,13 +10,15 @@ class RecordSet;
 // The typed top-up amount as a number: full-width characters folded, blanks around it
 // trimmed, and then nothing but a decimal number (sign, digits, point and digits). False for
 // anything else, so no typed text ever reaches a statement.
-bool parseTopUpAmount(const QString& typed, float& amount);
+bool parseTopUpAmount(const QString& typed, double& amount);
 
 // Whether a top-up differs from the card's face value enough to ask the operator first.
 bool topUpDiffersFromFace(float amount, double face);
 
-// Money columns keep four decimals, so repeated top-ups add up exactly.
-QString topUpStatement(float amount, const QString& cardNo);
+// The amount goes in as the typed number's own text ("%.13g"): a single's six digits would turn
+// a top-up of 1234567 into 1234570. Money columns keep four decimals, so repeated top-ups add
+// up exactly.
+QString topUpStatement(double amount, const QString& cardNo);
 QString clearStatement(const QString& cardNo);
 QString deleteStatement(const QString& cardNo);
 QString cardQuery(const QString& cardNo);

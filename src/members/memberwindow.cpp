@@ -28,6 +28,7 @@ MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
+    move(50, 50); // as laid out; the form gives a top-level window its size only
     fitLabels(this);
     m_ui->超级列表框1->setColumns({ QStringLiteral(" 编号"), QStringLiteral("面值    "),
                                       QStringLiteral("已用    "), QStringLiteral("余额    ") },
@@ -160,13 +161,13 @@ void MemberWindow::topUpCard()
     QString cardNo;
     if (!selectedCardNo(QStringLiteral("请选择要充值的会员编号！"), cardNo))
         return;
-    float amount = 0.0f;
+    double amount = 0.0;
     if (!parseTopUpAmount(m_ui->编辑框_充值金额->text(), amount)) {
         messageBox(QStringLiteral("充值金额必须是数字！"));
         return;
     }
     const double face = toNumber(m_ui->编辑框_面值->text());
-    if (topUpDiffersFromFace(amount, face)
+    if (topUpDiffersFromFace(float(amount), face)
         && messageBox(QStringLiteral("充值金额与会员卡面值金额不相符，是否继续充值？"), MbYesNo,
                QStringLiteral("充值金额确认"))
             != AnswerYes)

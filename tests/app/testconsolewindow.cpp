@@ -296,6 +296,7 @@ void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
         QCOMPARE(window->windowTitle(), captions[opened.size()]);
         QVERIFY(!window->isModal());
         QCOMPARE(window->parentWidget(), console.get());
+        QCOMPARE(window->pos(), QPoint(50, 50));
         opened.append(window);
         QTest::mouseClick(button, Qt::LeftButton); // asking again raises the same window
     }

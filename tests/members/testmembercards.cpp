@@ -14,28 +14,30 @@ void TestMemberCards::topUpAmount_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<float>("amount");
+    QTest::addColumn<double>("amount");
     QTest::addColumn<QString>("joined"); // what the statement carries
-    QTest::newRow("whole") << "100" << true << 100.0f << "100";
-    QTest::newRow("fraction") << "12.50" << true << 12.5f << "12.5";
-    QTest::newRow("blanks around") << " 20 " << true << 20.0f << "20";
-    QTest::newRow("full-width") << QString::fromUtf16(u"５０．５") << true << 50.5f << "50.5";
-    QTest::newRow("signs") << "-5" << true << -5.0f << "-5";
-    QTest::newRow("plus, point first") << "+.5" << true << 0.5f << "0.5";
-    QTest::newRow("blank") << "  " << false << 0.0f << "";
-    QTest::newRow("exponent") << "1e5" << false << 0.0f << "";
-    QTest::newRow("trailing letters") << "1e5x" << false << 0.0f << "";
-    QTest::newRow("two numbers") << "5 5" << false << 0.0f << "";
-    QTest::newRow("beyond a single") << QString(60, u'9') << false << 0.0f << "";
+    QTest::newRow("whole") << "100" << true << 100.0 << "100";
+    QTest::newRow("fraction") << "12.50" << true << 12.5 << "12.5";
+    QTest::newRow("blanks around") << " 20 " << true << 20.0 << "20";
+    QTest::newRow("full-width") << QString::fromUtf16(u"５０．５") << true << 50.5 << "50.5";
+    QTest::newRow("signs") << "-5" << true << -5.0 << "-5";
+    QTest::newRow("plus, point first") << "+.5" << true << 0.5 << "0.5";
+    QTest::newRow("more digits than a single") << "1234567" << true << 1234567.0 << "1234567";
+    QTest::newRow("cents on a large amount") << "10000.05" << true << 10000.05 << "10000.05";
+    QTest::newRow("blank") << "  " << false << 0.0 << "";
+    QTest::newRow("exponent") << "1e5" << false << 0.0 << "";
+    QTest::newRow("trailing letters") << "1e5x" << false << 0.0 << "";
+    QTest::newRow("two numbers") << "5 5" << false << 0.0 << "";
+    QTest::newRow("beyond a single") << QString(60, u'9') << false << 0.0 << "";
 }
 
 void TestMemberCards::topUpAmount()
 {
     QFETCH(QString, typed);
     QFETCH(bool, valid);
-    QFETCH(float, amount);
+    QFETCH(double, amount);
     QFETCH(QString, joined);
-    float parsed = -1.0f;
+    double parsed = -1.0;
     QCOMPARE(parseTopUpAmount(typed, parsed), valid);
     if (!valid)
         return;

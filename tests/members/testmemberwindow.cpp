@@ -108,6 +108,15 @@ void TestMemberWindow::formFollowsThePick()
     QLineEdit* topUp = box(u"编辑框_充值金额");
     QPushButton* topUpButton = m_window->findChild<QPushButton*>(s(u"按钮_充值"));
     QVERIFY(!topUp->isEnabled() && !topUpButton->isEnabled() && box(u"编辑框_面值")->isEnabled());
+    // The list taking the focus picks no card: the window stays in new-card mode.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    list()->setFocus(Qt::TabFocusReason);
+    QVERIFY(list()->hasFocus());
+    QVERIFY(m_window->memberIsNew() && box(u"编辑框_面值")->isEnabled() && !topUp->isEnabled());
+    QTest::keyClick(list(), Qt::Key_Down); // the keyboard starts at the first card
+    QCOMPARE(box(u"编辑框_会员编号")->text(), QStringLiteral("1001"));
+    QVERIFY(!m_window->memberIsNew());
     // A click selects the row before the window reads the selection.
     QTest::mouseClick(
         list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->topLevelItem(1)).center());
