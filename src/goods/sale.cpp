@@ -43,16 +43,8 @@ void emptySaleLines(EGridModel& grid)
 QStringList goodsNames(RecordSet& rs)
 {
     QStringList names;
-    if (!rs.openTable(QStringLiteral("商品表")))
-        return names;
-    const int n = rs.recordCount();
-    for (int i = 0; i < n; ++i) {
-        QString name;
-        rs.readText(u"商品名称", name);
-        names.append(name);
-        rs.moveNext();
-    }
-    rs.closeSet();
+    for (const GoodsItem& item : readCatalogue(rs))
+        names.append(item.name);
     return names;
 }
 
