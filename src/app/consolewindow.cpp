@@ -14,7 +14,10 @@
 #include "ui_consolewindow.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QLineEdit>
+#include <QDir>
+#include <QFile>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
@@ -67,6 +70,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             QStringLiteral("数据库"));
     }
     m_rs->bind(m_db);
+
+    m_acceptedRate = m_ui->编辑框_计费->text();
+    connect(m_ui->编辑框_计费, &QLineEdit::editingFinished, this, &ConsoleWindow::checkRate);
+    connect(grid(), &EGrid::cellChanged, this, &ConsoleWindow::checkTypedCells);
 
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
     connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
@@ -129,6 +136,33 @@ void ConsoleWindow::toggleMachine(QPushButton* source)
 
 void ConsoleWindow::tickSecond() { ::tickSecond(m_state, grid()->cells(), *this); }
 
+void ConsoleWindow::checkRate()
+{
+    QLineEdit* box = m_ui->编辑框_计费;
+    if (isMoneyText(box->text())) {
+        m_acceptedRate = box->text();
+        return;
+    }
+    box->setText(m_acceptedRate);
+    messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("计费单价"));
+}
+
+void ConsoleWindow::checkTypedCells()
+{
+    EGridModel& cells = grid()->cells();
+    bool refused = false;
+    for (int n = 1; n <= m_state.machineCount; ++n) {
+        if (!isMoneyText(cells.getCell(n, ConsoleColumn::Deposit))) {
+            cells.setCell(n, ConsoleColumn::Deposit, QString());
+            refused = true;
+        }
+    }
+    // Told after the grid has closed its editor, which a box shown from inside the edit would
+    // leave to be deleted under the grid.
+    if (refused)
+        QTimer::singleShot(0, this, [] { messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("押金")); });
+}
+
 QString ConsoleWindow::clockText() const { return m_ui->标签_现在时间->text(); }
 
 void ConsoleWindow::setClockText(const QString& text) { m_ui->标签_现在时间->setText(text); }
@@ -165,7 +199,24 @@ ReportWindow* ConsoleWindow::openReport()
     return showOnce(m_reportWindow, this, [this] { return new ReportWindow(*m_db, *m_rs, this); });
 }
 
-void ConsoleWindow::openHelp()
+QWidget* ConsoleWindow::openHelp()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(seams::programFile(QStringLiteral("help/index.html"))));
+    const QString page = seams::programFile(QStringLiteral("help/index.html"));
+    if (seams::openInBrowser(page))
+        return nullptr;
+    // No browser to start (a bare counter PC): the guide is shown by the program itself.
+    return showOnce(m_helpWindow, this, [this, page] {
+        auto* guide = new QTextBrowser(this);
+        guide->setWindowFlag(Qt::Window);
+        guide->setObjectName(QStringLiteral("帮助窗口"));
+        guide->setWindowTitle(QStringLiteral("使用说明"));
+        guide->setAccessibleName(QStringLiteral("使用说明"));
+        guide->setOpenExternalLinks(false);
+        if (QFile::exists(page))
+            guide->setSource(QUrl::fromLocalFile(page));
+        else
+            guide->setPlainText(QStringLiteral("找不到使用说明：") + QDir::toNativeSeparators(page));
+        guide->resize(720, 560);
+        return guide;
+    });
 }

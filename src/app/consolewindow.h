@@ -15,6 +15,7 @@ class MemberWindow;
 class ReportWindow;
 class SaleWindow;
 class QPushButton;
+class QTextBrowser;
 namespace Ui {
 class ConsoleWindow;
 }
@@ -47,6 +48,9 @@ public:
     MemberWindow* openMembers();
     SaleWindow* openSale();
     ReportWindow* openReport();
+    // The user's guide in the browser; in a window of the program (returned) when no browser
+    // can be started.
+    QWidget* openHelp();
 
 signals:
     // The close was allowed: the program ends, other windows with it.
@@ -61,7 +65,9 @@ private:
     void setStatusText(int part, const QString& text) override;
 
     void createMachineButtons();
-    void openHelp();
+    // A typed rate or deposit outside the money limit is refused where it was typed.
+    void checkRate();
+    void checkTypedCells();
 
     std::unique_ptr<Ui::ConsoleWindow> m_ui;
     CounterState m_state;
@@ -72,4 +78,6 @@ private:
     QPointer<MemberWindow> m_memberWindow;
     QPointer<SaleWindow> m_saleWindow;
     QPointer<ReportWindow> m_reportWindow;
+    QPointer<QTextBrowser> m_helpWindow;
+    QString m_acceptedRate; // the rate box's last text within the money limit
 };

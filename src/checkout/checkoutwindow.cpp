@@ -78,12 +78,27 @@ bool CheckoutWindow::eventFilter(QObject* watched, QEvent* event)
 
 void CheckoutWindow::pickCard()
 {
-    if (!m_ui->选择框1->isChecked())
+    const bool wasChecked = m_ui->选择框1->isChecked();
+    if (!wasChecked)
         m_ui->选择框1->setChecked(true);
     const QString card = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     double balance = 0.0;
-    if (m_rs.openQuery(QStringLiteral("select * from 会员表 where 会员编号=") + sqlText(card)))
-        m_rs.readNumber(u"余额", balance);
+    bool read = false;
+    if (m_rs.openQuery(QStringLiteral("select * from 会员表 where 会员编号=") + sqlText(card))) {
+        read = m_rs.readNumber(u"余额", balance);
+        if (!read) // no such card any more: the store has nothing to show for it
+            messageBox(QStringLiteral("找不到会员编号：") + card + QStringLiteral("的记录！"), MbOk | MbError,
+                QStringLiteral("错误"));
+    }
+    if (!read) {
+        // A balance that could not be read is no balance of 0: charging it would ask the whole
+        // bill in cash and leave the card's funds untouched.
+        QSignalBlocker quiet(m_ui->组合框1);
+        m_ui->组合框1->setCurrentIndex(-1);
+        m_ui->选择框1->setChecked(wasChecked);
+        m_ui->编辑框_余额->clear();
+        return;
+    }
     m_ui->编辑框_余额->setText(toText(balance));
 }
 
@@ -98,6 +113,10 @@ void CheckoutWindow::settle()
     in.useCard = m_ui->选择框1->isChecked();
     in.cardNo = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     in.balanceText = m_ui->编辑框_余额->text();
+    if (!checkoutAmountsInRange(in)) {
+        messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("实收"));
+        return;
+    }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
     if (in.useCard && isNonZero(income)) {
         const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
@@ -106,8 +125,7 @@ void CheckoutWindow::settle()
     }
     const SettleOutcome out = settleCheckout(m_db, m_rs, in);
     if (out.result == SettleResult::Failed) {
-        if (!out.errorText.isEmpty())
-            messageBox(out.errorText, MbOk | MbError, QStringLiteral("错误"));
+        showStoreError(out.errorText);
         return;
     }
     if (out.result == SettleResult::Booked)

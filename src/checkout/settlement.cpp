@@ -6,6 +6,9 @@
 #include "store/income.h"
 #include "store/sqltext.h"
 
+#include <algorithm>
+#include <cmath>
+
 float receivableOf(const QString& feeText, const QString& goodsText, const QString& depositText)
 {
     return float(toNumber(feeText) + toNumber(goodsText) - toNumber(depositText));
@@ -19,20 +22,24 @@ float machineIncomeOf(const QString& receivedText, const QString& depositText, c
 CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QString& balanceText)
 {
     CardCharge c;
-    c.charge = float(double(machineIncome) + toNumber(goodsText));
-    const float balance = float(toNumber(balanceText));
-    if (c.charge > balance) {
+    const float charge = float(double(machineIncome) + toNumber(goodsText));
+    const double stored = toNumber(balanceText);
+    const float balance = float(stored);
+    c.debit = std::round(double(charge) * 10000.0) / 10000.0;
+    if (charge > balance) {
         c.shortOfFunds = true;
-        c.shortfallText = toText(double(c.charge) - double(balance));
-        c.charge = balance;
+        c.shortfallText = toText(double(charge) - double(balance));
+        c.debit = stored;
     }
+    // The rounding to four decimals never takes more than the card holds.
+    c.debit = std::min(c.debit, std::max(stored, 0.0));
     return c;
 }
 
-QString cardDebitStatement(float charge, const QString& cardNo)
+QString cardDebitStatement(double debit, const QString& cardNo)
 {
     // Rounded to the money column's four decimals, so exact charges leave exactly nothing.
-    return QStringLiteral("update 会员表 set 余额=round(余额-") + toText(charge) + QStringLiteral(",4) where 会员编号=")
+    return QStringLiteral("update 会员表 set 余额=round(余额-") + toText(debit) + QStringLiteral(",4) where 会员编号=")
         + sqlText(cardNo);
 }
 
@@ -41,9 +48,21 @@ QString shortfallMessage(const CardCharge& charge)
     return QStringLiteral("会员卡余额不足，需补交现金") + charge.shortfallText + QStringLiteral("元！");
 }
 
+bool checkoutAmountsInRange(const CheckoutInput& in)
+{
+    const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
+    return isMoneyText(in.receivedText) && isMoneyInRange(double(income))
+        && isMoneyInRange(double(income) + toNumber(in.goodsText));
+}
+
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in)
 {
     SettleOutcome out;
+    if (!checkoutAmountsInRange(in)) {
+        out.result = SettleResult::Failed;
+        out.errorText = moneyRangeMessage();
+        return out;
+    }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
     if (!isNonZero(income))
         return out;
@@ -59,7 +78,7 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
         return out;
     if (in.useCard) {
         const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
-        if (!db.execute(cardDebitStatement(card.charge, in.cardNo))) {
+        if (!db.execute(cardDebitStatement(card.debit, in.cardNo))) {
             out.errorText = db.lastError();
             return out;
         }

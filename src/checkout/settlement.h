@@ -11,7 +11,10 @@ float machineIncomeOf(const QString& receivedText, const QString& depositText, c
 
 // What a member card pays of a charge: at most its balance, the rest in cash.
 struct CardCharge {
-    float charge = 0.0f;
+    // The debit in the money column's four decimals, as the booking records the income: a
+    // single's six digits would debit 12345.7 for a booking of 12345.6699. Capped, it is the
+    // balance as stored, so the card ends at exactly 0.
+    double debit = 0.0;
     bool shortOfFunds = false;
     QString shortfallText; // "%.13g" of the missing amount
 };
@@ -32,7 +35,7 @@ struct CheckoutInput {
 enum class SettleResult {
     NothingToBook, // zero income: close without booking
     Booked, // income row written, card debited; the grid shows bookedText
-    Failed // nothing changed; the operator may try again
+    Failed // nothing changed; the operator may try again (errorText says why)
 };
 
 struct SettleOutcome {
@@ -42,8 +45,12 @@ struct SettleOutcome {
     QString errorText;
 };
 
+// Whether 实收 and every figure worked out from it stay within what a single carries to the
+// cent; a checkout outside that is refused before anything is asked or booked.
+bool checkoutAmountsInRange(const CheckoutInput& in);
+
 // Books the machine income and, with a card, debits the card: both or neither.
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in);
 
 // The statement that charges a card.
-QString cardDebitStatement(float charge, const QString& cardNo);
+QString cardDebitStatement(double debit, const QString& cardNo);

@@ -90,9 +90,12 @@ QWidget* EGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
         auto* model = const_cast<EGridModel*>(grid);
         auto* self = const_cast<EGridDelegate*>(this);
         connect(box, &QComboBox::activated, box, [self, box, model, row, column](int i) {
-            model->commitChoice(row, column, box->itemText(i));
-            // The pick is stored; closing without a commit keeps it from being stored again.
+            const QString text = box->itemText(i);
+            // Closed first, without a commit, so the pick is stored once: and what the pick sets
+            // off may show a message box, whose event loop must find no editor left to delete
+            // and hand back. The view deletes the box later, from the loop it was opened in.
             emit self->closeEditor(box);
+            model->commitChoice(row, column, text); // the box is not touched after this
         });
         return box;
     }

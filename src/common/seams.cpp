@@ -1,7 +1,9 @@
 #include "seams.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -11,6 +13,7 @@ seams::Clock g_clock;
 seams::MessageResponder g_message;
 seams::BeepResponder g_beep;
 QString g_programDir;
+seams::UrlOpener g_urlOpener;
 
 // The system clock in local time, to the second. Turning the time into local time consults the
 // time-zone files on every call; within one second the answer cannot change, and the tick asks
@@ -53,6 +56,13 @@ void ringBeep()
 {
     if (g_beep)
         g_beep();
+}
+
+void setUrlOpener(UrlOpener opener) { g_urlOpener = std::move(opener); }
+
+bool openInBrowser(const QString& localFile)
+{
+    return g_urlOpener ? g_urlOpener(localFile) : QDesktopServices::openUrl(QUrl::fromLocalFile(localFile));
 }
 
 void setProgramDir(const QString& dir) { g_programDir = dir; }

@@ -23,6 +23,11 @@ void setBeepResponder(BeepResponder responder);
 int showMessage(const QString& text, int style, const QString& title);
 void ringBeep();
 
+// Opens a page in the desktop's browser; false when none could be started.
+using UrlOpener = std::function<bool(const QString& localFile)>;
+void setUrlOpener(UrlOpener opener);
+bool openInBrowser(const QString& localFile);
+
 // Where jishi.ini, date.mdb and the help page live; by default the executable's directory.
 void setProgramDir(const QString& dir);
 QString programDir();

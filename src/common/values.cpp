@@ -211,8 +211,10 @@ double leadingNumber(const QString& text)
             if (*c == '.') {
                 point = true;
             } else if (*c >= '0' && *c <= '9') {
-                digits = digits * 10 + (*c - '0');
-                ++count;
+                // Past fifteen digits the general parser takes over; stop adding before the
+                // sum could overflow.
+                if (++count <= 15)
+                    digits = digits * 10 + (*c - '0');
                 fraction += point ? 1 : 0;
             } else {
                 plain = false;
@@ -392,4 +394,16 @@ QString timeToText(DateTime t, int part)
     if (p.hour != 0)
         return date + hour;
     return date;
+}
+
+QString moneyRangeMessage()
+{
+    return QStringLiteral("金额必须在-99999.99到99999.99之间！");
+}
+
+bool isStorableText(const QString& text) { return QStringView(text).isValidUtf16(); }
+
+QString unstorableTextMessage()
+{
+    return QStringLiteral("输入的文字含有无法保存的字符，请重新输入！");
 }

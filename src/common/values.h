@@ -56,3 +56,16 @@ QString timeToText(DateTime t, int part = 1);
 
 // Whether a single-precision amount counts as non-zero.
 inline bool isNonZero(double v) { return v > 0.0000001 || v < -0.0000001; }
+
+// Amounts are kept in single precision, which carries every cent only up to about a hundred
+// thousand: every amount the operator types or the program computes stays within this limit.
+constexpr double kMoneyLimit = 99999.99;
+inline bool isMoneyInRange(double v) { return v >= -kMoneyLimit && v <= kMoneyLimit; }
+// The amount of a text, when it is one the program can carry (empty text is 0).
+inline bool isMoneyText(const QString& text) { return isMoneyInRange(toNumber(text)); }
+// What the operator is told when a typed amount is too large.
+QString moneyRangeMessage();
+
+// Text a statement can carry: no unpaired surrogate, such as pasted text cut in half leaves.
+bool isStorableText(const QString& text);
+QString unstorableTextMessage();

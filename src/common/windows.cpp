@@ -174,3 +174,9 @@ QString getComboItem(const QComboBox* box, int index)
         return QString();
     return box->itemText(index);
 }
+
+void showStoreError(const QString& text)
+{
+    if (!text.isEmpty())
+        messageBox(text, MbOk | MbError, QStringLiteral("错误"));
+}

@@ -35,6 +35,10 @@ void setFocus(QWidget* control);
 // font at hand; their positions stay as laid out.
 void fitLabels(QWidget* window);
 
+// The store's text of a failed write or read, in an error box; nothing for the empty text,
+// which stands for a failure the store has shown already.
+void showStoreError(const QString& text);
+
 // Combo box items; an index outside the list gives the empty text.
 int addComboItem(QComboBox* box, const QString& text, int itemNumber = 0);
 QString getComboItem(const QComboBox* box, int index);

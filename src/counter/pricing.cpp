@@ -11,14 +11,15 @@ namespace Col = ConsoleColumn;
 
 float perMinutePriceOf(const QString& rateText)
 {
-    const float price = float(toNumber(rateText) / 60.0);
-    return std::isfinite(price) ? price : 0.0f; // a rate too large for a single counts as no number
+    // A rate no single carries to the cent counts as no number, as text does.
+    const double rate = toNumber(rateText);
+    return isMoneyInRange(rate) ? float(rate / 60.0) : 0.0f;
 }
 
 float hourlyRateOf(const QString& rateText)
 {
-    const float rate = float(toNumber(rateText));
-    return std::isfinite(rate) ? rate : 0.0f;
+    const double rate = toNumber(rateText);
+    return isMoneyInRange(rate) ? float(rate) : 0.0f;
 }
 
 void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText)

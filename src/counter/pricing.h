@@ -20,9 +20,10 @@ namespace StatusPart {
 enum { RunningCount = 1, Total = 3, Reminder = 5 };
 }
 
-// Hourly rate text to the price per minute, fixed in single precision.
+// Hourly rate text to the price per minute, fixed in single precision; a rate outside the
+// money limit gives 0.
 float perMinutePriceOf(const QString& rateText);
-// The rate as the settings file gives it, in single precision; one too large for that is 0.
+// The rate as the settings file gives it, in single precision; one outside the money limit is 0.
 float hourlyRateOf(const QString& rateText);
 
 // The record and grid side of starting machine n: state, start time, price, its cleared row

@@ -5,10 +5,18 @@
 
 namespace {
 
-bool writeItem(RecordSet& rs, const GoodsItem& item)
+void tell(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+bool writeItem(RecordSet& rs, const GoodsItem& item, QString* error)
 {
     const bool written
         = rs.writeText(u"商品名称", item.name) && rs.writeSingle(u"单价", item.price) && rs.saveRecord();
+    if (!written)
+        tell(error, rs.lastError().isEmpty() ? QStringLiteral("商品未能保存！") : rs.lastError());
     rs.closeSet();
     return written;
 }
@@ -33,22 +41,30 @@ QVector<GoodsItem> readCatalogue(RecordSet& rs)
     return items;
 }
 
-bool addGoods(RecordSet& rs, const GoodsItem& item)
+bool addGoods(RecordSet& rs, const GoodsItem& item, QString* error)
 {
+    tell(error, QString());
     if (!rs.openTable(QStringLiteral("商品表")))
         return false;
     if (!rs.addRecord()) {
+        tell(error, rs.lastError());
         rs.closeSet();
         return false;
     }
-    return writeItem(rs, item);
+    return writeItem(rs, item, error);
 }
 
-bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item)
+bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item, QString* error)
 {
+    tell(error, QString());
     if (!rs.openQuery(goodsQuery(listedName)))
         return false;
-    return writeItem(rs, item);
+    if (rs.recordCount() < 1) {
+        tell(error, QStringLiteral("找不到商品：") + listedName + QStringLiteral("的记录！"));
+        rs.closeSet();
+        return false;
+    }
+    return writeItem(rs, item, error);
 }
 
 QString goodsQuery(const QString& name)
@@ -61,7 +77,10 @@ QString goodsDeleteStatement(const QString& name)
     return QStringLiteral("delete from 商品表 where 商品名称=") + sqlText(name);
 }
 
-bool deleteGoods(Database& db, const QString& name)
+bool deleteGoods(Database& db, const QString& name, QString* error)
 {
-    return db.execute(goodsDeleteStatement(name));
+    if (db.execute(goodsDeleteStatement(name)))
+        return true;
+    tell(error, db.lastError().isEmpty() ? QStringLiteral("商品未能删除！") : db.lastError());
+    return false;
 }

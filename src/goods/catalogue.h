@@ -16,15 +16,18 @@ struct GoodsItem {
 // shown why).
 QVector<GoodsItem> readCatalogue(RecordSet& rs);
 
+// The writes below say why they failed in `error`: the engine's text, or empty when the store
+// has shown its message already.
+
 // Appends a record, even under a name the catalogue already has.
-bool addGoods(RecordSet& rs, const GoodsItem& item);
+bool addGoods(RecordSet& rs, const GoodsItem& item, QString* error = nullptr);
 
 // Rewrites the first record named `listedName`; false when there is none.
-bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item);
+bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item, QString* error = nullptr);
 
 // The statement that finds the records of one name, the first of them being the one changed.
 QString goodsQuery(const QString& name);
 
 // Deletes every record of that name.
-bool deleteGoods(Database& db, const QString& name);
+bool deleteGoods(Database& db, const QString& name, QString* error = nullptr);
 QString goodsDeleteStatement(const QString& name);

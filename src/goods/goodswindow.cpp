@@ -75,11 +75,24 @@ void GoodsWindow::saveGoods()
         messageBox(QStringLiteral("商品名称或单价不能为空！"));
         return;
     }
+    if (!isStorableText(name)) {
+        messageBox(unstorableTextMessage());
+        return;
+    }
+    if (!isMoneyText(price)) {
+        messageBox(moneyRangeMessage());
+        return;
+    }
     const GoodsItem item { name, toSingle(price) };
-    if (m_goodsIsNew)
-        addGoods(m_rs, item);
-    else
-        changeGoods(m_rs, m_ui->超级列表框1->getListCell(m_ui->超级列表框1->selectedRow(), Name), item);
+    QString error;
+    const bool saved = m_goodsIsNew
+        ? addGoods(m_rs, item, &error)
+        : changeGoods(m_rs, m_ui->超级列表框1->getListCell(m_ui->超级列表框1->selectedRow(), Name), item, &error);
+    // A failed save keeps the boxes, so the operator can try again once the cause is gone.
+    if (!saved) {
+        showStoreError(error);
+        return;
+    }
     refreshGoodsList();
 }
 
@@ -90,6 +103,10 @@ void GoodsWindow::deleteGoods()
         messageBox(QStringLiteral("请选择要删除的商品！"));
         return;
     }
-    ::deleteGoods(m_db, m_ui->超级列表框1->getListCell(row, Name));
+    QString error;
+    if (!::deleteGoods(m_db, m_ui->超级列表框1->getListCell(row, Name), &error)) {
+        showStoreError(error);
+        return;
+    }
     refreshGoodsList();
 }

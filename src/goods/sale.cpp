@@ -5,6 +5,8 @@
 #include "counter/consolegrid.h"
 #include "store/database.h"
 
+#include <cmath>
+
 void setupSaleGrid(EGridModel& grid)
 {
     using G = EGridModel;
@@ -48,15 +50,25 @@ QStringList goodsNames(RecordSet& rs)
     return names;
 }
 
-float goodsPrice(RecordSet& rs, const QString& name)
+bool goodsPrice(RecordSet& rs, const QString& name, float& price)
 {
-    float price = 0.0f;
-    if (rs.openQuery(goodsQuery(name))) {
-        if (!rs.readSingle(u"单价", price))
-            price = 0.0f;
-        rs.closeSet();
+    price = 0.0f;
+    if (!rs.openQuery(goodsQuery(name)))
+        return false;
+    if (!rs.readSingle(u"单价", price) || !std::isfinite(price))
+        price = 0.0f;
+    rs.closeSet();
+    return true;
+}
+
+int lineOutOfRange(const EGridModel& grid)
+{
+    for (int r = 1; r < kSaleRows && r < grid.gridRowCount(); ++r) {
+        for (int c : { SaleColumn::Price, SaleColumn::Quantity, SaleColumn::Amount })
+            if (!isMoneyText(grid.getCell(r, c)))
+                return r;
     }
-    return price;
+    return 0;
 }
 
 float saleTotal(const EGridModel& grid)

@@ -28,11 +28,17 @@ void emptySaleLines(EGridModel& grid);
 // Names of 商品表 in record order; the store shows its message when the table cannot be read.
 QStringList goodsNames(RecordSet& rs);
 
-// 单价 of the first goods item of that name; 0 when there is none or it cannot be read.
-float goodsPrice(RecordSet& rs, const QString& name);
+// 单价 of the first goods item of that name; 0 when there is none or its value is no number.
+// False when the catalogue could not be read at all (the store has said why): then the price
+// is unknown, not 0.
+bool goodsPrice(RecordSet& rs, const QString& name, float& price);
 
 // Sum of the line amounts, narrowed to a single after each addition.
 float saleTotal(const EGridModel& grid);
+
+// The first line, 1 to 5, whose price, quantity or amount is more than a single carries to
+// the cent, or 0 when every line is within it.
+int lineOutOfRange(const EGridModel& grid);
 
 // One income booking for every line whose amount is not zero, on the day only of `day`.
 QVector<IncomeRow> saleIncomeRows(const EGridModel& grid, int machineNo, DateTime day);

@@ -6,9 +6,12 @@
 #include "common/windows.h"
 #include "goods/goodswindow.h"
 #include "goods/sale.h"
+#include "counter/consolegrid.h"
 #include "store/database.h"
 #include "store/income.h"
 #include "ui_salewindow.h"
+
+#include <QTimer>
 
 SaleWindow::SaleWindow(
     Database& db, RecordSet& rs, EGridModel& consoleGrid, int machineCount, QWidget* parent)
@@ -57,13 +60,37 @@ void SaleWindow::fillGoodsChoices()
 void SaleWindow::lookUpPrice(int row, int /*column*/, const QString& text)
 {
     EGridModel& cells = m_ui->高级表格1->cells();
-    cells.setCell(row, SaleColumn::Price, toText(goodsPrice(m_rs, text)));
+    float price = 0.0f;
+    const bool known = goodsPrice(m_rs, text, price);
+    if (row >= 0 && row < kSaleRows)
+        m_unpriced[std::size_t(row)] = !known;
+    cells.setCell(row, SaleColumn::Price, toText(price));
     cells.setCell(row, SaleColumn::Quantity, QStringLiteral("1"));
 }
 
 void SaleWindow::recomputeSaleTotal()
 {
-    m_ui->编辑框_金额合计->setText(toText(saleTotal(m_ui->高级表格1->cells())));
+    EGridModel& cells = m_ui->高级表格1->cells();
+    QString refusal;
+    for (int r = 1; r < kSaleRows; ++r) {
+        if (!isStorableText(cells.getCell(r, SaleColumn::Goods))) {
+            cells.setCell(r, SaleColumn::Goods, QString());
+            refusal = unstorableTextMessage();
+        }
+    }
+    while (const int r = lineOutOfRange(cells)) {
+        if (!isMoneyText(cells.getCell(r, SaleColumn::Price)))
+            cells.setCell(r, SaleColumn::Price, QString());
+        cells.setCell(r, SaleColumn::Quantity, QString()); // the formula then clears the amount
+        if (!isMoneyText(cells.getCell(r, SaleColumn::Amount)))
+            cells.setCell(r, SaleColumn::Amount, QString());
+        refusal = moneyRangeMessage();
+    }
+    m_ui->编辑框_金额合计->setText(toText(saleTotal(cells)));
+    // Told once the grid has closed its editor: a box shown from inside the edit would leave
+    // the editor to be deleted under the grid's feet.
+    if (!refusal.isEmpty())
+        QTimer::singleShot(0, this, [refusal] { messageBox(refusal, MbOk | MbExclamation); });
 }
 
 bool SaleWindow::bookSale()
@@ -73,16 +100,29 @@ bool SaleWindow::bookSale()
         messageBox(QStringLiteral("金额不能为零！"));
         return false;
     }
+    for (int r = 1; r < kSaleRows; ++r) {
+        if (m_unpriced[std::size_t(r)]) {
+            // Its 0.00 is no price: booked, the goods would leave the shelf for nothing.
+            messageBox(QStringLiteral("第") + toText(r) + QStringLiteral("行商品的单价未能读取，请重新选择该商品！"),
+                MbOk | MbExclamation);
+            return false;
+        }
+    }
     const int machine = m_ui->组合框_机号->currentIndex() + 1;
+    const bool onAccount = m_ui->组合框_销售方式->currentIndex() == 0;
+    if (!isMoneyText(total)
+        || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_console.getCell(machine, ConsoleColumn::Goods))))) {
+        messageBox(moneyRangeMessage(), MbOk | MbExclamation);
+        return false;
+    }
     const QVector<IncomeRow> rows = saleIncomeRows(m_ui->高级表格1->cells(), machine, m_ui->日期框1->value());
     // A sale is booked whole or not at all, and reaches the bill only once it is booked.
     QString error;
     if (!rows.isEmpty() && !bookIncome(m_db, m_rs, rows, &error)) {
-        if (!error.isEmpty())
-            messageBox(error, MbOk | MbError, QStringLiteral("错误"));
+        showStoreError(error);
         return false;
     }
-    if (m_ui->组合框_销售方式->currentIndex() == 0)
+    if (onAccount)
         chargeToMachine(m_console, machine, total);
     return true;
 }
@@ -98,6 +138,7 @@ void SaleWindow::saveSaleAndStartNew()
     if (!bookSale())
         return;
     emptySaleLines(m_ui->高级表格1->cells());
+    m_unpriced.fill(false);
     m_ui->编辑框_金额合计->clear();
 }
 

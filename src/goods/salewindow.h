@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 class Database;
@@ -37,4 +38,6 @@ private:
     Database& m_db;
     RecordSet& m_rs;
     EGridModel& m_console;
+    // Lines whose price could not be read when their goods were picked.
+    std::array<bool, 6> m_unpriced {};
 };

@@ -13,12 +13,6 @@ namespace {
 
 const QString kTable = QStringLiteral("会员表");
 
-void showStoreError(const QString& text)
-{
-    if (!text.isEmpty())
-        messageBox(text, MbOk | MbError, QStringLiteral("错误"));
-}
-
 } // namespace
 
 MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
@@ -106,6 +100,14 @@ void MemberWindow::saveCard()
         messageBox(QStringLiteral("请输入会员编号和面值！"));
         return;
     }
+    if (!isStorableText(cardNo)) {
+        messageBox(unstorableTextMessage());
+        return;
+    }
+    if (!isMoneyText(faceText)) {
+        messageBox(moneyRangeMessage());
+        return;
+    }
     const int r = m_ui->超级列表框1->selectedRow();
     // After a refresh the list has no selection: there is no card to rewrite.
     if (!m_memberIsNew && r == -1) {
@@ -164,6 +166,10 @@ void MemberWindow::topUpCard()
     double amount = 0.0;
     if (!parseTopUpAmount(m_ui->编辑框_充值金额->text(), amount)) {
         messageBox(QStringLiteral("充值金额必须是数字！"));
+        return;
+    }
+    if (!isMoneyInRange(amount)) {
+        messageBox(moneyRangeMessage());
         return;
     }
     const double face = toNumber(m_ui->编辑框_面值->text());

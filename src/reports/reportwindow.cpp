@@ -53,4 +53,8 @@ void ReportWindow::openDailyDetail()
     QWidget* console = parentWidget();
     DailyDetailWindow detail(m_db, m_rs, cells.getCell(m_reportSelectedRow, ReportColumn::Day), console);
     loadWindow(&detail, console, true);
+    // Closing a modal window gives the focus back to its parent, the console, which would
+    // then cover the report the operator was working in.
+    raise();
+    activateWindow();
 }

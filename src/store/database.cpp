@@ -4,6 +4,7 @@
 #include "sqltext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -11,6 +12,10 @@
 #include <QSqlRecord>
 
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -58,6 +63,21 @@ bool isNumericKind(RecordSet::Kind k)
 }
 
 double toCurrency(double v) { return std::round(v * 10000.0) / 10000.0; }
+
+// Which file a path names now: a file deleted, or replaced by another under the same name,
+// gives another identity (or none) than the one the connection was opened on.
+QString fileIdentity(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    return QStringLiteral("%1:%2").arg(qulonglong(st.st_dev)).arg(qulonglong(st.st_ino));
+#else
+    // Windows keeps an open database file from being deleted or renamed; only its presence tells.
+    return QFileInfo::exists(path) ? QStringLiteral("present") : QString();
+#endif
+}
 
 } // namespace
 
@@ -121,6 +141,7 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
     }
     m_openFailure = OpenFailure::None;
     m_lastError.clear();
+    m_identity = fileIdentity(path);
     return true;
 }
 
@@ -138,8 +159,14 @@ bool Database::closeDatabase()
 
 bool Database::ensureOpen()
 {
-    if (isOpen())
-        return true;
+    if (isOpen()) {
+        if (fileIdentity(m_path) == m_identity)
+            return true;
+        // The file was deleted or replaced while open: the connection would go on writing to
+        // the old one, or fail with misleading texts. What stands at the path now is opened,
+        // or its absence is an outage like a missing file at start.
+        connection().close();
+    }
     if (m_path.isEmpty()) {
         if (m_lastError.isEmpty())
             m_lastError = QStringLiteral("数据库未打开。");
@@ -707,7 +734,9 @@ bool RecordSet::writeText(const Field& field, const QString& value)
     switch (m_columns[c].kind) {
     case Kind::Text:
     case Kind::Unknown:
-        return put(field, value);
+        // The empty text is a value: stored as Null it could never be found, changed or
+        // refused as a duplicate by the statements that name it.
+        return put(field, value.isNull() ? QStringLiteral("") : value);
     case Kind::Integer: {
         bool ok = false;
         const qlonglong n = value.trimmed().toLongLong(&ok);

@@ -54,6 +54,7 @@ private:
 
     QString m_connectionName;
     QString m_path;
+    QString m_identity; // of the file the connection was opened on
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
     int m_rowsAffected = 0;
