@@ -87,6 +87,9 @@ public:
     // The operator's side: a committed edit is stored without the set-cell refusal.
     void commitEdit(int row, int column, const QString& text);
     void chooseItem(int row, int column, const QString& text);
+    // The next pick raises list item chosen even for the text picked last, as after a pick whose
+    // handling failed.
+    void forgetChoice() { m_chosenRow = -1; m_chosenColumn = -1; m_chosenText.clear(); }
     // A drop-down pick: stored, announced as chosen, then as one changed cell, so that a
     // handler of the change sees what the handler of the choice has written.
     void commitChoice(int row, int column, const QString& text);

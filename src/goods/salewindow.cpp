@@ -64,6 +64,8 @@ void SaleWindow::lookUpPrice(int row, int /*column*/, const QString& text)
     const bool known = goodsPrice(m_rs, text, price);
     if (row >= 0 && row < kSaleRows)
         m_unpriced[std::size_t(row)] = !known;
+    if (!known)
+        cells.forgetChoice(); // so that picking the same goods again looks its price up again
     cells.setCell(row, SaleColumn::Price, toText(price));
     cells.setCell(row, SaleColumn::Quantity, QStringLiteral("1"));
 }

@@ -1,5 +1,7 @@
 #include "app/consolewindow.h"
 #include "common/egrid.h"
+#include "common/seams.h"
+#include "counter/consolegrid.h"
 #include "store/database.h"
 #include "support/guisupport.h"
 
@@ -15,6 +17,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimer>
+#include <QTextBrowser>
 #include <QtTest>
 
 namespace {
@@ -52,6 +55,8 @@ private slots:
     void closeIsRefusedWhileAMachineIsTiming();
     void stopOpensCheckoutModallyWhileTheClockRuns();
     void helpOpensTheLocalGuide();
+    void helpWithoutABrowserShowsTheGuide();
+    void typedAmountsBeyondASingleAreRefused();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight();
@@ -276,6 +281,46 @@ void TestConsoleWindow::helpOpensTheLocalGuide()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls.size(), 1);
     QCOMPARE(catcher.urls[0], QUrl::fromLocalFile(m_dir->file(QStringLiteral("help/index.html"))));
+}
+
+void TestConsoleWindow::helpWithoutABrowserShowsTheGuide()
+{
+    QDir(m_dir->path()).mkpath(QStringLiteral("help"));
+    QFile page(m_dir->file(QStringLiteral("help/index.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write(QStringLiteral("<html><body><h1>计费单价</h1></body></html>").toUtf8());
+    page.close();
+    seams::setUrlOpener([](const QString&) { return false; });
+    auto console = makeConsole();
+    QTest::mouseClick(console->findChild<QPushButton*>(QStringLiteral("按钮_帮助")), Qt::LeftButton);
+    seams::setUrlOpener({});
+    auto* guide = console->findChild<QTextBrowser*>(QStringLiteral("帮助窗口"));
+    QVERIFY(guide);
+    QVERIFY(guide->isVisible() && guide->isWindow());
+    QCOMPARE(guide->windowTitle(), QStringLiteral("使用说明"));
+    QVERIFY(guide->toPlainText().contains(QStringLiteral("计费单价")));
+    QVERIFY(m_responder->boxes.isEmpty());
+}
+
+void TestConsoleWindow::typedAmountsBeyondASingleAreRefused()
+{
+    auto console = makeConsole();
+    auto* rate = console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"));
+    rate->setText(QStringLiteral("100000"));
+    QTest::keyClick(rate, Qt::Key_Return);
+    QCOMPARE(rate->text(), QStringLiteral("4")); // the last rate it could carry
+    QCOMPARE(m_responder->boxes.size(), 1);
+    QCOMPARE(m_responder->boxes[0].text, QStringLiteral("金额必须在-99999.99到99999.99之间！"));
+    EGridModel& cells = console->grid()->cells();
+    QTest::mouseClick(console->machineButton(3), Qt::LeftButton);
+    cells.commitEdit(3, ConsoleColumn::Deposit, QString(40, u'9'));
+    QCOMPARE(toNumber(cells.getCell(3, ConsoleColumn::Deposit)), 0.0);
+    QTRY_COMPARE(m_responder->boxes.size(), 2); // once the editor is gone
+    QCOMPARE(m_responder->boxes[1].text, QStringLiteral("金额必须在-99999.99到99999.99之间！"));
+    cells.commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("99999.9"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::Deposit), QStringLiteral("99999.9"));
+    console->tickSecond();
+    QVERIFY(!cells.getCell(3, ConsoleColumn::Balance).contains(QStringLiteral("inf")));
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()

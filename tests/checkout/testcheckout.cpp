@@ -38,6 +38,9 @@ private slots:
     void failedDebitChangesNothing();
     void failedIncomeRowChangesNothing();
     void withoutDatabaseNothingIsClaimed();
+    void amountsBeyondASingleAreRefused_data();
+    void amountsBeyondASingleAreRefused();
+    void unreadableBalanceIsNotTaken();
 
 private:
     CheckoutWindow* open(int machine, const QString& fee, const QString& goods, const QString& deposit);
@@ -230,6 +233,11 @@ void TestCheckout::cardSettlement_data()
     QTest::newRow("exactly the balance") << "A001" << 15.5 << "12.5" << "3.0" << true << QString() << 0.0;
     QTest::newRow("enough") << "A001" << 50.0 << "12.5" << "3.0" << true << QString() << 34.5;
     QTest::newRow("apostrophe") << "O'Brien" << 50.0 << "10.0" << "" << true << QString() << 40.0;
+    // The card loses what the booking records, to the cent, never six digits of it.
+    QTest::newRow("more than six digits") << "A001" << 20000.0 << "12345.67" << "" << true << QString()
+                                          << 7654.3301;
+    QTest::newRow("capped at a balance of cents") << "A001" << 12345.67 << "20000" << "" << true
+                                                  << s(u"会员卡余额不足，需补交现金7654.330078125元！") << 0.0;
     QTest::newRow("ticked without a card") << "A001" << 50.0 << "12.5" << "" << false
                                            << s(u"会员卡余额不足，需补交现金12.5元！") << 50.0;
 }
@@ -246,6 +254,8 @@ void TestCheckout::cardSettlement()
     addCard(QStringLiteral("O"), 50);
     addCard(card, balance);
     open(6, fee, goods, QString());
+    // Received as typed in full: the proposal carries six digits only.
+    unit<QLineEdit>(u"编辑框_实收")->setText(toText(toNumber(fee) + toNumber(goods)));
     unit<QCheckBox>(u"选择框1")->setChecked(true);
     if (pick)
         unit<QComboBox>(u"组合框1")->setCurrentIndex(1);
@@ -344,6 +354,55 @@ void TestCheckout::withoutDatabaseNothingIsClaimed()
     QCOMPARE(m_grid->getCell(4, ConsoleColumn::Amount), QStringLiteral("12.5"));
     m_window->reject();
     QVERIFY(!m_window->isVisible());
+}
+
+void TestCheckout::amountsBeyondASingleAreRefused_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("deposit");
+    QTest::addColumn<QString>("retry"); // an amount the program can carry
+    QTest::newRow("forty nines") << QString(40, u'9') << QString() << "12.5";
+    QTest::newRow("just past the limit") << "100000" << QString() << "12.5";
+    QTest::newRow("with the deposit") << "99999" << "99999" << "0";
+}
+
+void TestCheckout::amountsBeyondASingleAreRefused()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, deposit);
+    QFETCH(QString, retry);
+    addCard(QStringLiteral("A001"), 50);
+    open(5, QStringLiteral("12.5"), QString(), deposit);
+    unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    unit<QLineEdit>(u"编辑框_实收")->setText(received);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QCOMPARE(m_store->responder.boxes[0].text, s(u"金额必须在-99999.99到99999.99之间！"));
+    QCOMPARE(incomeRows(), 0);
+    QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
+    // A typed amount the program can carry settles in the same window.
+    unit<QCheckBox>(u"选择框1")->setChecked(false);
+    unit<QLineEdit>(u"编辑框_实收")->setText(retry);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(incomeRows(), 1);
+}
+
+void TestCheckout::unreadableBalanceIsNotTaken()
+{
+    addCard(QStringLiteral("A001"), 50);
+    open(3, QStringLiteral("12.5"), QString(), QString());
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"alter table 会员表 rename to 会员表旧") }));
+    unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    QCOMPARE(m_store->responder.boxes.size(), 1); // the store's own words
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"会员表")));
+    QCOMPARE(unit<QComboBox>(u"组合框1")->currentIndex(), -1);
+    QVERIFY(!unit<QCheckBox>(u"选择框1")->isChecked());
+    QVERIFY(unit<QLineEdit>(u"编辑框_余额")->text().isEmpty());
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QCOMPARE(m_store->responder.boxes.size(), 1); // settled in cash, no shortfall asked
+    QCOMPARE(incomeRows(), 1);
 }
 
 QTEST_MAIN(TestCheckout)

@@ -85,6 +85,8 @@ void TestValues::textToNumbers_data()
     QTest::newRow("twenty-digit negative exponent") << "1e-99999999999999999999" << 0.0 << 1;
     QTest::newRow("twenty-digit positive exponent") << "-2e+99999999999999999999" << -HUGE_VAL << -2;
     QTest::newRow("zero with a huge exponent") << "0e99999999999999999999" << 0.0 << 0;
+    QTest::newRow("forty nines") << QString(40, u'9') << 1e40 << 2147483647;
+    QTest::newRow("nineteen digits and a fraction") << "1234567890123456789.5" << 1234567890123456789.5 << 2147483647;
     QTest::newRow("sixteen digits") << "1234567890.123456" << 1234567890.123456 << 1234567890;
 }
 

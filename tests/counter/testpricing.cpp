@@ -59,6 +59,10 @@ void TestPricing::startFixesPriceAndClearsRow_data()
     QTest::newRow("abc") << "abc" << 0.0f << "0.000";
     QTest::newRow("wide digits") << "４．０" << float(4.0 / 60.0) << "0.067";
     QTest::newRow("too large for a single") << "1e50" << 0.0f << "0.000";
+    // A single carries every cent only to about a hundred thousand: beyond, no price at all.
+    QTest::newRow("finite but beyond cents") << "3e38" << 0.0f << "0.000";
+    QTest::newRow("just past the limit") << "100000" << 0.0f << "0.000";
+    QTest::newRow("at the limit") << "99999.99" << float(99999.99 / 60.0) << "1666.670";
 }
 
 void TestPricing::startFixesPriceAndClearsRow()

@@ -29,6 +29,8 @@ private slots:
     void emptyBoxesAreRefused();
     void deleting_data();
     void deleting();
+    void refusals_data();
+    void refusals();
 
 private:
     void open(const QStringList& goods);
@@ -234,6 +236,47 @@ void TestGoodsWindow::deleting()
     QCOMPARE(listed(), listedAfter);
     QCOMPARE(stored().size(), listedAfter.size());
     QVERIFY(m_window->goodsIsNew());
+}
+
+void TestGoodsWindow::refusals_data()
+{
+    QTest::addColumn<QString>("trigger"); // the store's refusal, when not empty
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("shown"); // the one box's text contains this
+    const QString frozen = s(u"create trigger 冻结 before %1 on 商品表 begin select raise(abort, '商品表已冻结'); end");
+    QTest::newRow("price too large") << QString() << s(u"可乐") << "100000" << "按钮_保存"
+                                     << s(u"金额必须在-99999.99到99999.99之间！");
+    QTest::newRow("half a character") << QString() << QString(QChar(0xDC01)) << "2" << "按钮_保存"
+                                      << s(u"无法保存的字符");
+    QTest::newRow("store refuses a new item") << frozen.arg(QStringLiteral("insert")) << s(u"可乐") << "2"
+                                              << "按钮_保存" << s(u"商品表已冻结");
+    QTest::newRow("store refuses the delete") << frozen.arg(QStringLiteral("delete")) << s(u"雪碧") << "3"
+                                              << "按钮_删除" << s(u"商品表已冻结");
+}
+
+void TestGoodsWindow::refusals()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, name);
+    QFETCH(QString, price);
+    QFETCH(QString, button);
+    QFETCH(QString, shown);
+    open({ s(u"雪碧=3") });
+    QVERIFY(m_window);
+    if (!trigger.isEmpty())
+        QVERIFY(runSql(m_store->dir.databasePath(), { trigger }));
+    if (button == u"按钮_删除")
+        pickRow(0);
+    enter(name, price);
+    QTest::mouseClick(m_window->findChild<QPushButton*>(button), Qt::LeftButton);
+    QCOMPARE(m_store->responder.boxes.size(), 1);
+    QVERIFY2(m_store->responder.boxes[0].text.contains(shown), qPrintable(m_store->responder.boxes[0].text));
+    QCOMPARE(stored(), QStringList { s(u"雪碧 3") });
+    // Nothing was done, so nothing typed is lost.
+    QCOMPARE(unit<QLineEdit>(u"编辑框_商品名称")->text(), name);
+    QCOMPARE(unit<QLineEdit>(u"编辑框_单价")->text(), price);
 }
 
 QTEST_MAIN(TestGoodsWindow)

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QEventLoop>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -41,6 +43,9 @@ private slots:
     void saveAndStartNewKeepsMachineModeAndDay();
     void catalogueOpensModallyOverTheSale();
     void goodsOnAccountReachTheCheckout();
+    void pickWhileTheCatalogueCannotBeRead();
+    void typedLinesBeyondASingleAreRefused_data();
+    void typedLinesBeyondASingleAreRefused();
 
 private:
     SaleWindow* open(EGridModel& console);
@@ -322,6 +327,73 @@ void TestSaleWindow::goodsOnAccountReachTheCheckout()
         QStringList({ s(u"2026-12-07 00:00:00 7 商品销售 可乐 7.5"),
             s(u"2026-12-07 00:00:00 7 上机收入 上机收入 2") }));
     QVERIFY(m_store->responder.boxes.isEmpty());
+}
+
+void TestSaleWindow::pickWhileTheCatalogueCannotBeRead()
+{
+    open(*m_console);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto* grid = unit<EGrid>(u"高级表格1");
+    const QModelIndex index = grid->model()->index(1, 0);
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    auto* box = grid->findChild<QComboBox*>();
+    QVERIFY(box);
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"alter table 商品表 rename to 商品表旧") }));
+    bool editorGone = false;
+    // As a real box does: it takes the focus and runs events of its own while it is shown.
+    m_store->responder.onBox = [&](const ScriptedResponder::Box&) {
+        editorGone = !box->isVisible(); // closed: the view hides an editor it lets go
+        unit<QPushButton>(u"按钮_保存")->setFocus();
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    box->setCurrentIndex(0);
+    emit box->activated(0);
+    QCOMPARE(m_store->responder.boxes.size(), 1); // the store's own words
+    QVERIFY(m_store->responder.boxes[0].text.contains(s(u"商品表")));
+    QVERIFY(editorGone);
+    QCOMPARE(lines().getCell(1, 0), s(u"可乐"));
+    m_store->responder.onBox = nullptr;
+    // The line's 0.00 is no price: the goods would leave the shelf for nothing.
+    click(u"按钮_保存");
+    QCOMPARE(m_store->responder.boxes.size(), 2);
+    QCOMPARE(m_store->responder.boxes[1].text, s(u"第1行商品的单价未能读取，请重新选择该商品！"));
+    QVERIFY(m_window->isVisible());
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"alter table 商品表旧 rename to 商品表") }));
+    lines().commitChoice(1, 0, s(u"可乐")); // picked again, priced this time
+    click(u"按钮_保存");
+    QCOMPARE(m_store->responder.boxes.size(), 2);
+    QCOMPARE(income(m_store->dir.databasePath()).size(), 1);
+}
+
+void TestSaleWindow::typedLinesBeyondASingleAreRefused_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    const QString range = s(u"金额必须在-99999.99到99999.99之间！");
+    QTest::newRow("forty nines as the price") << 1 << QString(40, u'9') << range;
+    QTest::newRow("an amount past cents") << 2 << "99999" << range;
+    QTest::newRow("half a character as the name") << 0 << QString(QChar(0xD83D)) << s(u"输入的文字含有无法保存的字符，请重新输入！");
+}
+
+void TestSaleWindow::typedLinesBeyondASingleAreRefused()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    open(*m_console);
+    EGridModel& g = lines();
+    g.commitChoice(1, 0, s(u"可乐"));
+    g.commitEdit(1, column, typed);
+    QTRY_COMPARE(m_store->responder.boxes.size(), 1);
+    QCOMPARE(m_store->responder.boxes[0].text, shown);
+    QVERIFY(!total().contains(QStringLiteral("inf")));
+    QVERIFY(isMoneyText(total()) && isMoneyText(g.getCell(1, 3)));
+    QVERIFY(isStorableText(g.getCell(1, 0)));
 }
 
 QTEST_MAIN(TestSaleWindow)

@@ -187,6 +187,10 @@ void TestMemberWindow::buttons_data()
                            << "信息：|0|请选择要删除的会员编号！" << no;
     row("clear, no pick") << "1001" << no << "" << true << "按钮_清零" << 0
                           << "信息：|0|请选择要清零的会员编号！" << no;
+    row("top-up too large") << "1001" << no << "100000" << false << "按钮_充值" << 0
+                            << s(u"信息：|0|金额必须在-99999.99到99999.99之间！") << no;
+    row("half a character") << "" << QString(QChar(0xD800)) + u'1' << "" << false << "按钮_保存" << 0
+                            << s(u"信息：|0|输入的文字含有无法保存的字符，请重新输入！") << no;
     row("top-up, no pick") << "1001" << no << "100" << true << "按钮_充值" << 0
                            << "信息：|0|请选择要充值的会员编号！" << no;
 }

@@ -6,6 +6,7 @@
 #include "support/guisupport.h"
 
 #include <QPushButton>
+#include <QApplication>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -122,8 +123,11 @@ void TestReportWindow::detailOpensModallyOverTheConsole()
     QCOMPARE(detailOf(1, false),
         texts({ "1|3|上机收入|上机收入|12.50", "2|3|商品销售|可乐|3.00", "3|5|商品销售|可乐|4.50", "|合计|||20.00" }));
     QCOMPARE(m_report->reportSelectedRow(), 1);
+    // The report stays above the console, so the next double-click lands in it again.
+    QTRY_COMPARE(QApplication::activeWindow(), m_report);
     QCOMPARE(detailOf(2, true), texts({ "1|8|商品销售|可乐|2.00", "|合计|||2.00" }));
     QCOMPARE(m_report->reportSelectedRow(), 2);
+    QTRY_COMPARE(QApplication::activeWindow(), m_report);
     QVERIFY(m_f->responder.boxes.isEmpty());
 }
 

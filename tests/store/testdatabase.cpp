@@ -41,6 +41,9 @@ private slots:
     void appendingFetchesNoRows();
     void closedConnectionOpensAgain();
     void viewsKnowTheirStatement();
+    void fileReplacedWhileOpen_data();
+    void fileReplacedWhileOpen();
+    void emptyTextIsAValue();
 
 private:
     void book(const QDateTime& when, int machine, const QString& type, const QString& name, double amount);
@@ -508,6 +511,48 @@ void TestDatabase::closedConnectionOpensAgain()
     QCOMPARE(m_rs->recordCount(), 0);
     QVERIFY(m_db->isOpen());
     QCOMPARE(m_db->openFailure(), Database::OpenFailure::None);
+}
+
+void TestDatabase::fileReplacedWhileOpen_data()
+{
+    QTest::addColumn<bool>("deleted"); // or another file put in its place
+    QTest::newRow("deleted, then put back") << true;
+    QTest::newRow("replaced by another file") << false;
+}
+
+void TestDatabase::fileReplacedWhileOpen()
+{
+    QFETCH(bool, deleted);
+    const QString path = m_dir->databasePath();
+    const QString other = m_dir->file(QStringLiteral("other.mdb"));
+    QVERIFY(QFile::copy(path, other));
+    QVERIFY(runSql(other, { s(u"insert into 商品表 values ('备份里的', 1)") }));
+    QVERIFY(m_db->execute(s(u"insert into 商品表 values ('原来的', 1)")));
+    QVERIFY(QFile::remove(path));
+    if (deleted) {
+        // Gone is an outage, said as one, and nothing is made in its place.
+        QVERIFY(!m_db->execute(s(u"insert into 商品表 values ('丢失的', 1)")));
+        QCOMPARE(m_db->openFailure(), Database::OpenFailure::Missing);
+        QVERIFY(m_db->lastError().contains(QStringLiteral("date.mdb")));
+        QVERIFY(!QFile::exists(path));
+    }
+    QVERIFY(QFile::rename(other, path));
+    QVERIFY(m_db->execute(s(u"insert into 商品表 values ('新写的', 1)")));
+    QCOMPARE(queryValue(path, s(u"select group_concat(商品名称, ',') from 商品表")).toString(),
+        s(u"备份里的,新写的"));
+}
+
+void TestDatabase::emptyTextIsAValue()
+{
+    QVERIFY(m_rs->openTable(s(u"会员表")));
+    QVERIFY(m_rs->addRecord());
+    QVERIFY(m_rs->writeText(u"会员编号", QString()));
+    QVERIFY(m_rs->saveRecord());
+    QVERIFY(m_rs->addRecord());
+    QVERIFY(m_rs->writeText(u"会员编号", QStringLiteral("")));
+    QVERIFY(!m_rs->saveRecord()); // a duplicate like any other number
+    m_rs->closeSet();
+    QCOMPARE(queryValue(m_dir->databasePath(), s(u"select count(*) from 会员表 where 会员编号=''")).toInt(), 1);
 }
 
 void TestDatabase::viewsKnowTheirStatement()
