@@ -2,7 +2,7 @@
 // bookings over ten years. The report is set beside the bare grouping query it stands on, so
 // that the price of its views, its join and its grid shows as a ratio; the fills are timed at
 // n and 2n rows, so that anything worse than linear shows as well.
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/incomereport.h"

@@ -1,7 +1,9 @@
 # Fails when a file under src/ includes a folder above its own, or a folder beside it on the
-# same level. Levels, lowest first: common, store, counter, the subsystems, app.
+# same level; and when a file of the core library includes a widget header. Levels, lowest
+# first: common; store and widgets; counter; the subsystems; app.
 set(level_common 0)
 set(level_store 1)
+set(level_widgets 1)
 set(level_counter 2)
 set(level_checkout 3)
 set(level_members 3)
@@ -33,10 +35,32 @@ foreach(file ${files})
         endif()
     endforeach()
 endforeach()
-if(checked EQUAL 0)
+
+# The core library links no widgets: its files, as each folder's CMakeLists lists them, include
+# neither the widget folder nor a header of Qt's widget module.
+set(core_checked 0)
+file(GLOB lists ${SOURCE_DIR}/*/CMakeLists.txt)
+foreach(list ${lists})
+    get_filename_component(folder ${list} DIRECTORY)
+    file(READ ${list} text)
+    string(REGEX MATCHALL "target_sources\\(langtuo_core[^)]*\\)" blocks "${text}")
+    foreach(block ${blocks})
+        string(REGEX MATCHALL "[A-Za-z0-9_]+\\.(h|cpp)" names "${block}")
+        foreach(name ${names})
+            math(EXPR core_checked "${core_checked} + 1")
+            file(STRINGS ${folder}/${name} lines REGEX "#include[ \t]*[\"<](widgets/|ui_|Q(Widget|Dialog|MainWindow|Application|LineEdit|PushButton|ComboBox|CheckBox|Label|TableView|TreeWidget|MessageBox|StatusBar|TextBrowser|Printer|Chart)|QtWidgets)")
+            foreach(line ${lines})
+                message(SEND_ERROR "${folder}/${name}: a core file includes a widget header: ${line}")
+                math(EXPR faults "${faults} + 1")
+            endforeach()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(checked EQUAL 0 OR core_checked EQUAL 0)
     message(FATAL_ERROR "no include was checked under ${SOURCE_DIR}")
 endif()
 if(faults GREATER 0)
     message(FATAL_ERROR "${faults} include(s) go the wrong way")
 endif()
-message(STATUS "${checked} includes checked, all go one way")
+message(STATUS "${checked} includes checked, all go one way; ${core_checked} core files include no widget")

@@ -1,10 +1,10 @@
 #include "consolewindow.h"
 
 #include "checkout/checkoutwindow.h"
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
 #include "common/values.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "counter/consolegrid.h"
 #include "goods/salewindow.h"
 #include "members/memberwindow.h"
@@ -39,7 +39,6 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     , m_rs(new RecordSet(this))
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
     m_timer->setObjectName(QStringLiteral("时钟_秒"));
     m_ui->状态条1->setParts({ 70, 50, 95, 50, 45, -1 });
     m_ui->状态条1->setStatusText(0, QStringLiteral(" 上机台数："));
@@ -50,7 +49,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // The start-up sequence, in its order.
     m_state.machineCount = kMachines;
     setupGrid(grid()->cells(), m_state.machineCount);
-    grid()->setRowHeight(24);
+    layOutWindow(this, grid());
     grid()->setRowSelection(false);
 
     const IniFile settings = settingsFile();

@@ -1,5 +1,5 @@
 #include "app/consolewindow.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 
 #include <QApplication>
 #include <QMessageBox>

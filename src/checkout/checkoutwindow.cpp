@@ -4,9 +4,9 @@
 #include "common/seams.h"
 #include "counter/consolegrid.h"
 #include "common/egridmodel.h"
-#include "common/inputfilter.h"
+#include "widgets/inputfilter.h"
 #include "common/values.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "store/database.h"
 #include "store/sqltext.h"
 #include "ui_checkoutwindow.h"
@@ -21,7 +21,6 @@ CheckoutWindow::CheckoutWindow(
     , m_bill(bill)
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
     QFont song(QStringLiteral("宋体"));
     song.setFamilies({ QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei") });
     song.setPixelSize(14);
@@ -29,7 +28,7 @@ CheckoutWindow::CheckoutWindow(
              m_ui->标签6, m_ui->编辑框_上机费, m_ui->编辑框_商品销售, m_ui->编辑框_押金, m_ui->编辑框_应收, m_ui->编辑框_实收,
              m_ui->编辑框_余额, m_ui->选择框1 })
         w->setFont(song);
-    fitLabels(this);
+    layOutWindow(this);
     InputFilter::attach(m_ui->编辑框_实收, InputFilter::Decimal);
 
     setWindowTitle(toText(m_bill.machineNo) + QStringLiteral("号机结帐"));

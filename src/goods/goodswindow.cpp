@@ -1,9 +1,9 @@
 #include "goodswindow.h"
 
-#include "common/inputfilter.h"
+#include "widgets/inputfilter.h"
 #include "common/seams.h"
 #include "common/values.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "goods/catalogue.h"
 #include "ui_goodswindow.h"
 
@@ -20,8 +20,7 @@ GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
-    fitLabels(this);
+    layOutWindow(this);
     m_ui->超级列表框1->setColumns(
         { QStringLiteral("序号"), QStringLiteral("    商品名称"), QStringLiteral("单价") }, { 50, 150, 50 });
     InputFilter::attach(m_ui->编辑框_单价, InputFilter::Decimal);

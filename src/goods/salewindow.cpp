@@ -1,9 +1,9 @@
 #include "salewindow.h"
 
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
 #include "common/values.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "goods/goodswindow.h"
 #include "goods/sale.h"
 #include "counter/consolegrid.h"
@@ -22,15 +22,13 @@ SaleWindow::SaleWindow(
     , m_console(consoleGrid)
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
-    fitLabels(this);
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("挂帐"));
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("现款"));
     m_ui->组合框_销售方式->setCurrentIndex(0);
 
     EGrid* grid = m_ui->高级表格1;
     setupSaleGrid(grid->cells());
-    grid->setRowHeight(24);
+    layOutWindow(this, grid);
     fillGoodsChoices();
 
     for (int i = 1; i <= machineCount; ++i)

@@ -1,10 +1,10 @@
 #include "memberwindow.h"
 
-#include "common/inputfilter.h"
-#include "common/listview.h"
+#include "widgets/inputfilter.h"
+#include "widgets/listview.h"
 #include "common/seams.h"
 #include "common/values.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "members/membercards.h"
 #include "store/database.h"
 #include "ui_memberwindow.h"
@@ -22,8 +22,7 @@ MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
-    fitLabels(this);
+    layOutWindow(this);
     m_ui->超级列表框1->setColumns({ QStringLiteral(" 编号"), QStringLiteral("面值    "),
                                       QStringLiteral("已用    "), QStringLiteral("余额    ") },
         { 50, 70, 70, 70 }, { Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter });

@@ -1,6 +1,7 @@
 #include "dailydetailwindow.h"
 
-#include "common/egrid.h"
+#include "widgets/egrid.h"
+#include "widgets/windows.h"
 #include "reports/dailydetail.h"
 #include "ui_dailydetailwindow.h"
 
@@ -10,10 +11,9 @@ DailyDetailWindow::DailyDetailWindow(
     , m_ui(std::make_unique<Ui::DailyDetailWindow>())
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
     EGrid* g = grid();
     setupDetailGrid(g->cells());
-    g->setRowHeight(24);
+    layOutWindow(this, g);
     g->setRowSelection(true);
     // A list of bookings to read, not to change.
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);

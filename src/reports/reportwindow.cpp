@@ -1,8 +1,8 @@
 #include "reportwindow.h"
 
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
-#include "common/windows.h"
+#include "widgets/windows.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/incomereport.h"
 #include "ui_reportwindow.h"
@@ -14,11 +14,9 @@ ReportWindow::ReportWindow(Database& db, RecordSet& rs, QWidget* parent)
     , m_rs(rs)
 {
     m_ui->setupUi(this);
-    move(50, 50); // as laid out; the form gives a top-level window its size only
-    fitLabels(this);
     EGrid* g = grid();
     setupReportGrid(g->cells());
-    g->setRowHeight(24);
+    layOutWindow(this, g);
     g->setRowSelection(true);
     // A double-click opens the day's detail; an editor left open behind it would let the
     // operator change figures that only the bookings decide.

@@ -1,5 +1,5 @@
 #include "app/consolewindow.h"
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
 #include "store/database.h"

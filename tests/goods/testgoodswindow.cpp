@@ -1,4 +1,4 @@
-#include "common/listview.h"
+#include "widgets/listview.h"
 #include "goods/goodswindow.h"
 #include "store/database.h"
 #include "store/sqltext.h"

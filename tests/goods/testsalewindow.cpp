@@ -1,6 +1,6 @@
 #include "app/consolewindow.h"
-#include "common/datepicker.h"
-#include "common/egrid.h"
+#include "widgets/datepicker.h"
+#include "widgets/egrid.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
 #include "goods/goodswindow.h"

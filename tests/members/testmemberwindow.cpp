@@ -1,4 +1,4 @@
-#include "common/listview.h"
+#include "widgets/listview.h"
 #include "common/seams.h"
 #include "members/memberwindow.h"
 #include "store/database.h"

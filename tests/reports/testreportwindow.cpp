@@ -1,5 +1,5 @@
-#include "common/datepicker.h"
-#include "common/egrid.h"
+#include "widgets/datepicker.h"
+#include "widgets/egrid.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/reportwindow.h"
 #include "reportsupport.h"

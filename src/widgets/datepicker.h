@@ -1,6 +1,6 @@
 #pragma once
 
-#include "values.h"
+#include "common/values.h"
 
 #include <QDateTimeEdit>
 

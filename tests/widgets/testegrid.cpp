@@ -1,6 +1,6 @@
 #include "counter/consolegrid.h"
 #include "counter/counterstate.h"
-#include "common/egrid.h"
+#include "widgets/egrid.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "inputfilter.h"
 
-#include "egridmodel.h"
-#include "seams.h"
+#include "common/egridmodel.h"
+#include "common/seams.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "common/egridmodel.h"
-#include "common/datepicker.h"
-#include "common/listview.h"
-#include "common/partstatusbar.h"
-#include "common/windows.h"
+#include "widgets/datepicker.h"
+#include "widgets/listview.h"
+#include "widgets/partstatusbar.h"
+#include "widgets/windows.h"
 #include "support/guisupport.h"
 
 #include <QComboBox>

@@ -1,6 +1,7 @@
 #include "windows.h"
 
-#include "seams.h"
+#include "common/seams.h"
+#include "egrid.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -179,4 +180,12 @@ void showStoreError(const QString& text)
 {
     if (!text.isEmpty())
         messageBox(text, MbOk | MbError, QStringLiteral("错误"));
+}
+
+void layOutWindow(QWidget* window, EGrid* grid)
+{
+    window->move(50, 50);
+    fitLabels(window);
+    if (grid)
+        grid->setRowHeight(24);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "egridmodel.h"
+#include "common/egridmodel.h"
 
 #include <QStyledItemDelegate>
 #include <QTableView>

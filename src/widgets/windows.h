@@ -1,12 +1,13 @@
 #pragma once
 
-#include "values.h"
+#include "common/values.h"
 
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 
+class EGrid;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -30,6 +31,11 @@ QString tagOf(const QObject* control);
 void setTag(QObject* control, const QString& tag);
 
 void setFocus(QWidget* control);
+
+// What every window does once its form is set up: it stands at its laid-out place (50, 50;
+// the form gives a top-level window its size only), labels that do not fit their stored width
+// in the font at hand are widened, and its grid, if any, gets the 24-pixel rows.
+void layOutWindow(QWidget* window, EGrid* grid = nullptr);
 
 // Widens the labels of a window whose caption does not fit its stored width in the
 // font at hand; their positions stay as laid out.
