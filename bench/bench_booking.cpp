@@ -3,6 +3,7 @@
 #include "checkout/settlement.h"
 #include "common/seams.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>

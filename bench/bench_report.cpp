@@ -8,6 +8,7 @@
 #include "reports/incomereport.h"
 #include "reports/reportwindow.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/schema.h"
 #include "store/sqltext.h"
 

@@ -10,6 +10,7 @@
 #include "members/memberwindow.h"
 #include "reports/reportwindow.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/inifile.h"
 #include "ui_consolewindow.h"
 

@@ -8,6 +8,7 @@
 #include "common/values.h"
 #include "widgets/windows.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 #include "ui_checkoutwindow.h"
 

@@ -3,6 +3,7 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/income.h"
 #include "store/sqltext.h"
 

@@ -1,6 +1,7 @@
 #include "catalogue.h"
 
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include "common/egridmodel.h"
 #include "counter/consolegrid.h"
 #include "store/database.h"
+#include "store/recordset.h"
 
 #include <cmath>
 

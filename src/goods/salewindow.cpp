@@ -8,6 +8,7 @@
 #include "goods/sale.h"
 #include "counter/consolegrid.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/income.h"
 #include "ui_salewindow.h"
 

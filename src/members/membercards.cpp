@@ -2,6 +2,7 @@
 
 #include "common/values.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 #include <QRegularExpression>

@@ -7,6 +7,7 @@
 #include "widgets/windows.h"
 #include "members/membercards.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "ui_memberwindow.h"
 
 namespace {

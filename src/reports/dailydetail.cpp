@@ -3,6 +3,7 @@
 #include "common/egridmodel.h"
 #include "resultrows.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,7 @@
 #include "income.h"
 
 #include "database.h"
+#include "recordset.h"
 
 bool writeIncomeRows(RecordSet& rs, const QVector<IncomeRow>& rows, QString* error)
 {

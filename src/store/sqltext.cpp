@@ -1,5 +1,7 @@
 #include "sqltext.h"
 
+#include <QSqlError>
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -110,4 +112,17 @@ QString translateStatement(const QString& statement)
         out += c;
     }
     return joinDistinctKeys(out);
+}
+
+QString quoteName(const QString& name)
+{
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString errorText(const QSqlError& e)
+{
+    const QString db = e.databaseText().trimmed();
+    return db.isEmpty() ? e.text().trimmed() : db;
 }

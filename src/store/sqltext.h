@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QSqlError;
+
 // A text as an SQL text literal: between apostrophes, an apostrophe inside doubled.
 QString sqlText(const QString& text);
 
@@ -21,3 +23,9 @@ DateTime parseStoredDate(const QString& text, bool* ok = nullptr);
 // the join key (the performance report's) joins the distinct keys instead, which gives the
 // same rows without joining every booking. Everything else passes unchanged.
 QString translateStatement(const QString& statement);
+
+// A table or column name as an SQL identifier, between double quotes.
+QString quoteName(const QString& name);
+
+// The engine's own words for a failure, or the driver's when the engine gave none.
+QString errorText(const QSqlError& e);

@@ -1,6 +1,7 @@
 #include "widgets/listview.h"
 #include "goods/goodswindow.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/sqltext.h"
 #include "support/guisupport.h"
 

@@ -2,6 +2,7 @@
 
 #include "common/egridmodel.h"
 #include "store/database.h"
+#include "store/recordset.h"
 #include "support/testsupport.h"
 
 #include <QStringList>

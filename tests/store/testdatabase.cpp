@@ -1,4 +1,5 @@
 #include "store/database.h"
+#include "store/recordset.h"
 #include "store/income.h"
 #include "store/sqltext.h"
 #include "support/testsupport.h"
