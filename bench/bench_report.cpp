@@ -6,6 +6,7 @@
 #include "common/seams.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/incomereport.h"
+#include "store/income.h"
 #include "reports/reportwindow.h"
 #include "store/database.h"
 #include "store/recordset.h"

@@ -9,7 +9,7 @@
 #include "widgets/windows.h"
 #include "store/database.h"
 #include "store/recordset.h"
-#include "store/sqltext.h"
+#include "store/membertable.h"
 #include "ui_checkoutwindow.h"
 
 CheckoutWindow::CheckoutWindow(
@@ -34,16 +34,10 @@ CheckoutWindow::CheckoutWindow(
 
     setWindowTitle(toText(m_bill.machineNo) + QStringLiteral("号机结帐"));
 
-    if (m_rs.openTable(QStringLiteral("会员表"))) {
-        const int n = m_rs.recordCount();
-        for (int i = 0; i < n; ++i) {
-            QString card;
-            m_rs.readText(u"会员编号", card);
-            addComboItem(m_ui->组合框1, card);
-            m_rs.moveNext();
-        }
-        m_rs.closeSet();
-    }
+    QVector<MemberCard> cards;
+    readCards(m_rs, cards);
+    for (const MemberCard& card : cards)
+        addComboItem(m_ui->组合框1, card.cardNo);
     m_ui->组合框1->setCurrentIndex(-1);
 
     m_ui->编辑框_上机费->setText(m_bill.feeText);
@@ -83,13 +77,10 @@ void CheckoutWindow::pickCard()
         m_ui->选择框1->setChecked(true);
     const QString card = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     double balance = 0.0;
-    bool read = false;
-    if (m_rs.openQuery(QStringLiteral("select * from 会员表 where 会员编号=") + sqlText(card))) {
-        read = m_rs.readNumber(u"余额", balance);
-        if (!read) // no such card any more: the store has nothing to show for it
-            messageBox(QStringLiteral("找不到会员编号：") + card + QStringLiteral("的记录！"), MbOk | MbError,
-                QStringLiteral("错误"));
-    }
+    const BalanceRead got = readCardBalance(m_rs, card, balance);
+    if (got == BalanceRead::Missing) // no such card any more: the store has nothing to show for it
+        showStoreError(missingCardMessage(card));
+    const bool read = got == BalanceRead::Read;
     if (!read) {
         // A balance that could not be read is no balance of 0: charging it would ask the whole
         // bill in cash and leave the card's funds untouched.

@@ -5,7 +5,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/income.h"
-#include "store/sqltext.h"
+#include "store/membertable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,13 +35,6 @@ CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QSt
     // The rounding to four decimals never takes more than the card holds.
     c.debit = std::min(c.debit, std::max(stored, 0.0));
     return c;
-}
-
-QString cardDebitStatement(double debit, const QString& cardNo)
-{
-    // Rounded to the money column's four decimals, so exact charges leave exactly nothing.
-    return QStringLiteral("update 会员表 set 余额=round(余额-") + toText(debit) + QStringLiteral(",4) where 会员编号=")
-        + sqlText(cardNo);
 }
 
 QString shortfallMessage(const CardCharge& charge)
@@ -79,10 +72,8 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
         return out;
     if (in.useCard) {
         const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
-        if (!db.execute(cardDebitStatement(card.debit, in.cardNo))) {
-            out.errorText = db.lastError();
+        if (!debitCard(db, in.cardNo, card.debit, &out.errorText))
             return out;
-        }
     }
     if (!transaction.commit()) {
         out.errorText = transaction.error();

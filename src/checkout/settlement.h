@@ -51,6 +51,3 @@ bool checkoutAmountsInRange(const CheckoutInput& in);
 
 // Books the machine income and, with a card, debits the card: both or neither.
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in);
-
-// The statement that charges a card.
-QString cardDebitStatement(double debit, const QString& cardNo);

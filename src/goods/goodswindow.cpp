@@ -4,7 +4,7 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "widgets/windows.h"
-#include "goods/catalogue.h"
+#include "store/goodstable.h"
 #include "ui_goodswindow.h"
 
 namespace {

@@ -10,7 +10,7 @@ namespace Ui {
 class GoodsWindow;
 }
 
-// Keeps the goods catalogue 商品表: lists every item, adds, changes and deletes items, each
+// Keeps the goods catalogue: lists every item, adds, changes and deletes items, each
 // change written at once.
 class GoodsWindow : public QDialog {
     Q_OBJECT

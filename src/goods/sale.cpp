@@ -1,6 +1,6 @@
 #include "sale.h"
 
-#include "catalogue.h"
+#include "store/goodstable.h"
 #include "common/egridmodel.h"
 #include "counter/consolegrid.h"
 #include "store/database.h"
@@ -49,17 +49,6 @@ QStringList goodsNames(RecordSet& rs)
     for (const GoodsItem& item : readCatalogue(rs))
         names.append(item.name);
     return names;
-}
-
-bool goodsPrice(RecordSet& rs, const QString& name, float& price)
-{
-    price = 0.0f;
-    if (!rs.openQuery(goodsQuery(name)))
-        return false;
-    if (!rs.readSingle(u"单价", price) || !std::isfinite(price))
-        price = 0.0f;
-    rs.closeSet();
-    return true;
 }
 
 int lineOutOfRange(const EGridModel& grid)

@@ -25,13 +25,8 @@ void setupSaleGrid(EGridModel& grid);
 // The five lines as the window opened with them: every cell empty, none showing zero yet.
 void emptySaleLines(EGridModel& grid);
 
-// Names of 商品表 in record order; the store shows its message when the table cannot be read.
+// Names of the catalogue in record order; the store shows its message when it cannot be read.
 QStringList goodsNames(RecordSet& rs);
-
-// 单价 of the first goods item of that name; 0 when there is none or its value is no number.
-// False when the catalogue could not be read at all (the store has said why): then the price
-// is unknown, not 0.
-bool goodsPrice(RecordSet& rs, const QString& name, float& price);
 
 // Sum of the line amounts, narrowed to a single after each addition.
 float saleTotal(const EGridModel& grid);

@@ -6,6 +6,7 @@
 #include "widgets/windows.h"
 #include "goods/goodswindow.h"
 #include "goods/sale.h"
+#include "store/goodstable.h"
 #include "counter/consolegrid.h"
 #include "store/database.h"
 #include "store/recordset.h"
@@ -60,7 +61,7 @@ void SaleWindow::lookUpPrice(int row, int /*column*/, const QString& text)
 {
     EGridModel& cells = m_ui->高级表格1->cells();
     float price = 0.0f;
-    const bool known = goodsPrice(m_rs, text, price);
+    const bool known = readGoodsPrice(m_rs, text, price);
     if (row >= 0 && row < kSaleRows)
         m_unpriced[std::size_t(row)] = !known;
     if (!known)

@@ -4,8 +4,8 @@
 
 class RecordSet;
 
-// The rules of the member cards in 会员表: the statements that name a card, the top-up amount,
-// and storing the entries of the member window as a card.
+// The rules of the member cards: the top-up amount, and storing the entries of the member
+// window as a card.
 
 // The typed top-up amount as a number: full-width characters folded, blanks around it
 // trimmed, and then nothing but a decimal number (sign, digits, point and digits). False for
@@ -14,14 +14,6 @@ bool parseTopUpAmount(const QString& typed, double& amount);
 
 // Whether a top-up differs from the card's face value enough to ask the operator first.
 bool topUpDiffersFromFace(float amount, double face);
-
-// The amount goes in as the typed number's own text ("%.13g"): a single's six digits would turn
-// a top-up of 1234567 into 1234570. Money columns keep four decimals, so repeated top-ups add
-// up exactly.
-QString topUpStatement(double amount, const QString& cardNo);
-QString clearStatement(const QString& cardNo);
-QString deleteStatement(const QString& cardNo);
-QString cardQuery(const QString& cardNo);
 
 // What the member window's entry boxes ask 保存 to store.
 struct CardEntry {
@@ -49,4 +41,3 @@ CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry);
 
 // The operator's texts that the rules give back.
 QString duplicateCardMessage();
-QString missingCardMessage(const QString& cardNo);

@@ -7,14 +7,9 @@
 #include "widgets/windows.h"
 #include "members/membercards.h"
 #include "store/database.h"
+#include "store/membertable.h"
 #include "store/recordset.h"
 #include "ui_memberwindow.h"
-
-namespace {
-
-const QString kTable = QStringLiteral("会员表");
-
-} // namespace
 
 MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -56,23 +51,15 @@ void MemberWindow::refreshMemberList()
 {
     ListView* list = m_ui->超级列表框1;
     list->clearRows();
-    if (!m_rs.openTable(kTable))
-        return;
-    const int n = m_rs.recordCount();
-    for (int i = 0; i < n; ++i) {
+    QVector<MemberCard> cards;
+    readCards(m_rs, cards);
+    for (const MemberCard& card : cards) {
         const int row = list->appendRow();
-        QString cardNo;
-        m_rs.readText(u"会员编号", cardNo);
-        list->setListCell(row, 0, cardNo);
-        int column = 1;
-        for (const char16_t* field : { u"面值", u"使用额", u"余额" }) {
-            double value = 0.0;
-            m_rs.readNumber(field, value);
-            list->setListCell(row, column++, toText(value));
-        }
-        m_rs.moveNext();
+        list->setListCell(row, 0, card.cardNo);
+        list->setListCell(row, 1, toText(card.face));
+        list->setListCell(row, 2, toText(card.used));
+        list->setListCell(row, 3, toText(card.balance));
     }
-    m_rs.closeSet();
 }
 
 void MemberWindow::pickCard()
@@ -141,7 +128,9 @@ void MemberWindow::deleteCard()
             MbYesNo, QStringLiteral("删除确认"))
         != AnswerYes)
         return;
-    runCardStatement(deleteStatement(cardNo));
+    QString error;
+    if (!::deleteCard(m_db, cardNo, &error))
+        showStoreError(error);
     refreshMemberList();
 }
 
@@ -154,7 +143,9 @@ void MemberWindow::clearCard()
             QStringLiteral("清零确认"))
         != AnswerYes)
         return;
-    runCardStatement(clearStatement(cardNo));
+    QString error;
+    if (!::clearCard(m_db, cardNo, &error))
+        showStoreError(error);
     refreshMemberList();
 }
 
@@ -178,7 +169,9 @@ void MemberWindow::topUpCard()
                QStringLiteral("充值金额确认"))
             != AnswerYes)
         return;
-    runCardStatement(topUpStatement(amount, cardNo));
+    QString error;
+    if (!::topUpCard(m_db, cardNo, amount, &error))
+        showStoreError(error);
     refreshMemberList();
 }
 
@@ -191,12 +184,4 @@ bool MemberWindow::selectedCardNo(const QString& pleasePick, QString& cardNo)
     }
     cardNo = m_ui->超级列表框1->getListCell(r, 0);
     return true;
-}
-
-bool MemberWindow::runCardStatement(const QString& statement)
-{
-    if (m_db.execute(statement))
-        return true;
-    showStoreError(m_db.lastError());
-    return false;
 }

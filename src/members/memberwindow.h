@@ -25,7 +25,7 @@ public:
     // Existing card: the top-up may be typed and the face value is fixed; new card: the other
     // way round.
     void setMemberFormMode(bool existingCard);
-    // Refills the list from 会员表; no row is selected afterwards.
+    // Refills the list of cards; no row is selected afterwards.
     void refreshMemberList();
 
     // The list's current row changed: the selected card goes into the entry boxes.
@@ -40,7 +40,6 @@ private:
     // Runs a statement on a card; a refusal of the store is shown, never passed over.
     // The card number of the selected row; false after asking the operator to pick one.
     bool selectedCardNo(const QString& pleasePick, QString& cardNo);
-    bool runCardStatement(const QString& statement);
 
     std::unique_ptr<Ui::MemberWindow> m_ui;
     Database& m_db;

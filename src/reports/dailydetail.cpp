@@ -4,7 +4,7 @@
 #include "resultrows.h"
 #include "store/database.h"
 #include "store/recordset.h"
-#include "store/sqltext.h"
+#include "store/income.h"
 
 #include <QRegularExpression>
 
@@ -26,11 +26,6 @@ DateTime dayFromText(const QString& text)
     return makeDate(100, 1, 1);
 }
 
-QString dailyDetailQuery(DateTime day)
-{
-    return QStringLiteral("select * from 收入记录 where 日期=#") + sqlDate(day) + QStringLiteral("# order by 日期");
-}
-
 void setupDetailGrid(EGridModel& grid)
 {
     layOutResultGrid(grid, DetailColumn::Count);
@@ -49,28 +44,20 @@ void setupDetailGrid(EGridModel& grid)
 
 void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day)
 {
-    rs.openQuery(dailyDetailQuery(day));
-    const int n = rs.recordCount();
+    QVector<IncomeRow> rows;
+    const bool read = readDayBookings(rs, day, rows);
+    const int n = read ? int(rows.size()) : -1;
     prepareResultRows(grid, n);
     if (n < 0)
         return;
     grid.setColumnSum(DetailColumn::Amount, 1, n, n + 1);
     grid.setCell(n + 1, DetailColumn::Machine, QStringLiteral("合计"));
     for (int i = 1; i <= n; ++i) {
-        int machine = 0;
-        QString type;
-        QString name;
-        double amount = 0.0;
-        rs.readInteger(u"机号", machine);
-        rs.readText(u"收入类型", type);
-        rs.readText(u"收入名称", name);
-        rs.readNumber(u"收入金额", amount);
+        const IncomeRow& row = rows[i - 1];
         grid.setCell(i, DetailColumn::Number, i);
-        grid.setCell(i, DetailColumn::Machine, machine);
-        grid.setCell(i, DetailColumn::Type, type);
-        grid.setCell(i, DetailColumn::Name, name);
-        grid.setCell(i, DetailColumn::Amount, amount);
-        rs.moveNext();
+        grid.setCell(i, DetailColumn::Machine, row.machineNo);
+        grid.setCell(i, DetailColumn::Type, row.type);
+        grid.setCell(i, DetailColumn::Name, row.name);
+        grid.setCell(i, DetailColumn::Amount, row.amount);
     }
-    rs.closeSet();
 }

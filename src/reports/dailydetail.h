@@ -17,8 +17,6 @@ enum : int { Number = 0, Machine, Type, Name, Amount, Count };
 // date and time reads as 1 January of the year 100.
 DateTime dayFromText(const QString& text);
 
-// Every booking of the day.
-QString dailyDetailQuery(DateTime day);
 
 // The detail grid as laid out (9 rows, show-zero on), centred and titled, amounts as money.
 void setupDetailGrid(EGridModel& grid);

@@ -4,30 +4,7 @@
 #include "resultrows.h"
 #include "store/database.h"
 #include "store/recordset.h"
-#include "store/sqltext.h"
-
-QStringList reportViewStatements(DateTime start, DateTime end)
-{
-    const QString range = QStringLiteral(" where 日期 between #") + sqlDate(start) + QStringLiteral("# and #")
-        + sqlDate(end) + QStringLiteral("# and 收入类型=");
-    return {
-        QStringLiteral("DROP VIEW 业绩1"),
-        QStringLiteral("create view 业绩1 as SELECT Sum(收入金额) AS 上机收入, 日期 FROM 收入记录") + range
-            + QStringLiteral("'上机收入'  GROUP BY 日期"),
-        QStringLiteral("DROP VIEW 业绩2"),
-        QStringLiteral("create view 业绩2 as SELECT Sum(收入金额) AS 上机收入, 日期 FROM 收入记录") + range
-            + QStringLiteral("'商品销售'  GROUP BY 日期"),
-    };
-}
-
-QString reportQuery(DateTime start, DateTime end)
-{
-    return QStringLiteral("SELECT 收入记录.日期, 业绩1.上机收入, 业绩2.上机收入 FROM (收入记录 LEFT JOIN 业绩1 ON "
-                          "收入记录.日期 = 业绩1.日期) LEFT JOIN 业绩2 ON 收入记录.日期 = 业绩2.日期 where "
-                          "收入记录.日期 between #")
-        + sqlDate(start) + QStringLiteral("# and #") + sqlDate(end)
-        + QStringLiteral("# GROUP BY 收入记录.日期, 业绩1.上机收入, 业绩2.上机收入");
-}
+#include "store/income.h"
 
 void setupReportGrid(EGridModel& grid)
 {
@@ -50,20 +27,9 @@ void setupReportGrid(EGridModel& grid)
 
 void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end)
 {
-    // On a fresh database the drops fail and the creates still run; nothing here is looked at.
-    // One transaction: the views are replaced together, at the price of one durable commit
-    // instead of four. Views that were made by these very statements already hold the range;
-    // making them again would leave the file as it is and only cost that commit.
-    const QStringList statements = reportViewStatements(start, end);
-    db.ensureOpen();
-    if (!db.viewMadeBy(QStringLiteral("业绩1"), statements[1]) || !db.viewMadeBy(QStringLiteral("业绩2"), statements[3])) {
-        Transaction views(db);
-        for (const QString& statement : statements)
-            db.execute(statement);
-        views.commit();
-    }
-    rs.openQuery(reportQuery(start, end));
-    const int n = rs.recordCount();
+    QVector<DayIncome> days;
+    const bool read = readIncomeByDay(db, rs, start, end, days);
+    const int n = read ? int(days.size()) : -1;
     prepareResultRows(grid, n);
     if (n < 0)
         return;
@@ -71,17 +37,10 @@ void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, D
     grid.setColumnSum(ReportColumn::GoodsIncome, 1, n, n + 1);
     grid.setCell(n + 1, ReportColumn::Day, QStringLiteral("合计"));
     for (int i = 1; i <= n; ++i) {
-        DateTime day;
-        double machine = 0.0;
-        double goods = 0.0;
-        rs.readDate(u"日期", day);
-        rs.readNumber(1, machine);
-        rs.readNumber(2, goods);
+        const DayIncome& day = days[i - 1];
         grid.setCell(i, ReportColumn::Number, i);
-        grid.setCell(i, ReportColumn::Day, toText(day));
-        grid.setCell(i, ReportColumn::MachineIncome, machine);
-        grid.setCell(i, ReportColumn::GoodsIncome, goods);
-        rs.moveNext();
+        grid.setCell(i, ReportColumn::Day, toText(day.day));
+        grid.setCell(i, ReportColumn::MachineIncome, day.machine);
+        grid.setCell(i, ReportColumn::GoodsIncome, day.goods);
     }
-    rs.closeSet();
 }

@@ -13,11 +13,6 @@ namespace ReportColumn {
 enum : int { Number = 0, Day, MachineIncome, GoodsIncome, Total, Count };
 }
 
-// The four statements that replace the views 业绩1 (machine income per day) and 业绩2 (goods
-// income per day) with those of the range: each view dropped, then created anew.
-QStringList reportViewStatements(DateTime start, DateTime end);
-// The days of the range that have bookings, with the day's sums from both views.
-QString reportQuery(DateTime start, DateTime end);
 
 // The report grid as laid out (9 rows, show-zero on), centred and titled, with its money
 // columns and column 4 = column 2 + column 3.

@@ -1,4 +1,5 @@
 #include "members/membercards.h"
+#include "store/membertable.h"
 #include "support/testsupport.h"
 
 #include <QtTest>

@@ -1,4 +1,5 @@
 #include "reports/incomereport.h"
+#include "store/income.h"
 #include "reportsupport.h"
 #include "store/sqltext.h"
 

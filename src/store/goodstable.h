@@ -6,6 +6,8 @@
 class Database;
 class RecordSet;
 
+// 商品表, the goods catalogue: every statement the program runs on it.
+
 // One record of 商品表 as the catalogue lists it.
 struct GoodsItem {
     QString name;
@@ -24,6 +26,11 @@ bool addGoods(RecordSet& rs, const GoodsItem& item, QString* error = nullptr);
 
 // Rewrites the first record named `listedName`; false when there is none.
 bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item, QString* error = nullptr);
+
+// 单价 of the first goods item of that name; 0 when there is none or its value is no number.
+// False when the catalogue could not be read at all (the store has said why): then the price
+// is unknown, not 0.
+bool readGoodsPrice(RecordSet& rs, const QString& name, float& price);
 
 // The statement that finds the records of one name, the first of them being the one changed.
 QString goodsQuery(const QString& name);

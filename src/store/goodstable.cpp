@@ -1,8 +1,10 @@
-#include "catalogue.h"
+#include "goodstable.h"
 
-#include "store/database.h"
-#include "store/recordset.h"
-#include "store/sqltext.h"
+#include "database.h"
+#include "recordset.h"
+#include "sqltext.h"
+
+#include <cmath>
 
 namespace {
 
@@ -66,6 +68,17 @@ bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item
         return false;
     }
     return writeItem(rs, item, error);
+}
+
+bool readGoodsPrice(RecordSet& rs, const QString& name, float& price)
+{
+    price = 0.0f;
+    if (!rs.openQuery(goodsQuery(name)))
+        return false;
+    if (!rs.readSingle(u"单价", price) || !std::isfinite(price))
+        price = 0.0f;
+    rs.closeSet();
+    return true;
 }
 
 QString goodsQuery(const QString& name)
