@@ -105,13 +105,9 @@ int main(int argc, char** argv)
         return 0;
     });
     QTemporaryDir dir;
-    QFile schemaFile(QStringLiteral(LANGTUO_SCHEMA_FILE));
-    if (!schemaFile.open(QIODevice::ReadOnly))
-        return 1;
-    const QString schema = QString::fromUtf8(schemaFile.readAll());
     const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
     const QString full = dir.filePath(QStringLiteral("full.mdb"));
-    if (!createDatabaseFromSchema(empty, schema) || !createDatabaseFromSchema(full, schema))
+    if (!createDatabase(empty) || !createDatabase(full))
         return 1;
     const int rows = 1000000;
     if (!fill(full, rows))

@@ -35,13 +35,6 @@ constexpr int kRuns = 7;
 constexpr int kDetailDay = 10000; // bookings on the detail's busy day; its neighbour has twice as many
 const QDate kFirstDay(2016, 1, 1);
 
-QString schemaScript()
-{
-    QFile f(QStringLiteral(LANGTUO_SCHEMA_FILE));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read the schema script");
-    return QString::fromUtf8(f.readAll());
-}
 
 // Bookings in the order a counter makes them: day after day, machine use and goods mixed.
 // extraDays holds (day, count) pairs of days that get count bookings on top.
@@ -162,9 +155,9 @@ int main(int argc, char** argv)
     const QDate busy = kFirstDay.addDays(days);
     QElapsedTimer made;
     made.start();
-    if (!createDatabaseFromSchema(big, schemaScript())
+    if (!createDatabase(big)
         || !fill(big, days, kBookings, { { busy, kDetailDay }, { busy.addDays(1), 2 * kDetailDay } })
-        || !createDatabaseFromSchema(longRange, schemaScript()) || !fill(longRange, 2 * 3650, 2 * 2 * 3650, {}))
+        || !createDatabase(longRange) || !fill(longRange, 2 * 3650, 2 * 2 * 3650, {}))
         qFatal("cannot make the bench databases");
     std::printf("made %d bookings over %d days (+%d on two busy days) in %.1f s\n", kBookings, days, 3 * kDetailDay,
         double(made.elapsed()) / 1000.0);

@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "common/seams.h"
+#include "schema.h"
 #include "sqltext.h"
 
 #include <QDir>
@@ -89,6 +90,20 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
             : (code == u"5" || code == u"6") ? OpenFailure::Locked
                                              : OpenFailure::Other;
         m_lastError = errorText(error);
+        check = QSqlQuery();
+        db.close();
+        return false;
+    }
+    int version = 0;
+    QString why;
+    const UpgradeResult upgrade = upgradeSchema(db, path, schemaSteps(), &version, &why);
+    if (upgrade == UpgradeResult::TooNew || upgrade == UpgradeResult::Failed) {
+        m_openFailure = upgrade == UpgradeResult::TooNew ? OpenFailure::TooNew : OpenFailure::UpgradeFailed;
+        m_lastError = upgrade == UpgradeResult::TooNew
+            ? QStringLiteral("它由较新版本的程序写入（文件第%1版，本程序第%2版），本程序不会改写它")
+                  .arg(version)
+                  .arg(currentSchemaVersion())
+            : why;
         check = QSqlQuery();
         db.close();
         return false;

@@ -15,10 +15,13 @@ public:
     explicit Database(QObject* parent = nullptr);
     ~Database() override;
 
-    enum class OpenFailure { None, Missing, NotADatabase, Locked, Other };
+    // TooNew: written by a newer program, so not to be written by this one; UpgradeFailed: a
+    // schema step failed, the file is left as it was before it.
+    enum class OpenFailure { None, Missing, NotADatabase, Locked, TooNew, UpgradeFailed, Other };
 
     // Fails without a message when the file is missing (and then creates nothing), is not a
-    // database, or stays locked by another program past a short wait. The path is kept: every
+    // database, stays locked by another program past a short wait, or has a schema this program
+    // cannot bring to its own version. An older file is upgraded first. The path is kept: every
     // later operation tries to open it again, so an outage ends once its cause is gone.
     bool openDatabase(const QString& path, const QString& password = QString());
     // Closes on purpose: nothing opens it again.

@@ -1,8 +1,7 @@
-// Build and install helper: makes date.mdb from the schema script unless it already exists.
+// Build and install helper: makes date.mdb at the current schema version unless it exists.
 #include "schema.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 
@@ -10,18 +9,13 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: langtuo-mkdb SCHEMA.sql DATABASE\n");
+    if (args.size() != 2) {
+        std::fprintf(stderr, "usage: langtuo-mkdb DATABASE\n");
         return 2;
     }
-    QFile script(args.at(1));
-    if (!script.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(args.at(1)));
-        return 1;
-    }
     QString error;
-    if (!createDatabaseFromSchema(args.at(2), QString::fromUtf8(script.readAll()), &error)) {
-        std::fprintf(stderr, "cannot make %s: %s\n", qPrintable(args.at(2)), qPrintable(error));
+    if (!createDatabase(args.at(1), &error)) {
+        std::fprintf(stderr, "cannot make %s: %s\n", qPrintable(args.at(1)), qPrintable(error));
         return 1;
     }
     return 0;

@@ -8,24 +8,114 @@
 
 namespace {
 
-QStringList statements(const QString& script)
+QString engineText(const QSqlError& e)
 {
-    QString body;
-    for (const QString& line : script.split(u'\n')) {
-        if (!line.trimmed().startsWith(QStringLiteral("--")))
-            body += line + u'\n';
+    const QString db = e.databaseText().trimmed();
+    return db.isEmpty() ? e.text().trimmed() : db;
+}
+
+int userVersion(QSqlDatabase& db, bool* ok)
+{
+    QSqlQuery q(db);
+    *ok = q.exec(QStringLiteral("PRAGMA user_version")) && q.next();
+    return *ok ? q.value(0).toInt() : 0;
+}
+
+// Runs the statements and sets the version, all or nothing.
+bool runStep(QSqlDatabase& db, const SchemaStep& step, QString* why)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        *why = engineText(q.lastError());
+        return false;
     }
-    QStringList out;
-    for (const QString& s : body.split(u';')) {
-        if (!s.trimmed().isEmpty())
-            out.append(s.trimmed());
+    QStringList statements = step.statements;
+    statements.append(QStringLiteral("PRAGMA user_version=%1").arg(step.version));
+    for (const QString& s : statements) {
+        if (!q.exec(s)) {
+            *why = engineText(q.lastError()) + QStringLiteral("（") + s + QStringLiteral("）");
+            q.exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
     }
-    return out;
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        *why = engineText(q.lastError());
+        q.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
-bool createDatabaseFromSchema(const QString& path, const QString& schemaScript, QString* error)
+QStringList baseTableStatements()
+{
+    // Declared types: TEXT, MONEY (currency, four decimal places), SINGLE (single precision),
+    // INTEGER, DATETIME (stored as 'yyyy-mm-dd hh:mm:ss' text, so it compares by day).
+    return {
+        QStringLiteral("CREATE TABLE 会员表 (会员编号 TEXT, 面值 MONEY, 使用额 MONEY, 余额 MONEY)"),
+        QStringLiteral("CREATE TABLE 商品表 (商品名称 TEXT, 单价 SINGLE)"),
+        QStringLiteral("CREATE TABLE 收入记录 (日期 DATETIME, 机号 INTEGER, 收入类型 TEXT, 收入名称 TEXT, 收入金额 MONEY)"),
+    };
+}
+
+const QVector<SchemaStep>& schemaSteps()
+{
+    static const QVector<SchemaStep> steps {
+        // 1: the indexes. Two cards with one number would both be debited by one checkout; the
+        // report and the daily detail read by day, and the report's two views sum one income
+        // type per day, which the last index answers without touching the table.
+        { 1,
+            {
+                QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 会员表_会员编号 ON 会员表 (会员编号)"),
+                QStringLiteral("CREATE INDEX IF NOT EXISTS 商品表_商品名称 ON 商品表 (商品名称)"),
+                QStringLiteral("CREATE INDEX IF NOT EXISTS 收入记录_日期 ON 收入记录 (日期)"),
+                QStringLiteral("CREATE INDEX IF NOT EXISTS 收入记录_类型日期 ON 收入记录 (收入类型, 日期, 收入金额)"),
+            } },
+    };
+    return steps;
+}
+
+int currentSchemaVersion() { return schemaSteps().isEmpty() ? 0 : schemaSteps().last().version; }
+
+UpgradeResult upgradeSchema(
+    QSqlDatabase& db, const QString& path, const QVector<SchemaStep>& steps, int* fromVersion, QString* error)
+{
+    QString why;
+    bool ok = false;
+    const int version = userVersion(db, &ok);
+    if (fromVersion)
+        *fromVersion = version;
+    const int target = steps.isEmpty() ? 0 : steps.last().version;
+    if (!ok) {
+        if (error)
+            *error = engineText(db.lastError());
+        return UpgradeResult::Failed;
+    }
+    if (version > target)
+        return UpgradeResult::TooNew;
+    if (version == target)
+        return UpgradeResult::Current;
+    // The copy comes first: whatever a step does, the file as it was can be had again.
+    const QString copy = path + QStringLiteral(".v%1.bak").arg(version);
+    if (!QFileInfo::exists(copy) && !QFile::copy(path, copy)) {
+        if (error)
+            *error = QStringLiteral("无法复制数据库到“%1”，未升级。").arg(copy);
+        return UpgradeResult::Failed;
+    }
+    for (const SchemaStep& step : steps) {
+        if (step.version <= version)
+            continue;
+        if (!runStep(db, step, &why)) {
+            if (error)
+                *error = QStringLiteral("数据库升级到第%1版失败：%2").arg(step.version).arg(why);
+            return UpgradeResult::Failed;
+        }
+    }
+    return UpgradeResult::Upgraded;
+}
+
+bool createDatabase(const QString& path, QString* error)
 {
     if (QFileInfo::exists(path))
         return true;
@@ -42,8 +132,14 @@ bool createDatabaseFromSchema(const QString& path, const QString& schemaScript, 
             why = db.lastError().text();
         if (ok) {
             QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) && db.transaction();
-            for (const QString& s : statements(schemaScript)) {
+            ok = q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            // Version 0 and every step in one transaction: a new file is made whole or not at all.
+            QStringList statements = baseTableStatements();
+            for (const SchemaStep& step : schemaSteps())
+                statements += step.statements;
+            statements.append(QStringLiteral("PRAGMA user_version=%1").arg(currentSchemaVersion()));
+            ok = ok && db.transaction();
+            for (const QString& s : statements) {
                 if (!ok)
                     break;
                 ok = q.exec(s);

@@ -33,18 +33,10 @@ TestClock::TestClock(const QDateTime& start)
 
 TestClock::~TestClock() { seams::setClock({}); }
 
-QString schemaScript()
-{
-    QFile f(QStringLiteral(LANGTUO_SCHEMA_FILE));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read the schema script");
-    return QString::fromUtf8(f.readAll());
-}
-
 TestProgramDir::TestProgramDir(bool withDatabase)
 {
     seams::setProgramDir(m_dir.path());
-    if (withDatabase && !createDatabaseFromSchema(databasePath(), schemaScript()))
+    if (withDatabase && !createDatabase(databasePath()))
         qFatal("cannot make the test database");
 }
 

@@ -74,8 +74,6 @@ public:
     RecordSet rs;
 };
 
-// The delivered schema script.
-QString schemaScript();
 
 // Executes statements on a database file outside the program's connection (test set-up).
 bool runSql(const QString& databasePath, const QStringList& statements);
