@@ -6,6 +6,7 @@
 #include "common/values.h"
 #include "widgets/windows.h"
 #include "counter/consolegrid.h"
+#include "counter/counter.h"
 #include "goods/salewindow.h"
 #include "members/memberwindow.h"
 #include "reports/reportwindow.h"
@@ -50,6 +51,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // The start-up sequence, in its order.
     m_state.machineCount = kMachines;
     setupGrid(grid()->cells(), m_state.machineCount);
+    m_counter = std::make_unique<Counter>(m_state, grid()->cells());
     layOutWindow(this, grid());
     grid()->setRowSelection(false);
 
@@ -73,7 +75,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
 
     m_acceptedRate = m_ui->编辑框_计费->text();
     connect(m_ui->编辑框_计费, &QLineEdit::editingFinished, this, &ConsoleWindow::checkRate);
-    connect(grid(), &EGrid::cellChanged, this, &ConsoleWindow::checkTypedCells);
+    connect(&grid()->cells(), &EGridModel::cellEdited, this, &ConsoleWindow::acceptTypedCell);
 
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
     connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
@@ -116,20 +118,22 @@ void ConsoleWindow::toggleMachine(QPushButton* source)
     if (n < 1 || n > kMachines)
         return;
     QFont font = source->font();
-    EGridModel& cells = grid()->cells();
-    if (rightText(source->text(), 4) == QStringLiteral("开始")) {
+    // The machine's state decides, and the caption is made to agree with it.
+    if (!m_counter->isTiming(n)) {
         source->setText(toText(n) + QStringLiteral("号停止"));
         font.setBold(true);
         source->setFont(font);
-        startMachine(m_state, cells, n, clockText(), m_ui->编辑框_计费->text());
+        m_counter->start(n, clockText(), m_ui->编辑框_计费->text());
         setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
         return;
     }
     source->setText(toText(n) + QStringLiteral("号开始"));
     font.setBold(false);
     source->setFont(font);
-    const MachineBill bill = stopMachine(m_state, cells, n, clockText());
-    CheckoutWindow checkout(*m_db, *m_rs, cells, bill, this);
+    const MachineBill bill = m_counter->stop(n, clockText());
+    CheckoutWindow checkout(*m_db, *m_rs, bill, this);
+    connect(&checkout, &CheckoutWindow::incomeBooked, this,
+        [this](int machine, const QString& booked) { m_counter->recordCheckout(machine, booked); });
     loadWindow(&checkout, this, true);
     setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
 }
@@ -147,20 +151,13 @@ void ConsoleWindow::checkRate()
     messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("计费单价"));
 }
 
-void ConsoleWindow::checkTypedCells()
+void ConsoleWindow::acceptTypedCell(int row, int column)
 {
-    EGridModel& cells = grid()->cells();
-    bool refused = false;
-    for (int n = 1; n <= m_state.machineCount; ++n) {
-        if (!isMoneyText(cells.getCell(n, ConsoleColumn::Deposit))) {
-            cells.setCell(n, ConsoleColumn::Deposit, QString());
-            refused = true;
-        }
-    }
+    if (m_counter->acceptTyped(row, column))
+        return;
     // Told after the grid has closed its editor, which a box shown from inside the edit would
     // leave to be deleted under the grid.
-    if (refused)
-        QTimer::singleShot(0, this, [] { messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("押金")); });
+    QTimer::singleShot(0, this, [] { messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("押金")); });
 }
 
 QString ConsoleWindow::clockText() const { return m_ui->标签_现在时间->text(); }
@@ -191,7 +188,12 @@ MemberWindow* ConsoleWindow::openMembers()
 SaleWindow* ConsoleWindow::openSale()
 {
     return showOnce(m_saleWindow, this,
-        [this] { return new SaleWindow(*m_db, *m_rs, grid()->cells(), m_state.machineCount, this); });
+        [this] {
+            auto* sale = new SaleWindow(*m_db, *m_rs, grid()->cells(), m_state.machineCount, this);
+            connect(sale, &SaleWindow::goodsOnAccount, this,
+                [this](int machine, const QString& total) { m_counter->chargeGoods(machine, total); });
+            return sale;
+        });
 }
 
 ReportWindow* ConsoleWindow::openReport()

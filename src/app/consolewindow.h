@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class Counter;
 class Database;
 class EGrid;
 class MemberWindow;
@@ -67,10 +68,11 @@ private:
     void createMachineButtons();
     // A typed rate or deposit outside the money limit is refused where it was typed.
     void checkRate();
-    void checkTypedCells();
+    void acceptTypedCell(int row, int column);
 
     std::unique_ptr<Ui::ConsoleWindow> m_ui;
     CounterState m_state;
+    std::unique_ptr<Counter> m_counter; // every change to a usage goes through it
     QTimer* m_timer;
     Database* m_db;
     RecordSet* m_rs;

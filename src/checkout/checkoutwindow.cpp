@@ -2,8 +2,6 @@
 
 #include "checkout/settlement.h"
 #include "common/seams.h"
-#include "counter/consolegrid.h"
-#include "common/egridmodel.h"
 #include "widgets/inputfilter.h"
 #include "common/values.h"
 #include "widgets/windows.h"
@@ -12,13 +10,11 @@
 #include "store/membertable.h"
 #include "ui_checkoutwindow.h"
 
-CheckoutWindow::CheckoutWindow(
-    Database& db, RecordSet& rs, EGridModel& consoleGrid, const MachineBill& bill, QWidget* parent)
+CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, const MachineBill& bill, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CheckoutWindow>())
     , m_db(db)
     , m_rs(rs)
-    , m_grid(consoleGrid)
     , m_bill(bill)
 {
     m_ui->setupUi(this);
@@ -120,6 +116,6 @@ void CheckoutWindow::settle()
         return;
     }
     if (out.result == SettleResult::Booked)
-        m_grid.setCell(m_bill.machineNo, ConsoleColumn::Amount, out.bookedText);
+        emit incomeBooked(m_bill.machineNo, out.bookedText);
     closeWindow(this);
 }

@@ -7,7 +7,6 @@
 #include <memory>
 
 class Database;
-class EGridModel;
 class RecordSet;
 namespace Ui {
 class CheckoutWindow;
@@ -18,14 +17,17 @@ class CheckoutWindow;
 class CheckoutWindow : public QDialog {
     Q_OBJECT
 public:
-    CheckoutWindow(Database& db, RecordSet& rs, EGridModel& consoleGrid, const MachineBill& bill,
-        QWidget* parent = nullptr);
+    CheckoutWindow(Database& db, RecordSet& rs, const MachineBill& bill, QWidget* parent = nullptr);
     ~CheckoutWindow() override;
 
     // The card picked in the list (组合框1 item selected).
     void pickCard();
-    // 按钮_确定: book, write the grid cell and close; stays open when booking failed.
+    // 按钮_确定: book, say what was booked and close; stays open when booking failed.
     void settle();
+
+signals:
+    // The machine income is booked; the console shows bookedText in the machine's 金额.
+    void incomeBooked(int machineNo, const QString& bookedText);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,6 +36,5 @@ private:
     std::unique_ptr<Ui::CheckoutWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
-    EGridModel& m_grid;
     const MachineBill m_bill;
 };

@@ -505,6 +505,7 @@ void EGridModel::commitEdit(int row, int column, const QString& text)
     if (!inside(row, column))
         return;
     store(row, column, text, 0);
+    emit cellEdited(row, column);
     emit cellChanged();
 }
 

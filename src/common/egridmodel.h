@@ -106,6 +106,8 @@ public:
 signals:
     void currentCellChanged(int row, int column);
     void cellChanged();
+    // The operator's edit of one cell, stored; raised just before cellChanged.
+    void cellEdited(int row, int column);
     void listItemChosen(int row, int column, const QString& text);
     void columnWidthChanged(int column, int pixels);
 

@@ -2,7 +2,6 @@
 
 #include "store/goodstable.h"
 #include "common/egridmodel.h"
-#include "counter/consolegrid.h"
 #include "store/database.h"
 #include "store/recordset.h"
 
@@ -80,11 +79,4 @@ QVector<IncomeRow> saleIncomeRows(const EGridModel& grid, int machineNo, DateTim
             double(amount) });
     }
     return rows;
-}
-
-void chargeToMachine(EGridModel& consoleGrid, int machineNo, const QString& totalText)
-{
-    const float goods
-        = float(toNumber(totalText) + toNumber(consoleGrid.getCell(machineNo, ConsoleColumn::Goods)));
-    consoleGrid.setCell(machineNo, ConsoleColumn::Goods, toText(goods));
 }

@@ -37,6 +37,3 @@ int lineOutOfRange(const EGridModel& grid);
 
 // One income booking for every line whose amount is not zero, on the day only of `day`.
 QVector<IncomeRow> saleIncomeRows(const EGridModel& grid, int machineNo, DateTime day);
-
-// Adds a sale total to the 商品额 cell of a machine in the console grid, as it stands.
-void chargeToMachine(EGridModel& consoleGrid, int machineNo, const QString& totalText);

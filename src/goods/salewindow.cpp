@@ -16,7 +16,7 @@
 #include <QTimer>
 
 SaleWindow::SaleWindow(
-    Database& db, RecordSet& rs, EGridModel& consoleGrid, int machineCount, QWidget* parent)
+    Database& db, RecordSet& rs, const EGridModel& consoleGrid, int machineCount, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::SaleWindow>())
     , m_db(db)
@@ -125,7 +125,7 @@ bool SaleWindow::bookSale()
         return false;
     }
     if (onAccount)
-        chargeToMachine(m_console, machine, total);
+        emit goodsOnAccount(machine, total);
     return true;
 }
 

@@ -13,12 +13,13 @@ class SaleWindow;
 }
 
 // Sells up to five lines of goods for one machine and one day: books them as income at once
-// and, on account, adds the total to the machine's 商品额 in the console grid.
+// and, on account, has the console add the total to the machine's 商品额.
 class SaleWindow : public QDialog {
     Q_OBJECT
 public:
-    SaleWindow(
-        Database& db, RecordSet& rs, EGridModel& consoleGrid, int machineCount, QWidget* parent = nullptr);
+    // The console grid is read only: for the machine to preselect and the goods on its bill.
+    SaleWindow(Database& db, RecordSet& rs, const EGridModel& consoleGrid, int machineCount,
+        QWidget* parent = nullptr);
     ~SaleWindow() override;
 
     // A goods name picked in line `row`: its price and a quantity of 1.
@@ -30,6 +31,10 @@ public:
     void saveSaleAndStartNew();
     void openCatalogue();
 
+signals:
+    // A sale on account is booked: the console adds the total to the machine's 商品额.
+    void goodsOnAccount(int machineNo, const QString& totalText);
+
 private:
     void fillGoodsChoices();
     bool bookSale();
@@ -37,7 +42,7 @@ private:
     std::unique_ptr<Ui::SaleWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
-    EGridModel& m_console;
+    const EGridModel& m_console;
     // Lines whose price could not be read when their goods were picked.
     std::array<bool, 6> m_unpriced {};
 };

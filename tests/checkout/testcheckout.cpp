@@ -1,4 +1,5 @@
 #include "counter/consolegrid.h"
+#include "counter/counter.h"
 #include "checkout/checkoutwindow.h"
 #include "checkout/settlement.h"
 #include "common/egridmodel.h"
@@ -55,6 +56,7 @@ private:
 
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<StoreFixture> m_store;
+    CounterState m_counter;
     std::unique_ptr<EGridModel> m_grid;
     std::unique_ptr<CheckoutWindow> m_window;
 };
@@ -65,6 +67,8 @@ void TestCheckout::init()
     m_clock = std::make_unique<TestClock>(kEvening);
     m_grid = std::make_unique<EGridModel>();
     setupGrid(*m_grid, kMachines);
+    m_counter = CounterState();
+    m_counter.machineCount = kMachines;
 }
 
 void TestCheckout::cleanup()
@@ -79,7 +83,10 @@ CheckoutWindow* TestCheckout::open(int machine, const QString& fee, const QStrin
 {
     m_grid->setCell(machine, ConsoleColumn::Amount, fee);
     const MachineBill bill { machine, fee, goods, deposit };
-    m_window = std::make_unique<CheckoutWindow>(m_store->db, m_store->rs, *m_grid, bill);
+    m_window = std::make_unique<CheckoutWindow>(m_store->db, m_store->rs, bill);
+    // As the console applies it: the booked income shown in the machine's 金额.
+    connect(m_window.get(), &CheckoutWindow::incomeBooked, this,
+        [this](int n, const QString& booked) { Counter(m_counter, *m_grid).recordCheckout(n, booked); });
     m_window->show();
     return m_window.get();
 }

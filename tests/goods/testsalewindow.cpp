@@ -3,6 +3,7 @@
 #include "widgets/egrid.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
+#include "counter/counter.h"
 #include "goods/goodswindow.h"
 #include "goods/salewindow.h"
 #include "store/database.h"
@@ -58,6 +59,7 @@ private:
 
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<StoreFixture> m_store;
+    CounterState m_counter;
     std::unique_ptr<EGridModel> m_console;
     std::unique_ptr<SaleWindow> m_window;
 };
@@ -72,6 +74,8 @@ void TestSaleWindow::init()
             s(u"insert into 商品表 values (") + sqlText(kQuoted) + QStringLiteral(", 1.5)") }));
     m_console = std::make_unique<EGridModel>();
     setupGrid(*m_console, kMachines);
+    m_counter = CounterState();
+    m_counter.machineCount = kMachines;
 }
 
 void TestSaleWindow::cleanup()
@@ -85,6 +89,9 @@ void TestSaleWindow::cleanup()
 SaleWindow* TestSaleWindow::open(EGridModel& console)
 {
     m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, console, kMachines);
+    // As the console applies it: goods on account added to the machine's 商品额.
+    connect(m_window.get(), &SaleWindow::goodsOnAccount, this,
+        [this, &console](int n, const QString& total) { Counter(m_counter, console).chargeGoods(n, total); });
     m_window->show();
     return m_window.get();
 }
@@ -304,8 +311,7 @@ void TestSaleWindow::goodsOnAccountReachTheCheckout()
     EGridModel& cells = console->grid()->cells();
     QCOMPARE(cells.getCell(7, ConsoleColumn::Amount), QStringLiteral("2.0"));
 
-    SaleWindow sale(console->database(), console->recordSet(), cells, kMachines, console.get());
-    sale.show();
+    SaleWindow& sale = *console->openSale(); // as 按钮_销售 opens it, tied to the console
     QCOMPARE(sale.findChild<QComboBox*>(s(u"组合框_机号"))->currentText(), QStringLiteral("7"));
     EGridModel& saleLines = sale.findChild<EGrid*>(s(u"高级表格1"))->cells();
     saleLines.commitChoice(1, 0, s(u"可乐"));
