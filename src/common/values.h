@@ -59,8 +59,9 @@ inline bool isNonZero(double v) { return v > 0.0000001 || v < -0.0000001; }
 
 // Amounts are kept in single precision, which carries every cent only up to about a hundred
 // thousand: every amount the operator types or the program computes stays within this limit.
+// Half a cent is allowed over it, so that the single nearest to 99999.99 still passes.
 constexpr double kMoneyLimit = 99999.99;
-inline bool isMoneyInRange(double v) { return v >= -kMoneyLimit && v <= kMoneyLimit; }
+inline bool isMoneyInRange(double v) { return v >= -(kMoneyLimit + 0.005) && v <= kMoneyLimit + 0.005; }
 // The amount of a text, when it is one the program can carry (empty text is 0).
 inline bool isMoneyText(const QString& text) { return isMoneyInRange(toNumber(text)); }
 // What the operator is told when a typed amount is too large.

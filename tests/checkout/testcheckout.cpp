@@ -27,15 +27,12 @@ class TestCheckout : public QObject {
 private slots:
     void init();
     void cleanup();
-    void figures_data();
-    void figures();
     void windowShowsTheBill();
     void cashSettlement_data();
     void cashSettlement();
     void cardSettlement_data();
     void cardSettlement();
     void zeroIncomeBooksNothing();
-    void exactChargesLeaveExactlyNothing();
     void failedDebitChangesNothing();
     void failedIncomeRowChangesNothing();
     void withoutDatabaseNothingIsClaimed();
@@ -114,33 +111,6 @@ double TestCheckout::balanceOf(const QString& number)
 int TestCheckout::incomeRows()
 {
     return queryValue(m_store->dir.databasePath(), s(u"select count(*) from 收入记录")).toInt();
-}
-
-void TestCheckout::figures_data()
-{
-    QTest::addColumn<QString>("fee");
-    QTest::addColumn<QString>("goods");
-    QTest::addColumn<QString>("deposit");
-    QTest::addColumn<QString>("received");
-    QTest::addColumn<QString>("receivable");
-    QTest::addColumn<QString>("income");
-    QTest::newRow("unchanged") << "12.5" << "3.0" << "10.0" << "5.5" << "5.5" << "12.5";
-    QTest::newRow("less received") << "12.5" << "3.0" << "10.0" << "5" << "5.5" << "12";
-    QTest::newRow("empty cells") << "" << "" << "" << "" << "0" << "0";
-    QTest::newRow("goods only") << "0.0" << "10.0" << "" << "10" << "10" << "0";
-    QTest::newRow("deposit returned") << "2.0" << "" << "10.0" << "-8" << "-8" << "2";
-}
-
-void TestCheckout::figures()
-{
-    QFETCH(QString, fee);
-    QFETCH(QString, goods);
-    QFETCH(QString, deposit);
-    QFETCH(QString, received);
-    QFETCH(QString, receivable);
-    QFETCH(QString, income);
-    QCOMPARE(toText(receivableOf(fee, goods, deposit)), receivable);
-    QCOMPARE(toText(machineIncomeOf(received, deposit, goods)), income);
 }
 
 void TestCheckout::windowShowsTheBill()
@@ -292,23 +262,6 @@ void TestCheckout::zeroIncomeBooksNothing()
     QCOMPARE(incomeRows(), 0);
     QCOMPARE(balanceOf(QStringLiteral("A001")), 50.0);
     QCOMPARE(m_grid->getCell(2, ConsoleColumn::Amount), QStringLiteral("0.0"));
-}
-
-void TestCheckout::exactChargesLeaveExactlyNothing()
-{
-    addCard(QStringLiteral("A001"), 10);
-    for (const char* fee : { "6.1", "3.9" }) {
-        CheckoutInput in;
-        in.machineNo = 1;
-        in.feeText = QString::fromLatin1(fee);
-        in.receivedText = in.feeText;
-        in.useCard = true;
-        in.cardNo = QStringLiteral("A001");
-        in.balanceText = toText(balanceOf(in.cardNo));
-        QCOMPARE(settleCheckout(m_store->db, m_store->rs, in).result, SettleResult::Booked);
-    }
-    QCOMPARE(balanceOf(QStringLiteral("A001")), 0.0);
-    QCOMPARE(toText(balanceOf(QStringLiteral("A001"))), QStringLiteral("0"));
 }
 
 void TestCheckout::failedDebitChangesNothing()

@@ -1,0 +1,72 @@
+#include "common/egridmodel.h"
+#include "counter/consolegrid.h"
+#include "counter/counter.h"
+#include "support/testsupport.h"
+
+#include <QtTest>
+
+// The one place where a usage changes.
+class TestCounter : public QObject {
+    Q_OBJECT
+private slots:
+    void usageFromStartToCheckout();
+    void typedDeposits_data();
+    void typedDeposits();
+};
+
+void TestCounter::usageFromStartToCheckout()
+{
+    TestClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 30)));
+    CounterState state;
+    state.machineCount = kMachines;
+    EGridModel grid;
+    setupGrid(grid, kMachines);
+    Counter counter(state, grid);
+    QVERIFY(!counter.isTiming(3));
+    counter.start(3, QStringLiteral("10时0分30秒"), QStringLiteral("4"));
+    QVERIFY(counter.isTiming(3));
+    QCOMPARE(state.runningCount, 1);
+    counter.chargeGoods(3, QStringLiteral("7.5"));
+    counter.chargeGoods(3, QStringLiteral("3"));
+    QCOMPARE(grid.getCell(3, ConsoleColumn::Goods), QStringLiteral("10.5"));
+    const MachineBill bill = counter.stop(3, QStringLiteral("11时0分30秒"));
+    QVERIFY(!counter.isTiming(3));
+    QCOMPARE(bill.machineNo, 3);
+    QCOMPARE(bill.goodsText, QStringLiteral("10.5"));
+    counter.recordCheckout(3, QStringLiteral("12"));
+    QCOMPARE(grid.getCell(3, ConsoleColumn::Amount), QStringLiteral("12.0"));
+    // No machine outside the table is touched.
+    counter.start(16, QString(), QStringLiteral("4"));
+    counter.chargeGoods(0, QStringLiteral("5"));
+    QCOMPARE(state.runningCount, 0);
+    QCOMPARE(state.firstTimingMachine(), 0);
+}
+
+void TestCounter::typedDeposits_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("a deposit") << int(ConsoleColumn::Deposit) << "50" << true;
+    QTest::newRow("a deposit beyond cents") << int(ConsoleColumn::Deposit) << "100000" << false;
+    QTest::newRow("forty nines") << int(ConsoleColumn::Deposit) << QString(40, u'9') << false;
+    QTest::newRow("minutes are no money") << int(ConsoleColumn::FixedTime) << "100000" << true;
+}
+
+void TestCounter::typedDeposits()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    CounterState state;
+    state.machineCount = kMachines;
+    EGridModel grid;
+    setupGrid(grid, kMachines);
+    Counter counter(state, grid);
+    grid.commitEdit(5, column, typed);
+    QCOMPARE(counter.acceptTyped(5, column), accepted);
+    QCOMPARE(toNumber(grid.getCell(5, column)) == 0.0, !accepted);
+}
+
+QTEST_MAIN(TestCounter)
+#include "testcounter.moc"
