@@ -51,7 +51,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // The start-up sequence, in its order.
     m_state.machineCount = kMachines;
     setupGrid(grid()->cells(), m_state.machineCount);
-    m_counter = std::make_unique<Counter>(m_state, grid()->cells());
+    m_counter = std::make_unique<Counter>(m_state, grid()->cells(), m_db);
     layOutWindow(this, grid());
     grid()->setRowSelection(false);
 
@@ -72,6 +72,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             QStringLiteral("数据库"));
     }
     m_rs->bind(m_db);
+    restoreUsages();
 
     m_acceptedRate = m_ui->编辑框_计费->text();
     connect(m_ui->编辑框_计费, &QLineEdit::editingFinished, this, &ConsoleWindow::checkRate);
@@ -125,20 +126,96 @@ void ConsoleWindow::toggleMachine(QPushButton* source)
         source->setFont(font);
         m_counter->start(n, clockText(), m_ui->编辑框_计费->text());
         setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
+        sayIfUnprotected();
         return;
     }
     source->setText(toText(n) + QStringLiteral("号开始"));
     font.setBold(false);
     source->setFont(font);
     const MachineBill bill = m_counter->stop(n, clockText());
-    CheckoutWindow checkout(*m_db, *m_rs, bill, this);
-    connect(&checkout, &CheckoutWindow::incomeBooked, this,
-        [this](int machine, const QString& booked) { m_counter->recordCheckout(machine, booked); });
-    loadWindow(&checkout, this, true);
+    sayIfUnprotected();
+    settle(bill);
     setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
 }
 
-void ConsoleWindow::tickSecond() { ::tickSecond(m_state, grid()->cells(), *this); }
+void ConsoleWindow::settle(const MachineBill& bill)
+{
+    CheckoutWindow checkout(*m_db, *m_rs, *m_counter, bill, this);
+    loadWindow(&checkout, this, true);
+    m_counter->endUsage(bill.machineNo);
+}
+
+void ConsoleWindow::tickSecond()
+{
+    ::tickSecond(m_state, grid()->cells(), *this);
+    m_counter->keepAlive();
+}
+
+void ConsoleWindow::sayIfUnprotected()
+{
+    // Said once when protection is lost, and again only after it has come back.
+    if (m_counter->isProtected()) {
+        m_unprotectedSaid = false;
+        return;
+    }
+    if (m_unprotectedSaid)
+        return;
+    m_unprotectedSaid = true;
+    messageBox(QStringLiteral("上机记录无法写入数据库：") + m_counter->unprotectedText()
+            + QStringLiteral("的计时只保存在内存中，程序意外退出或断电后将无法恢复。\n")
+            + (m_db->lastError().isEmpty() ? QString() : QStringLiteral("原因：") + m_db->lastError()),
+        MbOk | MbExclamation, QStringLiteral("上机记录"));
+}
+
+void ConsoleWindow::restoreUsages()
+{
+    const RestoredUsages found = m_counter->restore();
+    for (const UsageRow& row : found.timing) {
+        QPushButton* b = machineButton(row.machineNo);
+        b->setText(toText(row.machineNo) + QStringLiteral("号停止"));
+        QFont font = b->font();
+        font.setBold(true);
+        b->setFont(font);
+    }
+    setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
+    if (found.isEmpty() && found.skipped.isEmpty() && found.readError.isEmpty())
+        return;
+    if (!found.timing.isEmpty())
+        tickSecond(); // the minutes, amounts, countdowns and balances since the original start
+    // Asked once the console is on the screen, and before anything else is done.
+    QTimer::singleShot(0, this, [this, found] { askAboutRestore(found); });
+}
+
+void ConsoleWindow::askAboutRestore(const RestoredUsages& found)
+{
+    if (!found.readError.isEmpty())
+        messageBox(QStringLiteral("上机记录无法读取，未能恢复上次的计时：") + found.readError, MbOk | MbExclamation,
+            QStringLiteral("恢复上机"));
+    if (!found.skipped.isEmpty())
+        messageBox(QStringLiteral("上机记录中有无法恢复的记录（机号：") + found.skipped.join(QStringLiteral("、"))
+                + QStringLiteral("），已跳过。"),
+            MbOk | MbExclamation, QStringLiteral("恢复上机"));
+    if (!found.timing.isEmpty()) {
+        QString text = QStringLiteral("程序上次没有正常退出，以下机器已恢复计时：\n");
+        for (const UsageRow& row : found.timing)
+            text += toText(row.machineNo) + QStringLiteral("号机  上机时间 ") + row.clockText + QStringLiteral("  押金 ")
+                + (row.depositText.isEmpty() ? QStringLiteral("0") : row.depositText) + u'\n';
+        for (const MachineBill& bill : found.awaitingCheckout)
+            text += toText(bill.machineNo) + QStringLiteral("号机已停止，尚未结帐，将重新打开结帐窗口。\n");
+        const DateTime back = now();
+        text += QStringLiteral("程序最后运行于")
+            + (found.lastSeenKnown ? timeToText(found.lastSeen, 1) : QStringLiteral("（不详）"))
+            + QStringLiteral("，于") + timeToText(back, 1) + QStringLiteral("重新启动。\n中断期间是否计费？");
+        const bool charged
+            = messageBox(text, MbYesNo | MbExclamation, QStringLiteral("恢复上机")) == AnswerYes;
+        m_counter->settleInterruption(charged, found.lastSeenKnown ? found.lastSeen : back);
+        tickSecond();
+    }
+    for (const MachineBill& bill : found.awaitingCheckout)
+        settle(bill);
+    setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
+    sayIfUnprotected();
+}
 
 void ConsoleWindow::checkRate()
 {
@@ -153,8 +230,10 @@ void ConsoleWindow::checkRate()
 
 void ConsoleWindow::acceptTypedCell(int row, int column)
 {
-    if (m_counter->acceptTyped(row, column))
+    if (m_counter->acceptTyped(row, column)) {
+        QTimer::singleShot(0, this, &ConsoleWindow::sayIfUnprotected);
         return;
+    }
     // Told after the grid has closed its editor, which a box shown from inside the edit would
     // leave to be deleted under the grid.
     QTimer::singleShot(0, this, [] { messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("押金")); });
@@ -189,10 +268,7 @@ SaleWindow* ConsoleWindow::openSale()
 {
     return showOnce(m_saleWindow, this,
         [this] {
-            auto* sale = new SaleWindow(*m_db, *m_rs, grid()->cells(), m_state.machineCount, this);
-            connect(sale, &SaleWindow::goodsOnAccount, this,
-                [this](int machine, const QString& total) { m_counter->chargeGoods(machine, total); });
-            return sale;
+            return new SaleWindow(*m_db, *m_rs, *m_counter, m_state.machineCount, this);
         });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "counter/counter.h"
 #include "counter/counterstate.h"
 #include "counter/pricing.h"
 
@@ -69,6 +70,13 @@ private:
     // A typed rate or deposit outside the money limit is refused where it was typed.
     void checkRate();
     void acceptTypedCell(int row, int column);
+    // A usage the store could not write is said once, and shown until it is written again.
+    void sayIfUnprotected();
+    // The usages a crash left open, back on the grid; the question on the gap, asked after.
+    void restoreUsages();
+    void askAboutRestore(const RestoredUsages& found);
+    // Opens the checkout of a stopped machine; its usage ends when the window closes.
+    void settle(const MachineBill& bill);
 
     std::unique_ptr<Ui::ConsoleWindow> m_ui;
     CounterState m_state;
@@ -81,5 +89,6 @@ private:
     QPointer<SaleWindow> m_saleWindow;
     QPointer<ReportWindow> m_reportWindow;
     QPointer<QTextBrowser> m_helpWindow;
+    bool m_unprotectedSaid = false;
     QString m_acceptedRate; // the rate box's last text within the money limit
 };

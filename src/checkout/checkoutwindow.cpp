@@ -1,6 +1,7 @@
 #include "checkoutwindow.h"
 
 #include "checkout/settlement.h"
+#include "counter/counter.h"
 #include "common/seams.h"
 #include "widgets/inputfilter.h"
 #include "common/values.h"
@@ -10,11 +11,12 @@
 #include "store/membertable.h"
 #include "ui_checkoutwindow.h"
 
-CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, const MachineBill& bill, QWidget* parent)
+CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, const MachineBill& bill, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CheckoutWindow>())
     , m_db(db)
     , m_rs(rs)
+    , m_counter(counter)
     , m_bill(bill)
 {
     m_ui->setupUi(this);
@@ -110,12 +112,19 @@ void CheckoutWindow::settle()
         if (card.shortOfFunds)
             messageBox(shortfallMessage(card), MbOk, QStringLiteral("余额不足"));
     }
-    const SettleOutcome out = settleCheckout(m_db, m_rs, in);
-    if (out.result == SettleResult::Failed) {
-        showStoreError(out.errorText);
+    QString error;
+    const bool settled = m_counter.bookCheckout(
+        m_bill.machineNo,
+        [&](QString* booked, QString* why) {
+            const SettleOutcome out = settleCheckout(m_db, m_rs, in);
+            *booked = out.bookedText;
+            *why = out.errorText;
+            return out.result != SettleResult::Failed;
+        },
+        &error);
+    if (!settled) {
+        showStoreError(error);
         return;
     }
-    if (out.result == SettleResult::Booked)
-        emit incomeBooked(m_bill.machineNo, out.bookedText);
     closeWindow(this);
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class Counter;
 class Database;
 class RecordSet;
 namespace Ui {
@@ -17,17 +18,14 @@ class CheckoutWindow;
 class CheckoutWindow : public QDialog {
     Q_OBJECT
 public:
-    CheckoutWindow(Database& db, RecordSet& rs, const MachineBill& bill, QWidget* parent = nullptr);
+    // The checkout is settled through the counter, which ends the machine's usage with it.
+    CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, const MachineBill& bill, QWidget* parent = nullptr);
     ~CheckoutWindow() override;
 
     // The card picked in the list (组合框1 item selected).
     void pickCard();
     // 按钮_确定: book, say what was booked and close; stays open when booking failed.
     void settle();
-
-signals:
-    // The machine income is booked; the console shows bookedText in the machine's 金额.
-    void incomeBooked(int machineNo, const QString& bookedText);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,5 +34,6 @@ private:
     std::unique_ptr<Ui::CheckoutWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
+    Counter& m_counter;
     const MachineBill m_bill;
 };

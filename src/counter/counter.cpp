@@ -1,47 +1,268 @@
 #include "counter.h"
 
 #include "common/egridmodel.h"
+#include "common/seams.h"
 #include "common/values.h"
 #include "consolegrid.h"
 #include "pricing.h"
+#include "store/database.h"
 
-Counter::Counter(CounterState& state, EGridModel& grid)
+#include <QColor>
+
+#include <algorithm>
+
+namespace Col = ConsoleColumn;
+
+namespace {
+
+// How old the last-seen moment may grow while usages are open.
+constexpr qint64 kLastSeenSeconds = 15;
+
+qint64 secondOf(DateTime t) { return qint64(std::floor(t.days * 86400.0 + 0.5)); }
+
+} // namespace
+
+Counter::Counter(CounterState& state, EGridModel& grid, Database* db)
     : m_state(state)
     , m_grid(grid)
+    , m_db(db)
 {
 }
 
 bool Counter::isTiming(int n) const { return valid(n) && m_state.machineTable[n].state == 1; }
 
+UsageRow Counter::usageOf(int n) const
+{
+    UsageRow row;
+    row.machineNo = n;
+    row.startTime = m_state.machineTable[n].startTime;
+    row.perMinutePrice = m_state.machineTable[n].perMinutePrice;
+    row.clockText = m_grid.getCell(n, Col::StartTime);
+    row.fixedText = m_grid.getCell(n, Col::FixedTime);
+    row.depositText = m_grid.getCell(n, Col::Deposit);
+    row.goodsText = m_grid.getCell(n, Col::Goods);
+    row.awaitingCheckout = m_awaiting.contains(n);
+    if (row.awaitingCheckout) {
+        row.stopClockText = m_grid.getCell(n, Col::StopTime);
+        row.feeText = m_grid.getCell(n, Col::Amount);
+    }
+    return row;
+}
+
+void Counter::markWritten(int n, bool written)
+{
+    if (written)
+        m_unprotected.removeAll(n);
+    else if (!m_unprotected.contains(n))
+        m_unprotected.append(n);
+}
+
+void Counter::journal(int n, const std::function<bool(QString*)>& write)
+{
+    if (!m_db) {
+        markWritten(n, false);
+        return;
+    }
+    QString error;
+    Transaction transaction(*m_db);
+    const bool written = transaction.isActive() && write(&error)
+        && writeLastSeen(*m_db, now(), &error) && transaction.commit();
+    markWritten(n, written);
+}
+
 void Counter::start(int n, const QString& clockText, const QString& rateText)
 {
-    if (valid(n))
-        startMachine(m_state, m_grid, n, clockText, rateText);
+    if (!valid(n))
+        return;
+    startMachine(m_state, m_grid, n, clockText, rateText);
+    m_awaiting.removeAll(n);
+    const UsageRow row = usageOf(n);
+    journal(n, [&](QString* error) { return writeUsage(*m_db, row, error); });
 }
 
 MachineBill Counter::stop(int n, const QString& clockText)
 {
-    return valid(n) ? stopMachine(m_state, m_grid, n, clockText) : MachineBill {};
+    if (!valid(n))
+        return {};
+    const MachineBill bill = stopMachine(m_state, m_grid, n, clockText);
+    if (!m_awaiting.contains(n))
+        m_awaiting.append(n);
+    // A machine stopped while its checkout is open comes back awaiting that checkout.
+    const UsageRow row = usageOf(n);
+    journal(n, [&](QString* error) { return writeUsage(*m_db, row, error); });
+    return bill;
 }
 
 bool Counter::acceptTyped(int n, int column)
 {
-    if (!valid(n) || column != ConsoleColumn::Deposit || isMoneyText(m_grid.getCell(n, column)))
-        return true;
-    m_grid.setCell(n, column, QString());
-    return false;
-}
-
-void Counter::chargeGoods(int n, const QString& totalText)
-{
     if (!valid(n))
-        return;
-    const float goods = float(toNumber(totalText) + toNumber(m_grid.getCell(n, ConsoleColumn::Goods)));
-    m_grid.setCell(n, ConsoleColumn::Goods, toText(goods));
+        return true;
+    if (column == Col::Deposit && !isMoneyText(m_grid.getCell(n, column))) {
+        m_grid.setCell(n, column, QString());
+        return false;
+    }
+    if (isTiming(n) && (column == Col::Deposit || column == Col::FixedTime)) {
+        const QString text = m_grid.getCell(n, column);
+        const UsageField field = column == Col::Deposit ? UsageField::Deposit : UsageField::FixedTime;
+        journal(n, [&](QString* error) { return updateUsage(*m_db, n, field, text, error); });
+    }
+    return true;
 }
 
-void Counter::recordCheckout(int n, const QString& bookedText)
+bool Counter::bookGoods(
+    int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book, QString* error)
 {
-    if (valid(n))
-        m_grid.setCell(n, ConsoleColumn::Amount, bookedText);
+    const bool toBill = onAccount && valid(n);
+    const QString goods = toBill
+        ? toText(float(toNumber(totalText) + toNumber(m_grid.getCell(n, Col::Goods))))
+        : QString();
+    bool usageWritten = false;
+    if (m_db) {
+        Transaction transaction(*m_db);
+        if (!transaction.isActive()) {
+            *error = transaction.error();
+            return false;
+        }
+        if (!book(error))
+            return false;
+        // Without a usage of that machine there is nothing to update: the bill is the grid's.
+        usageWritten = toBill && updateUsage(*m_db, n, UsageField::Goods, goods, nullptr);
+        if (!transaction.commit()) {
+            *error = transaction.error();
+            return false;
+        }
+    } else if (!book(error)) {
+        return false;
+    }
+    if (toBill) {
+        m_grid.setCell(n, Col::Goods, goods);
+        if (isTiming(n) || m_awaiting.contains(n))
+            markWritten(n, usageWritten);
+    }
+    return true;
+}
+
+bool Counter::bookCheckout(int n, const std::function<bool(QString*, QString*)>& book, QString* error)
+{
+    QString booked;
+    if (m_db) {
+        Transaction transaction(*m_db);
+        if (!transaction.isActive()) {
+            *error = transaction.error();
+            return false;
+        }
+        if (!book(&booked, error))
+            return false;
+        // The usage goes with the booking: a checkout that was booked is never restored.
+        if (!deleteUsage(*m_db, n, error) || !transaction.commit()) {
+            if (error->isEmpty())
+                *error = transaction.error();
+            return false;
+        }
+    } else if (!book(&booked, error)) {
+        return false;
+    }
+    m_awaiting.removeAll(n);
+    m_unprotected.removeAll(n);
+    if (!booked.isEmpty() && valid(n))
+        m_grid.setCell(n, Col::Amount, booked);
+    return true;
+}
+
+void Counter::endUsage(int n)
+{
+    if (!m_awaiting.contains(n) || isTiming(n))
+        return;
+    m_awaiting.removeAll(n);
+    m_unprotected.removeAll(n);
+    if (m_db) {
+        QString error;
+        deleteUsage(*m_db, n, &error);
+    }
+}
+
+bool Counter::anyOpen() const { return m_state.firstTimingMachine() != 0 || !m_awaiting.isEmpty(); }
+
+void Counter::keepAlive()
+{
+    if (!m_db || !anyOpen())
+        return;
+    const DateTime moment = now();
+    const qint64 second = secondOf(moment);
+    if (m_lastSeenWritten >= 0 && second - m_lastSeenWritten < kLastSeenSeconds && second >= m_lastSeenWritten)
+        return;
+    QString error;
+    if (writeLastSeen(*m_db, moment, &error))
+        m_lastSeenWritten = second;
+}
+
+RestoredUsages Counter::restore()
+{
+    RestoredUsages found;
+    // A database that could not be opened at start has been said already; what it holds is
+    // restored at the next start.
+    if (!m_db || !m_db->isOpen())
+        return found;
+    QVector<UsageRow> rows;
+    if (!readUsages(*m_db, m_state.machineCount, rows, found.skipped, &found.readError))
+        return found;
+    found.lastSeenKnown = readLastSeen(*m_db, found.lastSeen);
+    for (const UsageRow& row : rows) {
+        const int n = row.machineNo;
+        if (m_state.machineTable[n].state == 1)
+            continue;
+        MachineRecord& m = m_state.machineTable[n];
+        m.startTime = row.startTime;
+        m.perMinutePrice = row.perMinutePrice;
+        m_grid.clearCells(n, Col::StartTime, n, Col::Balance);
+        m_grid.setCell(n, Col::StartTime, row.clockText);
+        m_grid.setCell(n, Col::Minutes, 0);
+        m_grid.setCell(n, Col::MinutePrice, m.perMinutePrice);
+        m_grid.setCell(n, Col::FixedTime, row.fixedText);
+        m_grid.setCell(n, Col::Deposit, row.depositText);
+        m_grid.setCell(n, Col::Goods, row.goodsText);
+        if (row.awaitingCheckout) {
+            m_grid.setCell(n, Col::StopTime, row.stopClockText);
+            m_grid.setCell(n, Col::Amount, row.feeText);
+            m_awaiting.append(n);
+            found.awaitingCheckout.append({ n, m_grid.getCell(n, Col::Amount), m_grid.getCell(n, Col::Goods),
+                m_grid.getCell(n, Col::Deposit) });
+            continue;
+        }
+        m.state = 1;
+        m_grid.setCellColour(n, Col::Label, n, Col::Label, QColor(255, 0, 0));
+        ++m_state.runningCount;
+        found.timing.append(row);
+    }
+    return found;
+}
+
+void Counter::settleInterruption(bool charged, DateTime lastSeen)
+{
+    const DateTime moment = now();
+    const double gap = charged ? 0.0 : std::max(0.0, moment.days - lastSeen.days);
+    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
+        if (m_state.machineTable[n].state == 1)
+            m_state.machineTable[n].startTime = DateTime(m_state.machineTable[n].startTime.days + gap);
+    }
+    if (!m_db)
+        return;
+    const QString answer = (charged ? QStringLiteral("计费：") : QStringLiteral("不计费："))
+        + timeToText(lastSeen, 1) + QStringLiteral(" 至 ") + timeToText(moment, 1);
+    QString error;
+    Transaction transaction(*m_db);
+    if (transaction.isActive() && ::settleInterruption(*m_db, gap, answer, &error)
+        && writeLastSeen(*m_db, moment, &error))
+        transaction.commit();
+    m_lastSeenWritten = secondOf(moment);
+}
+
+QString Counter::unprotectedText() const
+{
+    QStringList machines;
+    QVector<int> sorted = m_unprotected;
+    std::sort(sorted.begin(), sorted.end());
+    for (int n : sorted)
+        machines.append(toText(n) + QStringLiteral("号"));
+    return machines.join(u'、');
 }

@@ -1,22 +1,42 @@
 #pragma once
 
 #include "counterstate.h"
+#include "store/usagetable.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
+#include <functional>
+
+class Database;
 class EGridModel;
 
+// What a restart found of the usages a crash left open.
+struct RestoredUsages {
+    QVector<UsageRow> timing; // timing again
+    QVector<MachineBill> awaitingCheckout; // stopped, their checkout to be opened again
+    QStringList skipped; // rows that name no machine or cannot be read
+    QString readError; // the table could not be read at all
+    DateTime lastSeen; // when the program was last known running
+    bool lastSeenKnown = false;
+    bool isEmpty() const { return timing.isEmpty() && awaitingCheckout.isEmpty(); }
+};
+
 // The one place where a machine's usage changes: starting, stopping, a typed 定时 or 押金,
-// goods put on its bill and the income its checkout booked. Each operation changes the
-// counter's state and the console grid together; windows only report what they did, and the
-// console applies it here.
+// goods put on its bill and the checkout that settles it. Each operation changes the counter's
+// state and the console grid, and writes the usage to date.mdb first, in the same transaction
+// as any booking it belongs to, so that a crash loses nothing the grid has shown. Without a
+// database (or while it cannot be written) the change is still made, and the usage is marked
+// as unprotected.
 class Counter {
 public:
-    Counter(CounterState& state, EGridModel& grid);
+    Counter(CounterState& state, EGridModel& grid, Database* db = nullptr);
 
     CounterState& state() { return m_state; }
     const CounterState& state() const { return m_state; }
     EGridModel& grid() { return m_grid; }
+    const EGridModel& grid() const { return m_grid; }
 
     bool isTiming(int n) const;
     void start(int n, const QString& clockText, const QString& rateText);
@@ -26,15 +46,48 @@ public:
     // single carries to the cent is refused: the cell is emptied and false returned.
     bool acceptTyped(int n, int column);
 
-    // A sale on account: its total added to the machine's 商品额, as the cell stands.
-    void chargeGoods(int n, const QString& totalText);
+    // Books a sale through `book` (which writes its income rows) and, on account, adds the
+    // total to machine n's 商品额, in one transaction: both or neither. The grid changes only
+    // once it is committed.
+    bool bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
+        QString* error);
 
-    // The machine income its checkout booked, shown in the machine's 金额.
-    void recordCheckout(int n, const QString& bookedText);
+    // Settles machine n's checkout through `book`, which books it and gives the text of the
+    // income booked (empty when nothing was to be booked); the usage ends in the same
+    // transaction, so a booked checkout is never restored. The grid shows the income after.
+    bool bookCheckout(int n, const std::function<bool(QString* bookedText, QString* error)>& book, QString* error);
+    // The checkout window closed: whatever it did, the usage is over.
+    void endUsage(int n);
+
+    // Once a second, after the tick: keeps the last-seen moment at most a quarter minute old
+    // while any usage is open. No other write happens in the tick.
+    void keepAlive();
+
+    // At start: the usages left open, put back on the grid with their original start times and
+    // prices; machines awaiting checkout come back idle with their bill.
+    RestoredUsages restore();
+    // The operator's answer on the time the program was down: charged, the start times stay;
+    // not charged, they move forward by the gap. Kept with the usages, so it is asked once.
+    void settleInterruption(bool charged, DateTime lastSeen);
+
+    // Whether every open usage is written to date.mdb as the grid shows it.
+    bool isProtected() const { return m_unprotected.isEmpty(); }
+    QString unprotectedText() const;
+
+    // The usage of machine n as the state and the grid hold it.
+    UsageRow usageOf(int n) const;
 
 private:
     bool valid(int n) const { return n >= 1 && n <= m_state.machineCount && n <= kMachines; }
+    // Writes one change; a failure leaves the change in memory and marks machine n.
+    void journal(int n, const std::function<bool(QString*)>& write);
+    void markWritten(int n, bool written);
+    bool anyOpen() const;
 
     CounterState& m_state;
     EGridModel& m_grid;
+    Database* m_db;
+    QVector<int> m_unprotected;
+    QVector<int> m_awaiting; // stopped, checkout not yet settled
+    qint64 m_lastSeenWritten = -1; // the second, since the epoch
 };

@@ -8,6 +8,7 @@
 #include "goods/sale.h"
 #include "store/goodstable.h"
 #include "counter/consolegrid.h"
+#include "counter/counter.h"
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/income.h"
@@ -15,13 +16,12 @@
 
 #include <QTimer>
 
-SaleWindow::SaleWindow(
-    Database& db, RecordSet& rs, const EGridModel& consoleGrid, int machineCount, QWidget* parent)
+SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::SaleWindow>())
     , m_db(db)
     , m_rs(rs)
-    , m_console(consoleGrid)
+    , m_counter(counter)
 {
     m_ui->setupUi(this);
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("挂帐"));
@@ -36,7 +36,7 @@ SaleWindow::SaleWindow(
     for (int i = 1; i <= machineCount; ++i)
         addComboItem(m_ui->组合框_机号, toText(i));
     // The console's header row (or no current row at all) stands for machine 1.
-    m_ui->组合框_机号->setCurrentIndex(m_console.getCurrentRow() - 1);
+    m_ui->组合框_机号->setCurrentIndex(m_counter.grid().getCurrentRow() - 1);
     if (m_ui->组合框_机号->currentIndex() == -1)
         m_ui->组合框_机号->setCurrentIndex(0);
 
@@ -113,19 +113,20 @@ bool SaleWindow::bookSale()
     const int machine = m_ui->组合框_机号->currentIndex() + 1;
     const bool onAccount = m_ui->组合框_销售方式->currentIndex() == 0;
     if (!isMoneyText(total)
-        || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_console.getCell(machine, ConsoleColumn::Goods))))) {
+        || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_counter.grid().getCell(machine, ConsoleColumn::Goods))))) {
         messageBox(moneyRangeMessage(), MbOk | MbExclamation);
         return false;
     }
     const QVector<IncomeRow> rows = saleIncomeRows(m_ui->高级表格1->cells(), machine, m_ui->日期框1->value());
     // A sale is booked whole or not at all, and reaches the bill only once it is booked.
     QString error;
-    if (!rows.isEmpty() && !bookIncome(m_db, m_rs, rows, &error)) {
+    const bool booked = m_counter.bookGoods(
+        machine, onAccount, total,
+        [&](QString* why) { return rows.isEmpty() || writeIncomeRows(m_rs, rows, why); }, &error);
+    if (!booked) {
         showStoreError(error);
         return false;
     }
-    if (onAccount)
-        emit goodsOnAccount(machine, total);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 
+class Counter;
 class Database;
 class EGridModel;
 class RecordSet;
@@ -13,13 +14,13 @@ class SaleWindow;
 }
 
 // Sells up to five lines of goods for one machine and one day: books them as income at once
-// and, on account, has the console add the total to the machine's 商品额.
+// and, on account, adds the total to the machine's 商品额 through the counter.
 class SaleWindow : public QDialog {
     Q_OBJECT
 public:
-    // The console grid is read only: for the machine to preselect and the goods on its bill.
-    SaleWindow(Database& db, RecordSet& rs, const EGridModel& consoleGrid, int machineCount,
-        QWidget* parent = nullptr);
+    // The sale is booked through the counter, which puts goods on account on the machine's
+    // bill in the same transaction; its grid gives the machine to preselect.
+    SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent = nullptr);
     ~SaleWindow() override;
 
     // A goods name picked in line `row`: its price and a quantity of 1.
@@ -31,10 +32,6 @@ public:
     void saveSaleAndStartNew();
     void openCatalogue();
 
-signals:
-    // A sale on account is booked: the console adds the total to the machine's 商品额.
-    void goodsOnAccount(int machineNo, const QString& totalText);
-
 private:
     void fillGoodsChoices();
     bool bookSale();
@@ -42,7 +39,7 @@ private:
     std::unique_ptr<Ui::SaleWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
-    const EGridModel& m_console;
+    Counter& m_counter;
     // Lines whose price could not be read when their goods were picked.
     std::array<bool, 6> m_unpriced {};
 };

@@ -120,6 +120,7 @@ bool Database::closeDatabase()
     if (!QSqlDatabase::contains(m_connectionName))
         return false;
     QSqlDatabase db = connection();
+    m_depth = 0;
     if (!db.isOpen())
         return false;
     db.close();
@@ -135,6 +136,7 @@ bool Database::ensureOpen()
         // the old one, or fail with misleading texts. What stands at the path now is opened,
         // or its absence is an outage like a missing file at start.
         connection().close();
+        m_depth = 0;
     }
     if (m_path.isEmpty()) {
         if (m_lastError.isEmpty())
@@ -192,11 +194,64 @@ bool Database::runControl(const QString& statement)
     return true;
 }
 
-bool Database::beginTransaction() { return runControl(QStringLiteral("BEGIN IMMEDIATE")); }
+bool Database::beginTransaction()
+{
+    if (m_depth > 0 && isOpen()) {
+        ++m_depth; // joins the transaction under way
+        return true;
+    }
+    m_depth = 0;
+    m_rollbackOnly = false;
+    if (!runControl(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    m_depth = 1;
+    return true;
+}
 
-bool Database::commitTransaction() { return runControl(QStringLiteral("COMMIT")); }
+bool Database::commitTransaction()
+{
+    if (m_depth > 1) {
+        --m_depth; // the outer transaction commits it
+        return true;
+    }
+    if (m_rollbackOnly) {
+        rollbackTransaction();
+        m_lastError = QStringLiteral("事务中的一部分未能写入，已全部撤销。");
+        return false;
+    }
+    m_depth = 0;
+    return runControl(QStringLiteral("COMMIT"));
+}
 
-bool Database::rollbackTransaction() { return runControl(QStringLiteral("ROLLBACK")); }
+bool Database::rollbackTransaction()
+{
+    if (m_depth > 1) {
+        --m_depth;
+        m_rollbackOnly = true; // a part failed: the whole must not be committed
+        return true;
+    }
+    m_depth = 0;
+    m_rollbackOnly = false;
+    return runControl(QStringLiteral("ROLLBACK"));
+}
+
+bool Database::run(const QString& statement, const QVariantList& values)
+{
+    m_rowsAffected = 0;
+    if (!ensureOpen())
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(statement);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        m_lastError = errorText(q.lastError());
+        return false;
+    }
+    m_rowsAffected = q.numRowsAffected();
+    m_lastError.clear();
+    return true;
+}
 
 Transaction::Transaction(Database& db)
     : m_db(db)

@@ -35,8 +35,13 @@ public:
     bool execute(const QString& statement);
     int rowsAffected() const { return m_rowsAffected; }
 
+    // Runs one statement with bound values ("?" marks), outside of the Access translation.
+    bool run(const QString& statement, const QVariantList& values = {});
+
     // Transactions begin as a writer, so another program's short lock is waited out at the
-    // start instead of failing the first write. Prefer Transaction to these three.
+    // start instead of failing the first write. A transaction begun while one is under way
+    // joins it: its commit waits for the outer one, and its rollback makes the outer one roll
+    // back whole. Prefer Transaction to these three.
     bool beginTransaction();
     bool commitTransaction();
     bool rollbackTransaction();
@@ -61,6 +66,8 @@ private:
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
     int m_rowsAffected = 0;
+    int m_depth = 0; // transactions begun and not yet ended
+    bool m_rollbackOnly = false;
 };
 
 // A write transaction that rolls back unless it is committed, so that every failure path of a

@@ -72,6 +72,15 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("CREATE INDEX IF NOT EXISTS 收入记录_日期 ON 收入记录 (日期)"),
                 QStringLiteral("CREATE INDEX IF NOT EXISTS 收入记录_类型日期 ON 收入记录 (收入类型, 日期, 收入金额)"),
             } },
+        // 2: the usages open on the counter and the last moment the program was seen running,
+        // so that a crash or a power cut loses no running bill. Times are OLE dates.
+        { 2,
+            {
+                QStringLiteral("CREATE TABLE 上机记录 (机号 INTEGER PRIMARY KEY, 上机时间 REAL NOT NULL, 分钟价 REAL NOT "
+                               "NULL, 上机钟点 TEXT, 定时 TEXT, 押金 TEXT, 商品额 TEXT, 待结帐 INTEGER NOT NULL DEFAULT 0, "
+                               "结束钟点 TEXT, 金额 TEXT, 中断处理 TEXT)"),
+                QStringLiteral("CREATE TABLE 运行记录 (项目 TEXT PRIMARY KEY, 时间 REAL)"),
+            } },
     };
     return steps;
 }

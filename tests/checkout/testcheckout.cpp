@@ -55,6 +55,7 @@ private:
     std::unique_ptr<StoreFixture> m_store;
     CounterState m_counter;
     std::unique_ptr<EGridModel> m_grid;
+    std::unique_ptr<Counter> m_usage;
     std::unique_ptr<CheckoutWindow> m_window;
 };
 
@@ -66,11 +67,13 @@ void TestCheckout::init()
     setupGrid(*m_grid, kMachines);
     m_counter = CounterState();
     m_counter.machineCount = kMachines;
+    m_usage = std::make_unique<Counter>(m_counter, *m_grid, &m_store->db);
 }
 
 void TestCheckout::cleanup()
 {
     m_window.reset();
+    m_usage.reset();
     m_grid.reset();
     m_clock.reset();
     m_store.reset();
@@ -80,10 +83,7 @@ CheckoutWindow* TestCheckout::open(int machine, const QString& fee, const QStrin
 {
     m_grid->setCell(machine, ConsoleColumn::Amount, fee);
     const MachineBill bill { machine, fee, goods, deposit };
-    m_window = std::make_unique<CheckoutWindow>(m_store->db, m_store->rs, bill);
-    // As the console applies it: the booked income shown in the machine's 金额.
-    connect(m_window.get(), &CheckoutWindow::incomeBooked, this,
-        [this](int n, const QString& booked) { Counter(m_counter, *m_grid).recordCheckout(n, booked); });
+    m_window = std::make_unique<CheckoutWindow>(m_store->db, m_store->rs, *m_usage, bill);
     m_window->show();
     return m_window.get();
 }

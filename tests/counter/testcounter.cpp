@@ -26,18 +26,23 @@ void TestCounter::usageFromStartToCheckout()
     counter.start(3, QStringLiteral("10时0分30秒"), QStringLiteral("4"));
     QVERIFY(counter.isTiming(3));
     QCOMPARE(state.runningCount, 1);
-    counter.chargeGoods(3, QStringLiteral("7.5"));
-    counter.chargeGoods(3, QStringLiteral("3"));
+    QString error;
+    const auto booked = [](QString*) { return true; };
+    QVERIFY(counter.bookGoods(3, true, QStringLiteral("7.5"), booked, &error));
+    QVERIFY(counter.bookGoods(3, true, QStringLiteral("3"), booked, &error));
+    QVERIFY(counter.bookGoods(3, false, QStringLiteral("4"), booked, &error)); // for cash: not on the bill
+    QVERIFY(!counter.bookGoods(3, true, QStringLiteral("4"), [](QString*) { return false; }, &error));
     QCOMPARE(grid.getCell(3, ConsoleColumn::Goods), QStringLiteral("10.5"));
     const MachineBill bill = counter.stop(3, QStringLiteral("11时0分30秒"));
     QVERIFY(!counter.isTiming(3));
     QCOMPARE(bill.machineNo, 3);
     QCOMPARE(bill.goodsText, QStringLiteral("10.5"));
-    counter.recordCheckout(3, QStringLiteral("12"));
+    QVERIFY(counter.bookCheckout(
+        3, [](QString* text, QString*) { *text = QStringLiteral("12"); return true; }, &error));
     QCOMPARE(grid.getCell(3, ConsoleColumn::Amount), QStringLiteral("12.0"));
     // No machine outside the table is touched.
     counter.start(16, QString(), QStringLiteral("4"));
-    counter.chargeGoods(0, QStringLiteral("5"));
+    QVERIFY(counter.bookGoods(0, true, QStringLiteral("5"), booked, &error));
     QCOMPARE(state.runningCount, 0);
     QCOMPARE(state.firstTimingMachine(), 0);
 }

@@ -61,6 +61,7 @@ private:
     std::unique_ptr<StoreFixture> m_store;
     CounterState m_counter;
     std::unique_ptr<EGridModel> m_console;
+    std::unique_ptr<Counter> m_usage;
     std::unique_ptr<SaleWindow> m_window;
 };
 
@@ -81,6 +82,7 @@ void TestSaleWindow::init()
 void TestSaleWindow::cleanup()
 {
     m_window.reset();
+    m_usage.reset();
     m_console.reset();
     m_clock.reset();
     m_store.reset();
@@ -88,10 +90,8 @@ void TestSaleWindow::cleanup()
 
 SaleWindow* TestSaleWindow::open(EGridModel& console)
 {
-    m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, console, kMachines);
-    // As the console applies it: goods on account added to the machine's 商品额.
-    connect(m_window.get(), &SaleWindow::goodsOnAccount, this,
-        [this, &console](int n, const QString& total) { Counter(m_counter, console).chargeGoods(n, total); });
+    m_usage = std::make_unique<Counter>(m_counter, console, &m_store->db);
+    m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, *m_usage, kMachines);
     m_window->show();
     return m_window.get();
 }

@@ -1,0 +1,134 @@
+#include "usagetable.h"
+
+#include "database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+
+namespace {
+
+bool done(Database& db, bool ok, QString* error)
+{
+    if (!ok && error)
+        *error = db.lastError().isEmpty() ? QStringLiteral("上机记录未能写入。") : db.lastError();
+    return ok;
+}
+
+QString fieldName(UsageField field)
+{
+    switch (field) {
+    case UsageField::FixedTime:
+        return QStringLiteral("定时");
+    case UsageField::Deposit:
+        return QStringLiteral("押金");
+    case UsageField::Goods:
+        break;
+    }
+    return QStringLiteral("商品额");
+}
+
+} // namespace
+
+bool writeUsage(Database& db, const UsageRow& row, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("insert or replace into 上机记录 (机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, "
+                              "待结帐, 结束钟点, 金额, 中断处理) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            { row.machineNo, row.startTime.days, double(row.perMinutePrice), row.clockText, row.fixedText,
+                row.depositText, row.goodsText, row.awaitingCheckout ? 1 : 0, row.stopClockText, row.feeText,
+                row.gapAnswer }),
+        error);
+}
+
+bool updateUsage(Database& db, int machineNo, UsageField field, const QString& text, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("update 上机记录 set %1=? where 机号=?").arg(fieldName(field)), { text, machineNo }),
+        error);
+}
+
+bool markAwaitingCheckout(
+    Database& db, int machineNo, const QString& stopClockText, const QString& feeText, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("update 上机记录 set 待结帐=1, 结束钟点=?, 金额=? where 机号=?"),
+            { stopClockText, feeText, machineNo }),
+        error);
+}
+
+bool deleteUsage(Database& db, int machineNo, QString* error)
+{
+    return done(db, db.run(QStringLiteral("delete from 上机记录 where 机号=?"), { machineNo }), error);
+}
+
+bool settleInterruption(Database& db, double gapDays, const QString& answer, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("update 上机记录 set 上机时间=上机时间+?, 中断处理=?"), { gapDays, answer }), error);
+}
+
+bool readUsages(Database& db, int machineCount, QVector<UsageRow>& rows, QStringList& skipped, QString* error)
+{
+    rows.clear();
+    skipped.clear();
+    if (!db.ensureOpen()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select 机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, 待结帐, 结束钟点, 金额, "
+                               "中断处理, typeof(机号), typeof(上机时间), typeof(分钟价) from 上机记录 order by 机号"))) {
+        if (error)
+            *error = q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText();
+        return false;
+    }
+    while (q.next()) {
+        UsageRow row;
+        row.machineNo = q.value(0).toInt();
+        row.startTime = DateTime(q.value(1).toDouble());
+        row.perMinutePrice = float(q.value(2).toDouble());
+        // Only what the program itself wrote can be trusted to price a bill.
+        const bool sound = q.value(11).toString() == u"integer" && row.machineNo >= 1 && row.machineNo <= machineCount
+            && (q.value(12).toString() == u"real" || q.value(12).toString() == u"integer")
+            && std::isfinite(row.startTime.days) && row.startTime.days > 0
+            && (q.value(13).toString() == u"real" || q.value(13).toString() == u"integer")
+            && std::isfinite(row.perMinutePrice);
+        if (!sound) {
+            skipped.append(q.value(0).toString());
+            continue;
+        }
+        row.clockText = q.value(3).toString();
+        row.fixedText = q.value(4).toString();
+        row.depositText = q.value(5).toString();
+        row.goodsText = q.value(6).toString();
+        row.awaitingCheckout = q.value(7).toInt() != 0;
+        row.stopClockText = q.value(8).toString();
+        row.feeText = q.value(9).toString();
+        row.gapAnswer = q.value(10).toString();
+        rows.append(row);
+    }
+    return true;
+}
+
+bool writeLastSeen(Database& db, DateTime moment, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("insert or replace into 运行记录 (项目, 时间) values ('最后运行', ?)"), { moment.days }),
+        error);
+}
+
+bool readLastSeen(Database& db, DateTime& moment)
+{
+    if (!db.ensureOpen())
+        return false;
+    QSqlQuery q(db.connection());
+    if (!q.exec(QStringLiteral("select 时间 from 运行记录 where 项目='最后运行'")) || !q.next())
+        return false;
+    moment = DateTime(q.value(0).toDouble());
+    return true;
+}
