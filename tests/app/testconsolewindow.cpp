@@ -2,6 +2,7 @@
 #include "widgets/egrid.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
+#include "counter/counter.h"
 #include "store/database.h"
 #include "support/guisupport.h"
 
@@ -59,6 +60,10 @@ private slots:
     void typedAmountsBeyondASingleAreRefused();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
+    void usagesComeBackAfterACrash_data();
+    void usagesComeBackAfterACrash();
+    void aBillBeingSettledComesBack();
+    void damagedUsagesAreSkipped();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight();
 
 private:
@@ -352,6 +357,111 @@ void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
     // The console stays usable meanwhile.
     QTest::mouseClick(console->machineButton(1), Qt::LeftButton);
     QCOMPARE(console->machineButton(1)->text(), QStringLiteral("1号停止"));
+}
+
+void TestConsoleWindow::usagesComeBackAfterACrash_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("minutes"); // of machine 3 once back, ten minutes after the crash
+    QTest::newRow("the gap is charged") << int(AnswerYes) << "40";
+    QTest::newRow("the gap is not charged") << int(AnswerNo) << "30";
+}
+
+void TestConsoleWindow::usagesComeBackAfterACrash()
+{
+    QFETCH(int, answer);
+    QFETCH(QString, minutes);
+    {
+        auto console = makeConsole();
+        console->tickSecond();
+        QTest::mouseClick(console->machineButton(3), Qt::LeftButton);
+        console->grid()->cells().commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("20"));
+        console->grid()->cells().commitEdit(3, ConsoleColumn::FixedTime, QStringLiteral("90"));
+        console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"))->setText(QStringLiteral("6"));
+        QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
+        m_clock->advance(30 * 60);
+        console->tickSecond();
+        // Killed here: the window goes without its close, nothing is settled.
+    }
+    m_clock->advance(10 * 60);
+    m_responder->answerNext(answer);
+    auto console = makeConsole();
+    EGridModel& cells = console->grid()->cells();
+    // The console comes up with the machines timing again, before anything is asked.
+    QCOMPARE(console->machineButton(3)->text(), QStringLiteral("3号停止"));
+    QVERIFY(console->machineButton(3)->font().bold());
+    QCOMPARE(console->machineButton(5)->text(), QStringLiteral("5号停止"));
+    QCOMPARE(console->machineButton(4)->text(), QStringLiteral("4号开始"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::StartTime), QStringLiteral("10时0分30秒"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::MinutePrice), QStringLiteral("0.067")); // not today's rate
+    QCOMPARE(cells.getCell(5, ConsoleColumn::MinutePrice), QStringLiteral("0.100"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::Deposit), QStringLiteral("20.0"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::FixedTime), QStringLiteral("90"));
+    QCOMPARE(cells.cellColour(3, ConsoleColumn::Label), QColor(255, 0, 0));
+    QCOMPARE(console->statusText(1), QStringLiteral("2"));
+    QTRY_COMPARE(m_responder->boxes.size(), 1);
+    const auto box = m_responder->boxes[0];
+    QCOMPARE(box.title, QStringLiteral("恢复上机"));
+    QCOMPARE(box.style, int(MbYesNo | MbExclamation));
+    QVERIFY(box.text.contains(QStringLiteral("3号机  上机时间 10时0分30秒  押金 20.0")));
+    QVERIFY(box.text.contains(QStringLiteral("5号机")));
+    QVERIFY(box.text.contains(QStringLiteral("10时30分30秒"))); // last seen
+    QVERIFY(box.text.contains(QStringLiteral("10时40分30秒"))); // back
+    QVERIFY(box.text.endsWith(QStringLiteral("中断期间是否计费？")));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::Minutes), minutes);
+    QCOMPARE(cells.getCell(3, ConsoleColumn::Countdown), toText(90 - minutes.toInt()));
+    // Killed again at once: the gap already answered is not charged or refunded twice.
+    console.reset();
+    m_responder->answerNext(AnswerNo);
+    auto again = makeConsole();
+    QTRY_COMPARE(m_responder->boxes.size(), 2);
+    QCOMPARE(again->grid()->cells().getCell(3, ConsoleColumn::Minutes), minutes);
+}
+
+void TestConsoleWindow::aBillBeingSettledComesBack()
+{
+    {
+        auto console = makeConsole();
+        console->tickSecond();
+        QTest::mouseClick(console->machineButton(4), Qt::LeftButton);
+        m_clock->advance(30 * 60);
+        console->tickSecond();
+        // Stopped, and killed while its checkout is open.
+        Counter(const_cast<CounterState&>(console->state()), console->grid()->cells(), &console->database())
+            .stop(4, QStringLiteral("10时30分30秒"));
+    }
+    m_clock->advance(5 * 60);
+    QString fee, title;
+    whenModalShown([&](QWidget* checkout) {
+        title = checkout->windowTitle();
+        fee = checkout->findChild<QLineEdit*>(QStringLiteral("编辑框_上机费"))->text();
+        qobject_cast<QDialog*>(checkout)->reject(); // closed without 确定: nothing is booked
+    });
+    auto console = makeConsole();
+    QTRY_COMPARE(title, QStringLiteral("4号机结帐"));
+    QCOMPARE(fee, QStringLiteral("2.0"));
+    QCOMPARE(console->machineButton(4)->text(), QStringLiteral("4号开始"));
+    QCOMPARE(console->statusText(1), QStringLiteral("0"));
+    QVERIFY(m_responder->boxes.isEmpty()); // nothing timing: no question on the gap
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 收入记录")).toInt(), 0);
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 上机记录")).toInt(), 0);
+}
+
+void TestConsoleWindow::damagedUsagesAreSkipped()
+{
+    QVERIFY(runSql(m_dir->databasePath(),
+        { QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价, 上机钟点) values (3, %1, 0.1, '9时0分0秒')")
+                .arg(DateTime::fromQDateTime(kMorning.addSecs(-3600)).days, 0, 'f', 10),
+            QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价) values (6, 'abc', 0.1)"),
+            QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价) values (99, 46000.5, 0.1)") }));
+    m_responder->answerNext(AnswerYes);
+    auto console = makeConsole();
+    QTRY_COMPARE(m_responder->boxes.size(), 2);
+    QCOMPARE(m_responder->boxes[0].text, QStringLiteral("上机记录中有无法恢复的记录（机号：6、99），已跳过。"));
+    QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("3号机  上机时间 9时0分0秒")));
+    QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Minutes), QStringLiteral("60"));
+    QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Amount), QStringLiteral("6.0"));
+    QCOMPARE(console->machineButton(6)->text(), QStringLiteral("6号开始"));
 }
 
 void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data()
