@@ -295,6 +295,7 @@ QWidget* ConsoleWindow::openHelp()
         else
             guide->setPlainText(QStringLiteral("找不到使用说明：") + QDir::toNativeSeparators(page));
         guide->resize(720, 560);
+        guide->move(50, 50);
         return guide;
     });
 }
