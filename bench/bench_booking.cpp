@@ -1,5 +1,6 @@
 // What one checkout costs on an empty income table and on one of a million rows (ten years of
 // a busy café): a booking must cost the same at any size, in time and in memory.
+#include "benchsupport.h"
 #include "checkout/settlement.h"
 #include "common/seams.h"
 #include "store/database.h"
@@ -100,10 +101,7 @@ Figures bookOn(const QString& path, int bookings)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    seams::setMessageResponder([](const QString& text, int, const QString&) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return 0;
-    });
+    writeMessagesToStderr();
     QTemporaryDir dir;
     const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
     const QString full = dir.filePath(QStringLiteral("full.mdb"));

@@ -2,6 +2,7 @@
 // bookings over ten years. The report is set beside the bare grouping query it stands on, so
 // that the price of its views, its join and its grid shows as a ratio; the fills are timed at
 // n and 2n rows, so that anything worse than linear shows as well.
+#include "benchsupport.h"
 #include "widgets/egrid.h"
 #include "common/seams.h"
 #include "reports/dailydetailwindow.h"
@@ -144,10 +145,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    seams::setMessageResponder([](const QString& text, int, const QString&) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return 0;
-    });
+    writeMessagesToStderr();
     QTemporaryDir dir;
     const QString big = dir.filePath(QStringLiteral("date.mdb"));
     const QString longRange = dir.filePath(QStringLiteral("twenty-years.mdb"));

@@ -1,5 +1,6 @@
 // How long the one-second tick takes with all fifteen machines timing, with deposits and
 // fixed times set: the operator must never feel it.
+#include "benchsupport.h"
 #include "counter/consolegrid.h"
 #include "counter/pricing.h"
 #include "common/egridmodel.h"
@@ -12,16 +13,6 @@
 #include <ctime>
 
 namespace {
-
-class NullStatus : public ConsoleStatus {
-public:
-    QString clockText() const override { return m_clock; }
-    void setClockText(const QString& t) override { m_clock = t; }
-    void setStatusText(int, const QString&) override { }
-
-private:
-    QString m_clock;
-};
 
 } // namespace
 

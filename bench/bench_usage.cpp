@@ -2,6 +2,7 @@
 // a start, a deposit typed, a stop, each one durable commit; and the tick, which writes nothing
 // but the last-seen moment every quarter minute. Figures are medians of real commits on the
 // disk the temporary folder is on.
+#include "benchsupport.h"
 #include "common/egridmodel.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
@@ -21,16 +22,6 @@
 
 namespace {
 
-class NoStatus : public ConsoleStatus {
-public:
-    QString clockText() const override { return m_clock; }
-    void setClockText(const QString& text) override { m_clock = text; }
-    void setStatusText(int, const QString&) override { }
-
-private:
-    QString m_clock;
-};
-
 double medianMs(int rounds, const std::function<void(int)>& step)
 {
     std::vector<double> ms;
@@ -49,10 +40,7 @@ double medianMs(int rounds, const std::function<void(int)>& step)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    seams::setMessageResponder([](const QString& text, int, const QString&) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return 0;
-    });
+    writeMessagesToStderr();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("date.mdb"));
     Database db;
@@ -94,7 +82,7 @@ int main(int argc, char** argv)
     seams::setClock([&clock] { return clock; });
     for (int n = 1; n <= kMachines; ++n)
         counter.start(n, QStringLiteral("10时0分0秒"), QStringLiteral("4"));
-    NoStatus status;
+    NullStatus status;
     int writes = 0;
     double tickMs = 0;
     for (int s = 0; s < 600; ++s) {
