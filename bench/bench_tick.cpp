@@ -12,10 +12,6 @@
 #include <cstdio>
 #include <ctime>
 
-namespace {
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

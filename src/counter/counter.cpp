@@ -65,8 +65,18 @@ void Counter::journal(int n, const std::function<bool(QString*)>& write)
     }
     QString error;
     Transaction transaction(*m_db);
-    const bool written = transaction.isActive() && write(&error)
-        && writeLastSeen(*m_db, now(), &error) && transaction.commit();
+    bool written = transaction.isActive() && write(&error) && writeLastSeen(*m_db, now(), &error);
+    // The store takes writes again: the usages it missed meanwhile go in with this one.
+    const QVector<int> missed = m_unprotected;
+    for (int other : missed) {
+        if (written && other != n && (isTiming(other) || m_awaiting.contains(other)))
+            written = writeUsage(*m_db, usageOf(other), &error);
+    }
+    written = written && transaction.commit();
+    if (written) {
+        for (int other : missed)
+            markWritten(other, true);
+    }
     markWritten(n, written);
 }
 

@@ -12,6 +12,7 @@ private slots:
     void usageFromStartToCheckout();
     void typedDeposits_data();
     void typedDeposits();
+    void usagesMissedInAnOutageAreWrittenLater();
 };
 
 void TestCounter::usageFromStartToCheckout()
@@ -71,6 +72,28 @@ void TestCounter::typedDeposits()
     grid.commitEdit(5, column, typed);
     QCOMPARE(counter.acceptTyped(5, column), accepted);
     QCOMPARE(toNumber(grid.getCell(5, column)) == 0.0, !accepted);
+}
+
+void TestCounter::usagesMissedInAnOutageAreWrittenLater()
+{
+    TestClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 30)));
+    StoreFixture store;
+    CounterState state;
+    state.machineCount = kMachines;
+    EGridModel grid;
+    setupGrid(grid, kMachines);
+    Counter counter(state, grid, &store.db);
+    const QString usages = QStringLiteral("select group_concat(机号 || '/' || 押金, ',') from 上机记录");
+    store.db.closeDatabase();
+    counter.start(3, QStringLiteral("10时0分30秒"), QStringLiteral("4"));
+    grid.commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("20"));
+    counter.acceptTyped(3, ConsoleColumn::Deposit);
+    QVERIFY(!counter.isProtected());
+    QCOMPARE(counter.unprotectedText(), QStringLiteral("3号"));
+    QVERIFY(store.db.openDatabase(store.dir.databasePath()));
+    counter.start(5, QStringLiteral("10时1分0秒"), QStringLiteral("4"));
+    QVERIFY(counter.isProtected());
+    QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/20.0,5/0.0"));
 }
 
 QTEST_MAIN(TestCounter)
