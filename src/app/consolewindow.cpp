@@ -149,6 +149,10 @@ void ConsoleWindow::tickSecond()
 {
     ::tickSecond(m_state, grid()->cells(), *this);
     m_counter->keepAlive();
+    // Whatever change the store missed (goods on account from the sale window among them) is
+    // said within a second.
+    if (!m_counter->isProtected() && !m_unprotectedSaid)
+        QTimer::singleShot(0, this, &ConsoleWindow::sayIfUnprotected);
 }
 
 void ConsoleWindow::sayIfUnprotected()
@@ -253,6 +257,11 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
         messageBox(QStringLiteral("尚有机器在计时！请停止计时后再退出"), MbExclamation, QStringLiteral("退出确认"));
         event->ignore();
         return;
+    }
+    if (!m_counter->flushEnded()) {
+        messageBox(QStringLiteral("上机记录未能清除（") + m_counter->unprotectedText()
+                + QStringLiteral("）：下次启动时这些机器会作为未结束的上机出现，请按实际情况处理。"),
+            MbOk | MbExclamation, QStringLiteral("上机记录"));
     }
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
     event->accept();

@@ -65,19 +65,35 @@ void Counter::journal(int n, const std::function<bool(QString*)>& write)
     }
     QString error;
     Transaction transaction(*m_db);
-    bool written = transaction.isActive() && write(&error) && writeLastSeen(*m_db, now(), &error);
-    // The store takes writes again: the usages it missed meanwhile go in with this one.
-    const QVector<int> missed = m_unprotected;
-    for (int other : missed) {
-        if (written && other != n && (isTiming(other) || m_awaiting.contains(other)))
-            written = writeUsage(*m_db, usageOf(other), &error);
-    }
-    written = written && transaction.commit();
-    if (written) {
-        for (int other : missed)
-            markWritten(other, true);
-    }
+    // A usage the file missed is written whole: changing one of its cells would change nothing.
+    const bool whole = m_unprotected.contains(n) && (isTiming(n) || m_awaiting.contains(n));
+    bool written = transaction.isActive() && (whole ? writeUsage(*m_db, usageOf(n), &error) : write(&error));
+    if (!m_gapOpen)
+        written = written && writeLastSeen(*m_db, now(), &error);
+    written = written && catchUp(n, &error) && transaction.commit();
+    if (written)
+        caughtUp();
     markWritten(n, written);
+}
+
+bool Counter::catchUp(int n, QString* error)
+{
+    // The store takes writes again: what it missed meanwhile goes in with this change.
+    for (int other : std::as_const(m_unprotected)) {
+        if (other != n && (isTiming(other) || m_awaiting.contains(other)) && !writeUsage(*m_db, usageOf(other), error))
+            return false;
+    }
+    for (int ended : std::as_const(m_endedUnwritten)) {
+        if (ended != n && !deleteUsage(*m_db, ended, error))
+            return false;
+    }
+    return true;
+}
+
+void Counter::caughtUp()
+{
+    m_unprotected.clear();
+    m_endedUnwritten.clear();
 }
 
 void Counter::start(int n, const QString& clockText, const QString& rateText)
@@ -126,27 +142,37 @@ bool Counter::bookGoods(
     const QString goods = toBill
         ? toText(float(toNumber(totalText) + toNumber(m_grid.getCell(n, Col::Goods))))
         : QString();
+    const bool open = isTiming(n) || m_awaiting.contains(n);
     bool usageWritten = false;
     if (m_db) {
         Transaction transaction(*m_db);
+        // Without the store nothing can be booked; a sale with nothing to book still goes on.
         if (!transaction.isActive()) {
-            *error = transaction.error();
-            return false;
-        }
-        if (!book(error))
-            return false;
-        // Without a usage of that machine there is nothing to update: the bill is the grid's.
-        usageWritten = toBill && updateUsage(*m_db, n, UsageField::Goods, goods, nullptr);
-        if (!transaction.commit()) {
-            *error = transaction.error();
-            return false;
+            if (!book(error))
+                return false;
+        } else {
+            if (!book(error))
+                return false;
+            if (toBill && open) {
+                UsageRow row = usageOf(n);
+                row.goodsText = goods;
+                usageWritten = (m_unprotected.contains(n) ? writeUsage(*m_db, row, nullptr)
+                                                          : updateUsage(*m_db, n, UsageField::Goods, goods, nullptr))
+                    && catchUp(n, nullptr);
+            }
+            if (!transaction.commit()) {
+                *error = transaction.error();
+                return false;
+            }
+            if (usageWritten)
+                caughtUp();
         }
     } else if (!book(error)) {
         return false;
     }
     if (toBill) {
         m_grid.setCell(n, Col::Goods, goods);
-        if (isTiming(n) || m_awaiting.contains(n))
+        if (open)
             markWritten(n, usageWritten);
     }
     return true;
@@ -155,25 +181,32 @@ bool Counter::bookGoods(
 bool Counter::bookCheckout(int n, const std::function<bool(QString*, QString*)>& book, QString* error)
 {
     QString booked;
+    bool ended = false;
     if (m_db) {
         Transaction transaction(*m_db);
         if (!transaction.isActive()) {
-            *error = transaction.error();
-            return false;
-        }
-        if (!book(&booked, error))
-            return false;
-        // The usage goes with the booking: a checkout that was booked is never restored.
-        if (!deleteUsage(*m_db, n, error) || !transaction.commit()) {
-            if (error->isEmpty())
-                *error = transaction.error();
-            return false;
+            // Nothing can be booked without the store; a checkout with nothing to book still
+            // closes, and its usage is removed once the store takes writes again.
+            if (!book(&booked, error))
+                return false;
+        } else {
+            if (!book(&booked, error))
+                return false;
+            // The usage goes with the booking: a checkout that was booked is never restored.
+            if (!deleteUsage(*m_db, n, error) || !transaction.commit()) {
+                if (error->isEmpty())
+                    *error = transaction.error();
+                return false;
+            }
+            ended = true;
         }
     } else if (!book(&booked, error)) {
         return false;
     }
     m_awaiting.removeAll(n);
     m_unprotected.removeAll(n);
+    if (!ended && m_db && !m_endedUnwritten.contains(n))
+        m_endedUnwritten.append(n);
     if (!booked.isEmpty() && valid(n))
         m_grid.setCell(n, Col::Amount, booked);
     return true;
@@ -185,17 +218,33 @@ void Counter::endUsage(int n)
         return;
     m_awaiting.removeAll(n);
     m_unprotected.removeAll(n);
-    if (m_db) {
-        QString error;
-        deleteUsage(*m_db, n, &error);
-    }
+    if (!m_db)
+        return;
+    QString error;
+    // Not removed, the usage would come back at the next start as if it were still open.
+    if (!deleteUsage(*m_db, n, &error) && !m_endedUnwritten.contains(n))
+        m_endedUnwritten.append(n);
+}
+
+bool Counter::flushEnded()
+{
+    if (m_endedUnwritten.isEmpty() || !m_db)
+        return m_endedUnwritten.isEmpty();
+    QString error;
+    Transaction transaction(*m_db);
+    if (transaction.isActive() && catchUp(0, &error) && transaction.commit())
+        caughtUp();
+    return m_endedUnwritten.isEmpty();
 }
 
 bool Counter::anyOpen() const { return m_state.firstTimingMachine() != 0 || !m_awaiting.isEmpty(); }
 
+bool Counter::isProtected() const { return m_unprotected.isEmpty() && m_endedUnwritten.isEmpty(); }
+
 void Counter::keepAlive()
 {
-    if (!m_db || !anyOpen())
+    // Until the interruption is answered, the last-seen moment stays where the crash left it.
+    if (!m_db || !anyOpen() || m_gapOpen)
         return;
     const DateTime moment = now();
     const qint64 second = secondOf(moment);
@@ -244,6 +293,7 @@ RestoredUsages Counter::restore()
         ++m_state.runningCount;
         found.timing.append(row);
     }
+    m_gapOpen = !found.timing.isEmpty();
     return found;
 }
 
@@ -251,6 +301,7 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
 {
     const DateTime moment = now();
     const double gap = charged ? 0.0 : std::max(0.0, moment.days - lastSeen.days);
+    m_gapOpen = false;
     for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
         if (m_state.machineTable[n].state == 1)
             m_state.machineTable[n].startTime = DateTime(m_state.machineTable[n].startTime.days + gap);
@@ -262,15 +313,21 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
     QString error;
     Transaction transaction(*m_db);
     if (transaction.isActive() && ::settleInterruption(*m_db, gap, answer, &error)
-        && writeLastSeen(*m_db, moment, &error))
-        transaction.commit();
-    m_lastSeenWritten = secondOf(moment);
+        && writeLastSeen(*m_db, moment, &error) && transaction.commit()) {
+        m_lastSeenWritten = secondOf(moment);
+        return;
+    }
+    // The answer lives in memory only: written again whole with the next change that can be.
+    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
+        if (m_state.machineTable[n].state == 1)
+            markWritten(n, false);
+    }
 }
 
 QString Counter::unprotectedText() const
 {
     QStringList machines;
-    QVector<int> sorted = m_unprotected;
+    QVector<int> sorted = m_unprotected + m_endedUnwritten;
     std::sort(sorted.begin(), sorted.end());
     for (int n : sorted)
         machines.append(toText(n) + QStringLiteral("号"));

@@ -58,6 +58,9 @@ public:
     bool bookCheckout(int n, const std::function<bool(QString* bookedText, QString* error)>& book, QString* error);
     // The checkout window closed: whatever it did, the usage is over.
     void endUsage(int n);
+    // Usages that ended while the store could not remove them, removed now; false when some
+    // are still in the file (they would come back at the next start).
+    bool flushEnded();
 
     // Once a second, after the tick: keeps the last-seen moment at most a quarter minute old
     // while any usage is open. No other write happens in the tick.
@@ -71,7 +74,7 @@ public:
     void settleInterruption(bool charged, DateTime lastSeen);
 
     // Whether every open usage is written to date.mdb as the grid shows it.
-    bool isProtected() const { return m_unprotected.isEmpty(); }
+    bool isProtected() const;
     QString unprotectedText() const;
 
     // The usage of machine n as the state and the grid hold it.
@@ -82,6 +85,9 @@ private:
     // Writes one change; a failure leaves the change in memory and marks machine n.
     void journal(int n, const std::function<bool(QString*)>& write);
     void markWritten(int n, bool written);
+    // Inside a transaction: what the file missed, written; machine n is being written anyway.
+    bool catchUp(int n, QString* error);
+    void caughtUp();
     bool anyOpen() const;
 
     CounterState& m_state;
@@ -89,5 +95,7 @@ private:
     Database* m_db;
     QVector<int> m_unprotected;
     QVector<int> m_awaiting; // stopped, checkout not yet settled
+    QVector<int> m_endedUnwritten; // ended, but still in the file
+    bool m_gapOpen = false; // restored usages wait for the answer on the interruption
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
 };

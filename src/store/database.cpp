@@ -132,11 +132,16 @@ bool Database::ensureOpen()
     if (isOpen()) {
         if (fileIdentity(m_path) == m_identity)
             return true;
+        // Within a transaction the rest must not go to another file one statement at a time:
+        // it fails, and the transaction rolls back whole.
+        if (m_depth > 0) {
+            m_lastError = QStringLiteral("数据库文件在写入过程中被删除或替换，本次操作未能完成。");
+            return false;
+        }
         // The file was deleted or replaced while open: the connection would go on writing to
         // the old one, or fail with misleading texts. What stands at the path now is opened,
         // or its absence is an outage like a missing file at start.
         connection().close();
-        m_depth = 0;
     }
     if (m_path.isEmpty()) {
         if (m_lastError.isEmpty())
@@ -232,6 +237,10 @@ bool Database::rollbackTransaction()
     }
     m_depth = 0;
     m_rollbackOnly = false;
+    if (isOpen() && fileIdentity(m_path) != m_identity) {
+        connection().close(); // closing rolls back what was begun on the old file
+        return true;
+    }
     return runControl(QStringLiteral("ROLLBACK"));
 }
 

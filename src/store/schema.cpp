@@ -29,6 +29,12 @@ bool runStep(QSqlDatabase& db, const SchemaStep& step, QString* why)
         *why = engineText(q.lastError());
         return false;
     }
+    // Another program may have run the step while this one waited for the lock.
+    bool ok = false;
+    if (userVersion(db, &ok) >= step.version && ok) {
+        q.exec(QStringLiteral("ROLLBACK"));
+        return true;
+    }
     QStringList statements = step.statements;
     statements.append(QStringLiteral("PRAGMA user_version=%1").arg(step.version));
     for (const QString& s : statements) {
@@ -105,11 +111,20 @@ UpgradeResult upgradeSchema(
         return UpgradeResult::TooNew;
     if (version == target)
         return UpgradeResult::Current;
-    // The copy comes first: whatever a step does, the file as it was can be had again.
-    const QString copy = path + QStringLiteral(".v%1.bak").arg(version);
-    if (!QFileInfo::exists(copy) && !QFile::copy(path, copy)) {
+    // The copy comes first: whatever a step does, the file as it was can be had again. It is
+    // taken under the write lock, so no other program is half-way through a change; an earlier
+    // copy of the same version is kept beside it.
+    QString copy = path + QStringLiteral(".v%1.bak").arg(version);
+    for (int i = 2; QFileInfo::exists(copy); ++i)
+        copy = path + QStringLiteral(".v%1-%2.bak").arg(version).arg(i);
+    QSqlQuery lock(db);
+    const bool locked = lock.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const bool copied = locked && QFile::copy(path, copy);
+    if (locked)
+        lock.exec(QStringLiteral("ROLLBACK"));
+    if (!copied) {
         if (error)
-            *error = QStringLiteral("无法复制数据库到“%1”，未升级。").arg(copy);
+            *error = locked ? QStringLiteral("无法复制数据库到“%1”，未升级。").arg(copy) : engineText(lock.lastError());
         return UpgradeResult::Failed;
     }
     for (const SchemaStep& step : steps) {

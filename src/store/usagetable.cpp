@@ -45,18 +45,14 @@ bool writeUsage(Database& db, const UsageRow& row, QString* error)
 
 bool updateUsage(Database& db, int machineNo, UsageField field, const QString& text, QString* error)
 {
-    return done(db,
-        db.run(QStringLiteral("update 上机记录 set %1=? where 机号=?").arg(fieldName(field)), { text, machineNo }),
-        error);
-}
-
-bool markAwaitingCheckout(
-    Database& db, int machineNo, const QString& stopClockText, const QString& feeText, QString* error)
-{
-    return done(db,
-        db.run(QStringLiteral("update 上机记录 set 待结帐=1, 结束钟点=?, 金额=? where 机号=?"),
-            { stopClockText, feeText, machineNo }),
-        error);
+    // A usage that is not in the file is not protected by changing nothing.
+    const bool changed
+        = db.run(QStringLiteral("update 上机记录 set %1=? where 机号=?").arg(fieldName(field)), { text, machineNo })
+        && db.rowsAffected() == 1;
+    if (!changed && error)
+        *error = db.lastError().isEmpty() ? QStringLiteral("%1号机的上机记录不在数据库中。").arg(machineNo)
+                                          : db.lastError();
+    return changed;
 }
 
 bool deleteUsage(Database& db, int machineNo, QString* error)

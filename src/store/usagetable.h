@@ -10,8 +10,8 @@ class Database;
 
 // 上机记录, the usages open on the counter, so that they survive a crash or a power cut; and
 // 运行记录, the last moment the program was known running. A row is written when a machine
-// starts, changed with its 定时, 押金 and 商品额, marked when the machine is stopped, and
-// removed once its checkout is settled or closed. The writes return false with the engine's
+// starts, changed with its 定时, 押金 and 商品额, written again when the machine is stopped,
+// and removed once its checkout is settled or closed. An update that finds no row fails. The writes return false with the engine's
 // text; they join a transaction under way.
 
 struct UsageRow {
@@ -33,8 +33,6 @@ enum class UsageField { FixedTime, Deposit, Goods };
 
 bool writeUsage(Database& db, const UsageRow& row, QString* error);
 bool updateUsage(Database& db, int machineNo, UsageField field, const QString& text, QString* error);
-bool markAwaitingCheckout(Database& db, int machineNo, const QString& stopClockText, const QString& feeText,
-    QString* error);
 bool deleteUsage(Database& db, int machineNo, QString* error);
 // After a restore: the answer kept with every usage, and their start times moved forward by
 // `gapDays` when the interruption is not charged.

@@ -385,6 +385,11 @@ void TestConsoleWindow::usagesComeBackAfterACrash()
     }
     m_clock->advance(10 * 60);
     m_responder->answerNext(answer);
+    // Until it is answered, the moment the program was last seen stays where the crash left it.
+    QVariant seenWhileAsked;
+    m_responder->onBox = [&](const ScriptedResponder::Box&) {
+        seenWhileAsked = queryValue(m_dir->databasePath(), QStringLiteral("select 时间 from 运行记录"));
+    };
     auto console = makeConsole();
     EGridModel& cells = console->grid()->cells();
     // The console comes up with the machines timing again, before anything is asked.
@@ -410,6 +415,8 @@ void TestConsoleWindow::usagesComeBackAfterACrash()
     QVERIFY(box.text.endsWith(QStringLiteral("中断期间是否计费？")));
     QCOMPARE(cells.getCell(3, ConsoleColumn::Minutes), minutes);
     QCOMPARE(cells.getCell(3, ConsoleColumn::Countdown), toText(90 - minutes.toInt()));
+    QCOMPARE(timeToText(DateTime(seenWhileAsked.toDouble()), 3), QStringLiteral("10时30分30秒"));
+    m_responder->onBox = nullptr;
     // Killed again at once: the gap already answered is not charged or refunded twice.
     console.reset();
     m_responder->answerNext(AnswerNo);

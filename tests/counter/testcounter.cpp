@@ -91,9 +91,24 @@ void TestCounter::usagesMissedInAnOutageAreWrittenLater()
     QVERIFY(!counter.isProtected());
     QCOMPARE(counter.unprotectedText(), QStringLiteral("3号"));
     QVERIFY(store.db.openDatabase(store.dir.databasePath()));
-    counter.start(5, QStringLiteral("10时1分0秒"), QStringLiteral("4"));
+    // The next change of that very machine writes it whole: a cell alone would change nothing.
+    grid.commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("25"));
+    counter.acceptTyped(3, ConsoleColumn::Deposit);
     QVERIFY(counter.isProtected());
-    QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/20.0,5/0.0"));
+    counter.start(5, QStringLiteral("10时1分0秒"), QStringLiteral("4"));
+    QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/25.0,5/0.0"));
+
+    // A usage that ends while the store is down stays marked until it is removed from the file.
+    counter.stop(5, QStringLiteral("10时30分0秒"));
+    store.db.closeDatabase();
+    QString error;
+    QVERIFY(counter.bookCheckout(5, [](QString*, QString*) { return true; }, &error)); // nothing to book
+    QVERIFY(!counter.isProtected());
+    QVERIFY(!counter.flushEnded());
+    QVERIFY(store.db.openDatabase(store.dir.databasePath()));
+    QVERIFY(counter.flushEnded());
+    QVERIFY(counter.isProtected());
+    QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/25.0"));
 }
 
 QTEST_MAIN(TestCounter)

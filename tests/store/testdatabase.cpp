@@ -44,6 +44,7 @@ private slots:
     void viewsKnowTheirStatement();
     void fileReplacedWhileOpen_data();
     void fileReplacedWhileOpen();
+    void fileReplacedWithinATransaction();
     void emptyTextIsAValue();
 
 private:
@@ -541,6 +542,28 @@ void TestDatabase::fileReplacedWhileOpen()
     QVERIFY(m_db->execute(s(u"insert into 商品表 values ('新写的', 1)")));
     QCOMPARE(queryValue(path, s(u"select group_concat(商品名称, ',') from 商品表")).toString(),
         s(u"备份里的,新写的"));
+}
+
+void TestDatabase::fileReplacedWithinATransaction()
+{
+    const QString path = m_dir->databasePath();
+    const QString other = m_dir->file(QStringLiteral("other.mdb"));
+    QVERIFY(QFile::copy(path, other));
+    Transaction outer(*m_db);
+    QVERIFY(outer.isActive());
+    QVERIFY(m_db->execute(s(u"insert into 商品表 values ('原来的', 1)")));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(other, path));
+    {
+        Transaction inner(*m_db);
+        // The rest of the transaction goes nowhere, neither to the old file nor to the new.
+        QVERIFY(!m_db->execute(s(u"insert into 商品表 values ('半截的', 1)")));
+        QVERIFY(inner.commit());
+    }
+    QVERIFY(!outer.commit());
+    QCOMPARE(queryValue(path, s(u"select count(*) from 商品表")).toInt(), 0);
+    QVERIFY(m_db->execute(s(u"insert into 商品表 values ('新写的', 1)"))); // the new file, from now on
+    QCOMPARE(queryValue(path, s(u"select count(*) from 商品表")).toInt(), 1);
 }
 
 void TestDatabase::emptyTextIsAValue()
