@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/income.h"
+#include "store/ledgertable.h"
 #include "store/membertable.h"
 
 #include <algorithm>
@@ -58,11 +59,33 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
         return out;
     }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
-    if (!isNonZero(income))
-        return out;
+    const bool books = isNonZero(income);
+    const CardCharge card = in.useCard && books ? cardChargeOf(income, in.goodsText, in.balanceText) : CardCharge();
 
-    out.result = SettleResult::Failed;
+    // What the drawer and the card see of it, for the ledger: cash is 实收 less what the card
+    // was debited.
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("结帐"));
+    entry.machineNo = in.machineNo;
+    entry.amount = books ? double(income) : 0.0;
+    entry.cash = toNumber(in.receivedText) - card.debit;
+    entry.card = -card.debit;
+    entry.cardNo = in.useCard && books ? in.cardNo : QString();
+    entry.detail = QStringLiteral("应收") + toText(receivableOf(in.feeText, in.goodsText, in.depositText))
+        + QStringLiteral("，实收") + in.receivedText + QStringLiteral("，上机收入") + toText(books ? income : 0.0f);
+    if (in.useCard && books) {
+        entry.detail += QStringLiteral("，会员卡扣") + toText(card.debit);
+        if (card.shortOfFunds)
+            entry.detail += QStringLiteral("，补交现金") + card.shortfallText;
+    }
+
     Transaction transaction(db);
+    if (!books) {
+        // Nothing to book, but the cash changed hands: the ledger says so when it can.
+        if (transaction.isActive() && appendLedger(db, entry, nullptr))
+            transaction.commit();
+        return out;
+    }
+    out.result = SettleResult::Failed;
     if (!transaction.isActive()) {
         out.errorText = transaction.error();
         return out;
@@ -70,11 +93,10 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     const IncomeRow row { now(), in.machineNo, QStringLiteral("上机收入"), QStringLiteral("上机收入"), double(income) };
     if (!writeIncomeRows(rs, { row }, &out.errorText))
         return out;
-    if (in.useCard) {
-        const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
-        if (!debitCard(db, in.cardNo, card.debit, &out.errorText))
-            return out;
-    }
+    if (in.useCard && !debitCard(db, in.cardNo, card.debit, &out.errorText))
+        return out;
+    if (!appendLedger(db, entry, &out.errorText))
+        return out;
     if (!transaction.commit()) {
         out.errorText = transaction.error();
         return out;

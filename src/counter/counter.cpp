@@ -57,7 +57,15 @@ void Counter::markWritten(int n, bool written)
         m_unprotected.append(n);
 }
 
-void Counter::journal(int n, const std::function<bool(QString*)>& write)
+LedgerEntry Counter::entry(const QString& kind, int n) const
+{
+    LedgerEntry e = m_db ? ledgerEntry(*m_db, kind) : LedgerEntry();
+    e.kind = kind;
+    e.machineNo = n;
+    return e;
+}
+
+void Counter::journal(int n, const LedgerEntry& entry, const std::function<bool(QString*)>& write)
 {
     if (!m_db) {
         markWritten(n, false);
@@ -67,7 +75,8 @@ void Counter::journal(int n, const std::function<bool(QString*)>& write)
     Transaction transaction(*m_db);
     // A usage the file missed is written whole: changing one of its cells would change nothing.
     const bool whole = m_unprotected.contains(n) && (isTiming(n) || m_awaiting.contains(n));
-    bool written = transaction.isActive() && (whole ? writeUsage(*m_db, usageOf(n), &error) : write(&error));
+    bool written = transaction.isActive() && (whole ? writeUsage(*m_db, usageOf(n), &error) : write(&error))
+        && appendLedger(*m_db, entry, &error);
     if (!m_gapOpen)
         written = written && writeLastSeen(*m_db, now(), &error);
     written = written && catchUp(n, &error) && transaction.commit();
@@ -102,8 +111,13 @@ void Counter::start(int n, const QString& clockText, const QString& rateText)
         return;
     startMachine(m_state, m_grid, n, clockText, rateText);
     m_awaiting.removeAll(n);
+    m_deposit[std::size_t(n)] = m_grid.getCell(n, Col::Deposit);
+    m_fixed[std::size_t(n)] = m_grid.getCell(n, Col::FixedTime);
     const UsageRow row = usageOf(n);
-    journal(n, [&](QString* error) { return writeUsage(*m_db, row, error); });
+    LedgerEntry e = entry(QStringLiteral("开始"), n);
+    e.amount = double(row.perMinutePrice);
+    e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，上机时间") + clockText;
+    journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
 }
 
 MachineBill Counter::stop(int n, const QString& clockText)
@@ -115,7 +129,11 @@ MachineBill Counter::stop(int n, const QString& clockText)
         m_awaiting.append(n);
     // A machine stopped while its checkout is open comes back awaiting that checkout.
     const UsageRow row = usageOf(n);
-    journal(n, [&](QString* error) { return writeUsage(*m_db, row, error); });
+    LedgerEntry e = entry(QStringLiteral("停止"), n);
+    e.amount = toNumber(bill.feeText);
+    e.detail = QStringLiteral("结束时间") + clockText + QStringLiteral("，商品额") + bill.goodsText
+        + QStringLiteral("，押金") + bill.depositText;
+    journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
     return bill;
 }
 
@@ -129,14 +147,27 @@ bool Counter::acceptTyped(int n, int column)
     }
     if (isTiming(n) && (column == Col::Deposit || column == Col::FixedTime)) {
         const QString text = m_grid.getCell(n, column);
-        const UsageField field = column == Col::Deposit ? UsageField::Deposit : UsageField::FixedTime;
-        journal(n, [&](QString* error) { return updateUsage(*m_db, n, field, text, error); });
+        const bool deposit = column == Col::Deposit;
+        QString& last = deposit ? m_deposit[std::size_t(n)] : m_fixed[std::size_t(n)];
+        if (text == last)
+            return true;
+        LedgerEntry e = entry(deposit ? QStringLiteral("改押金") : QStringLiteral("改定时"), n);
+        e.before = last;
+        e.after = text;
+        if (deposit) {
+            // A deposit changed on a timing machine moves its difference in cash.
+            e.amount = toNumber(text);
+            e.cash = toNumber(text) - toNumber(last);
+        }
+        const UsageField field = deposit ? UsageField::Deposit : UsageField::FixedTime;
+        journal(n, e, [&](QString* error) { return updateUsage(*m_db, n, field, text, error); });
+        last = text;
     }
     return true;
 }
 
-bool Counter::bookGoods(
-    int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book, QString* error)
+bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
+    QString* error, const QString& goodsNames)
 {
     const bool toBill = onAccount && valid(n);
     const QString goods = toBill
@@ -152,6 +183,16 @@ bool Counter::bookGoods(
                 return false;
         } else {
             if (!book(error))
+                return false;
+            LedgerEntry e = entry(onAccount ? QStringLiteral("商品挂帐") : QStringLiteral("商品现款"), n);
+            e.goodsName = goodsNames;
+            e.amount = toNumber(totalText);
+            e.cash = onAccount ? 0.0 : e.amount;
+            if (onAccount) {
+                e.before = m_grid.getCell(n, Col::Goods);
+                e.after = goods;
+            }
+            if (!appendLedger(*m_db, e, error))
                 return false;
             if (toBill && open) {
                 UsageRow row = usageOf(n);
@@ -280,6 +321,8 @@ RestoredUsages Counter::restore()
         m_grid.setCell(n, Col::FixedTime, row.fixedText);
         m_grid.setCell(n, Col::Deposit, row.depositText);
         m_grid.setCell(n, Col::Goods, row.goodsText);
+        m_deposit[std::size_t(n)] = m_grid.getCell(n, Col::Deposit);
+        m_fixed[std::size_t(n)] = m_grid.getCell(n, Col::FixedTime);
         if (row.awaitingCheckout) {
             m_grid.setCell(n, Col::StopTime, row.stopClockText);
             m_grid.setCell(n, Col::Amount, row.feeText);
@@ -312,8 +355,17 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
         + timeToText(lastSeen, 1) + QStringLiteral(" 至 ") + timeToText(moment, 1);
     QString error;
     Transaction transaction(*m_db);
+    LedgerEntry e = entry(QStringLiteral("恢复上机"), 0);
+    e.after = charged ? QStringLiteral("计费") : QStringLiteral("不计费");
+    QStringList machines;
+    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
+        if (m_state.machineTable[n].state == 1)
+            machines.append(toText(n) + QStringLiteral("号"));
+    }
+    e.detail = machines.join(u'、') + QStringLiteral("，中断") + timeToText(lastSeen, 1) + QStringLiteral("至")
+        + timeToText(moment, 1);
     if (transaction.isActive() && ::settleInterruption(*m_db, gap, answer, &error)
-        && writeLastSeen(*m_db, moment, &error) && transaction.commit()) {
+        && writeLastSeen(*m_db, moment, &error) && appendLedger(*m_db, e, &error) && transaction.commit()) {
         m_lastSeenWritten = secondOf(moment);
         return;
     }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "counterstate.h"
+#include "store/ledgertable.h"
 #include "store/usagetable.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <array>
 #include <functional>
 
 class Database;
@@ -50,7 +52,7 @@ public:
     // total to machine n's 商品额, in one transaction: both or neither. The grid changes only
     // once it is committed.
     bool bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
-        QString* error);
+        QString* error, const QString& goodsNames = QString());
 
     // Settles machine n's checkout through `book`, which books it and gives the text of the
     // income booked (empty when nothing was to be booked); the usage ends in the same
@@ -82,8 +84,10 @@ public:
 
 private:
     bool valid(int n) const { return n >= 1 && n <= m_state.machineCount && n <= kMachines; }
-    // Writes one change; a failure leaves the change in memory and marks machine n.
-    void journal(int n, const std::function<bool(QString*)>& write);
+    // Writes one change and its ledger row; a failure leaves the change in memory and marks
+    // machine n.
+    void journal(int n, const LedgerEntry& entry, const std::function<bool(QString*)>& write);
+    LedgerEntry entry(const QString& kind, int n) const;
     void markWritten(int n, bool written);
     // Inside a transaction: what the file missed, written; machine n is being written anyway.
     bool catchUp(int n, QString* error);
@@ -97,5 +101,6 @@ private:
     QVector<int> m_awaiting; // stopped, checkout not yet settled
     QVector<int> m_endedUnwritten; // ended, but still in the file
     bool m_gapOpen = false; // restored usages wait for the answer on the interruption
+    std::array<QString, kMachines + 1> m_deposit {}, m_fixed {}; // as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
 };

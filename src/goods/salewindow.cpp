@@ -120,9 +120,13 @@ bool SaleWindow::bookSale()
     const QVector<IncomeRow> rows = saleIncomeRows(m_ui->高级表格1->cells(), machine, m_ui->日期框1->value());
     // A sale is booked whole or not at all, and reaches the bill only once it is booked.
     QString error;
+    QStringList names;
+    for (const IncomeRow& row : rows)
+        names.append(row.name);
     const bool booked = m_counter.bookGoods(
         machine, onAccount, total,
-        [&](QString* why) { return rows.isEmpty() || writeIncomeRows(m_rs, rows, why); }, &error);
+        [&](QString* why) { return rows.isEmpty() || writeIncomeRows(m_rs, rows, why); }, &error,
+        names.join(u'、'));
     if (!booked) {
         showStoreError(error);
         return false;

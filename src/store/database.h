@@ -49,6 +49,10 @@ public:
     QString lastError() const { return m_lastError; }
     QSqlDatabase connection() const;
 
+    // Who works the counter, as the ledger names them: empty while no operator is defined.
+    void setOperatorName(const QString& name) { m_operatorName = name; }
+    QString operatorName() const { return m_operatorName; }
+
     // Declared column types of a table or view, by column name.
     QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
     bool isTable(const QString& name) const;
@@ -66,6 +70,7 @@ private:
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
     int m_rowsAffected = 0;
+    QString m_operatorName;
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;
 };

@@ -1,8 +1,11 @@
 #include "goodstable.h"
 
 #include "database.h"
+#include "ledgertable.h"
 #include "recordset.h"
 #include "sqltext.h"
+
+#include <QSqlQuery>
 
 #include <cmath>
 
@@ -47,27 +50,52 @@ QVector<GoodsItem> readCatalogue(RecordSet& rs)
 bool addGoods(RecordSet& rs, const GoodsItem& item, QString* error)
 {
     tell(error, QString());
-    if (!rs.openTable(QStringLiteral("商品表")))
-        return false;
-    if (!rs.addRecord()) {
-        tell(error, rs.lastError());
-        rs.closeSet();
+    Database* db = rs.database();
+    if (!db || !db->ensureOpen()) {
+        rs.openTable(QStringLiteral("商品表")); // fails, and the record set says why
         return false;
     }
-    return writeItem(rs, item, error);
+    LedgerEntry entry = ledgerEntry(*db, QStringLiteral("新增商品"));
+    entry.goodsName = item.name;
+    entry.amount = double(item.price);
+    entry.after = toText(item.price);
+    return changeWithLedger(*db, entry, [&](LedgerEntry&, QString* why) {
+        if (!rs.openTable(QStringLiteral("商品表")))
+            return false;
+        if (!rs.addRecord()) {
+            tell(why, rs.lastError());
+            rs.closeSet();
+            return false;
+        }
+        return writeItem(rs, item, why);
+    }, error);
 }
 
 bool changeGoods(RecordSet& rs, const QString& listedName, const GoodsItem& item, QString* error)
 {
     tell(error, QString());
-    if (!rs.openQuery(goodsQuery(listedName)))
-        return false;
-    if (rs.recordCount() < 1) {
-        tell(error, QStringLiteral("找不到商品：") + listedName + QStringLiteral("的记录！"));
-        rs.closeSet();
+    Database* db = rs.database();
+    if (!db || !db->ensureOpen()) {
+        rs.openQuery(goodsQuery(listedName)); // fails, and the record set says why
         return false;
     }
-    return writeItem(rs, item, error);
+    LedgerEntry entry = ledgerEntry(*db, QStringLiteral("修改商品"));
+    entry.goodsName = item.name;
+    entry.amount = double(item.price);
+    entry.after = item.name + u' ' + toText(item.price);
+    return changeWithLedger(*db, entry, [&](LedgerEntry& row, QString* why) {
+        if (!rs.openQuery(goodsQuery(listedName)))
+            return false;
+        if (rs.recordCount() < 1) {
+            tell(why, QStringLiteral("找不到商品：") + listedName + QStringLiteral("的记录！"));
+            rs.closeSet();
+            return false;
+        }
+        float before = 0.0f;
+        rs.readSingle(u"单价", before);
+        row.before = listedName + u' ' + toText(before);
+        return writeItem(rs, item, why);
+    }, error);
 }
 
 bool readGoodsPrice(RecordSet& rs, const QString& name, float& price)
@@ -93,8 +121,19 @@ QString goodsDeleteStatement(const QString& name)
 
 bool deleteGoods(Database& db, const QString& name, QString* error)
 {
-    if (db.execute(goodsDeleteStatement(name)))
-        return true;
-    tell(error, db.lastError().isEmpty() ? QStringLiteral("商品未能删除！") : db.lastError());
-    return false;
+    float price = 0.0f;
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("删除商品"));
+    entry.goodsName = name;
+    return changeWithLedger(db, entry, [&](LedgerEntry& row, QString* why) {
+        QSqlQuery q(db.connection());
+        q.prepare(QStringLiteral("select 单价 from 商品表 where 商品名称=?"));
+        q.addBindValue(name);
+        if (q.exec() && q.next())
+            price = float(q.value(0).toDouble());
+        row.before = name + u' ' + toText(price);
+        if (db.execute(goodsDeleteStatement(name)))
+            return true;
+        tell(why, db.lastError().isEmpty() ? QStringLiteral("商品未能删除！") : db.lastError());
+        return false;
+    }, error);
 }

@@ -3,7 +3,12 @@
 #include "common/values.h"
 #include "database.h"
 #include "recordset.h"
+#include "ledgertable.h"
 #include "sqltext.h"
+
+#include <QSqlQuery>
+
+#include <functional>
 
 namespace {
 
@@ -57,48 +62,109 @@ int cardsNumbered(RecordSet& rs, const QString& cardNo)
     return n;
 }
 
+namespace {
+
+// The balance of a card as stored now; the empty text when there is no such card.
+QString storedBalance(Database& db, const QString& cardNo)
+{
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("select 余额 from 会员表 where 会员编号=?"));
+    q.addBindValue(cardNo);
+    return q.exec() && q.next() ? toText(q.value(0).toDouble()) : QString();
+}
+
+// One change of one card with its ledger row, which names the balance before and after it.
+bool changeCard(Database& db, const QString& cardNo, LedgerEntry entry, const std::function<bool(QString*)>& change,
+    QString* error)
+{
+    entry.cardNo = cardNo;
+    return changeWithLedger(
+        db, entry,
+        [&](LedgerEntry& row, QString* why) {
+            row.before = storedBalance(db, cardNo);
+            if (!change(why))
+                return false;
+            row.after = storedBalance(db, cardNo);
+            return true;
+        },
+        error);
+}
+
+} // namespace
+
 CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QString& cardNo, double face, QString* error)
 {
     if (error)
         error->clear();
-    if (isNew) {
-        if (!rs.openTable(kTable))
-            return CardWrite::Failed;
-        if (!rs.addRecord()) {
-            if (error)
-                *error = rs.lastError();
-            rs.closeSet();
-            return CardWrite::Failed;
-        }
-    } else {
-        if (!rs.openQuery(cardQuery(listedNo)))
-            return CardWrite::Failed;
-        if (rs.recordCount() < 1) {
-            rs.closeSet();
-            return CardWrite::Missing;
-        }
+    Database* db = rs.database();
+    if (!db || !db->ensureOpen()) {
+        // The record set says why, as it always has.
+        rs.openTable(kTable);
+        return CardWrite::Failed;
     }
-    const bool stored = rs.writeText(u"会员编号", cardNo) && rs.writeNumber(u"面值", face)
-        && rs.writeNumber(u"余额", face) && rs.saveRecord();
-    if (!stored && error)
-        *error = rs.lastError().isEmpty() ? QStringLiteral("会员卡未能保存！") : rs.lastError();
-    rs.closeSet();
-    return stored ? CardWrite::Written : CardWrite::Failed;
+    CardWrite result = CardWrite::Failed;
+    LedgerEntry entry = ledgerEntry(*db, isNew ? QStringLiteral("发卡") : QStringLiteral("保存会员卡"));
+    entry.amount = face;
+    const double before = isNew ? 0.0 : toNumber(storedBalance(*db, listedNo));
+    // A new card is paid in cash; a card saved again is set back to its face value.
+    entry.cash = isNew ? face : 0.0;
+    entry.card = face - before;
+    entry.detail = isNew ? QString() : QStringLiteral("原编号") + listedNo;
+    const bool changed = changeCard(*db, cardNo, entry, [&](QString* why) {
+        if (isNew) {
+            if (!rs.openTable(kTable))
+                return false;
+            if (!rs.addRecord()) {
+                if (why)
+                    *why = rs.lastError();
+                rs.closeSet();
+                return false;
+            }
+        } else {
+            if (!rs.openQuery(cardQuery(listedNo)))
+                return false;
+            if (rs.recordCount() < 1) {
+                rs.closeSet();
+                result = CardWrite::Missing;
+                return false;
+            }
+        }
+        const bool stored = rs.writeText(u"会员编号", cardNo) && rs.writeNumber(u"面值", face)
+            && rs.writeNumber(u"余额", face) && rs.saveRecord();
+        if (!stored && why)
+            *why = rs.lastError().isEmpty() ? QStringLiteral("会员卡未能保存！") : rs.lastError();
+        rs.closeSet();
+        if (stored)
+            result = CardWrite::Written;
+        return stored;
+    }, error);
+    if (changed)
+        return CardWrite::Written;
+    return result == CardWrite::Missing ? CardWrite::Missing : CardWrite::Failed;
 }
 
 bool topUpCard(Database& db, const QString& cardNo, double amount, QString* error)
 {
-    return run(db, topUpStatement(amount, cardNo), error);
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("充值"));
+    entry.amount = amount;
+    entry.cash = amount;
+    entry.card = amount;
+    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, topUpStatement(amount, cardNo), why); },
+        error);
 }
 
 bool clearCard(Database& db, const QString& cardNo, QString* error)
 {
-    return run(db, clearStatement(cardNo), error);
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("清零"));
+    entry.card = -toNumber(storedBalance(db, cardNo));
+    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, clearStatement(cardNo), why); }, error);
 }
 
 bool deleteCard(Database& db, const QString& cardNo, QString* error)
 {
-    return run(db, deleteStatement(cardNo), error);
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("删除会员卡"));
+    entry.card = -toNumber(storedBalance(db, cardNo));
+    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, deleteStatement(cardNo), why); }, error);
 }
 
 bool debitCard(Database& db, const QString& cardNo, double debit, QString* error)

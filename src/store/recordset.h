@@ -30,6 +30,7 @@ public:
     explicit RecordSet(QObject* parent = nullptr);
 
     void bind(Database* db) { m_db = db; }
+    Database* database() const { return m_db; }
 
     // On failure the engine's error text is shown in a message box and the set stays closed.
     bool openTable(const QString& table);

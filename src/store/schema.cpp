@@ -87,6 +87,22 @@ const QVector<SchemaStep>& schemaSteps()
                                "结束钟点 TEXT, 金额 TEXT, 中断处理 TEXT)"),
                 QStringLiteral("CREATE TABLE 运行记录 (项目 TEXT PRIMARY KEY, 时间 REAL)"),
             } },
+        // 3: the operators and the ledger. The ledger only grows: the triggers refuse to change
+        // or remove a row, and the hash chain shows it when another tool does it all the same.
+        { 3,
+            {
+                QStringLiteral("CREATE TABLE 操作员 (编号 INTEGER PRIMARY KEY, 姓名 TEXT NOT NULL UNIQUE, 角色 TEXT NOT "
+                               "NULL, 密码 TEXT NOT NULL, 启用 INTEGER NOT NULL DEFAULT 1, 失败次数 INTEGER NOT NULL "
+                               "DEFAULT 0, 锁定至 REAL)"),
+                QStringLiteral("CREATE TABLE 操作记录 (序号 INTEGER PRIMARY KEY, 时间 DATETIME NOT NULL, 操作员 TEXT, "
+                               "授权店长 TEXT, 类型 TEXT NOT NULL, 机号 INTEGER, 会员编号 TEXT, 商品名称 TEXT, 金额 MONEY, "
+                               "现金 MONEY, 卡额 MONEY, 之前 TEXT, 之后 TEXT, 说明 TEXT, 班次 INTEGER, 校验 TEXT NOT NULL)"),
+                QStringLiteral("CREATE INDEX 操作记录_时间 ON 操作记录 (时间)"),
+                QStringLiteral("CREATE TRIGGER 操作记录_不改 BEFORE UPDATE ON 操作记录 BEGIN SELECT RAISE(ABORT, "
+                               "'操作记录只能增加，不能修改'); END"),
+                QStringLiteral("CREATE TRIGGER 操作记录_不删 BEFORE DELETE ON 操作记录 BEGIN SELECT RAISE(ABORT, "
+                               "'操作记录只能增加，不能删除'); END"),
+            } },
     };
     return steps;
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "common/values.h"
+
+#include <QString>
+
+#include <functional>
+
+class Database;
+
+// 操作记录, the ledger: one row for every movement of money and every change to a usage,
+// written in the same transaction as the change it describes, and never changed or removed
+// (triggers refuse it). Each row carries a SHA-256 over the previous row's hash and its own
+// fields, so a row changed, removed or inserted out of order by any other tool breaks the
+// chain from there on.
+
+struct LedgerEntry {
+    DateTime time; // to the second
+    QString operatorName; // empty while no operator is defined
+    QString authorisedBy; // the owner who allowed it, for an owner-only action
+    QString kind; // 开始, 停止, 改押金, 结帐, 充值, …
+    int machineNo = 0;
+    QString cardNo;
+    QString goodsName;
+    double amount = 0.0;
+    double cash = 0.0; // into the drawer (negative: out of it)
+    double card = 0.0; // onto a member card (negative: taken from it)
+    QString before;
+    QString after;
+    QString detail;
+    int shift = 0;
+};
+
+// A row of that kind, now, by whoever works the counter.
+LedgerEntry ledgerEntry(const Database& db, const QString& kind);
+
+// Appends the row inside the caller's transaction (or one of its own).
+bool appendLedger(Database& db, const LedgerEntry& entry, QString* error);
+
+// A change and its ledger row in one transaction, both or neither; the change may fill in the
+// row (the values before and after).
+bool changeWithLedger(Database& db, LedgerEntry entry, const std::function<bool(LedgerEntry&, QString*)>& change,
+    QString* error);
+
+// The hash of a row, as hex, from the previous row's hash (empty for the first row).
+QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& entry);
+
+struct LedgerCheck {
+    bool readable = false;
+    qint64 rows = 0;
+    qint64 firstBroken = 0; // counted from 1 in the ledger's order; 0 when the chain holds
+    QString newestHash;
+};
+
+// Walks the whole chain; `progress` (rows done, rows in all) may stop it by returning false.
+LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress = {});
