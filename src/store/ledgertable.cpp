@@ -12,6 +12,9 @@ namespace {
 
 QString moneyText(double v) { return formatFixed(v, 4); }
 
+// Texts are stored as text, the empty one included, so every row reads back as it was hashed.
+QVariant text(const QString& t) { return t.isNull() ? QStringLiteral("") : t; }
+
 QString timeText(DateTime t) { return storedDate(t); }
 
 LedgerEntry entryOf(const QSqlQuery& q)
@@ -77,9 +80,10 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
     // The stored amounts are the hashed ones: four decimals, as the money columns keep them.
     return db.run(QStringLiteral("insert into 操作记录 (") + kColumns
                    + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               { number, timeText(entry.time), entry.operatorName, entry.authorisedBy, entry.kind, entry.machineNo,
-                   entry.cardNo, entry.goodsName, moneyText(entry.amount).toDouble(), moneyText(entry.cash).toDouble(),
-                   moneyText(entry.card).toDouble(), entry.before, entry.after, entry.detail, entry.shift, hash })
+               { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
+                   entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
+                   moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
+                   text(entry.after), text(entry.detail), entry.shift, hash })
         || fail();
 }
 
