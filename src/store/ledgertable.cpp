@@ -8,35 +8,36 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <cmath>
+
 namespace {
 
-QString moneyText(double v) { return formatFixed(v, 4); }
+// Four decimals, as the money columns keep them; no negative zero, which the file keeps as 0.
+QString moneyText(double v)
+{
+    const double r = std::round(v * 10000.0) / 10000.0;
+    return formatFixed(r == 0.0 ? 0.0 : r, 4);
+}
+
+constexpr char kSeparator = '\x1f'; // no field of the ledger holds it
+
+// The fields of a row as the hash reads them, the same text whether built from an entry or by
+// the engine from the stored row (see kHashedFields).
+QByteArray hashInput(const QString& previousHash, qint64 number, const QByteArray& fields)
+{
+    return previousHash.toLatin1() + kSeparator + QByteArray::number(number) + kSeparator + fields;
+}
+
+const QString kHashedFields = QStringLiteral(
+    "ifnull(时间,'')||char(31)||ifnull(操作员,'')||char(31)||ifnull(授权店长,'')||char(31)||ifnull(类型,'')||char(31)||"
+    "ifnull(机号,0)||char(31)||ifnull(会员编号,'')||char(31)||ifnull(商品名称,'')||char(31)||"
+    "printf('%.4f',ifnull(金额,0))||char(31)||printf('%.4f',ifnull(现金,0))||char(31)||printf('%.4f',ifnull(卡额,0))||"
+    "char(31)||ifnull(之前,'')||char(31)||ifnull(之后,'')||char(31)||ifnull(说明,'')||char(31)||ifnull(班次,0)");
 
 // Texts are stored as text, the empty one included, so every row reads back as it was hashed.
 QVariant text(const QString& t) { return t.isNull() ? QStringLiteral("") : t; }
 
 QString timeText(DateTime t) { return storedDate(t); }
-
-LedgerEntry entryOf(const QSqlQuery& q)
-{
-    LedgerEntry e;
-    bool ok = false;
-    e.time = parseStoredDate(q.value(1).toString(), &ok);
-    e.operatorName = q.value(2).toString();
-    e.authorisedBy = q.value(3).toString();
-    e.kind = q.value(4).toString();
-    e.machineNo = q.value(5).toInt();
-    e.cardNo = q.value(6).toString();
-    e.goodsName = q.value(7).toString();
-    e.amount = q.value(8).toDouble();
-    e.cash = q.value(9).toDouble();
-    e.card = q.value(10).toDouble();
-    e.before = q.value(11).toString();
-    e.after = q.value(12).toString();
-    e.detail = q.value(13).toString();
-    e.shift = q.value(14).toInt();
-    return e;
-}
 
 const QString kColumns = QStringLiteral(
     "序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, 班次, 校验");
@@ -45,12 +46,12 @@ const QString kColumns = QStringLiteral(
 
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& e)
 {
-    // Every field in a fixed text form, separated by a character no field can hold.
-    const QStringList fields { previousHash, QString::number(number), timeText(e.time), e.operatorName, e.authorisedBy,
-        e.kind, QString::number(e.machineNo), e.cardNo, e.goodsName, moneyText(e.amount), moneyText(e.cash),
-        moneyText(e.card), e.before, e.after, e.detail, QString::number(e.shift) };
-    return QString::fromLatin1(
-        QCryptographicHash::hash(fields.join(QChar(0x1f)).toUtf8(), QCryptographicHash::Sha256).toHex());
+    const QStringList fields { timeText(e.time), e.operatorName, e.authorisedBy, e.kind, QString::number(e.machineNo),
+        e.cardNo, e.goodsName, moneyText(e.amount), moneyText(e.cash), moneyText(e.card), e.before, e.after, e.detail,
+        QString::number(e.shift) };
+    return QString::fromLatin1(QCryptographicHash::hash(
+        hashInput(previousHash, number, fields.join(QChar(u'\x1f')).toUtf8()), QCryptographicHash::Sha256)
+                                   .toHex());
 }
 
 LedgerEntry ledgerEntry(const Database& db, const QString& kind)
@@ -117,18 +118,23 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     const qint64 total = count.value(0).toLongLong();
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("select ") + kColumns + QStringLiteral(" from 操作记录 order by 序号")))
+    // The engine joins each row's fields: one value a row to carry over, not sixteen.
+    if (!q.exec(QStringLiteral("select 序号, 校验, ") + kHashedFields + QStringLiteral(" from 操作记录 order by 序号")))
         return result;
     result.readable = true;
     QString previous;
     qint64 position = 0;
+    QCryptographicHash sha(QCryptographicHash::Sha256);
     while (q.next()) {
         ++position;
-        const QString stored = q.value(15).toString();
-        // A row renumbered, removed or slipped in breaks the numbering or the hash.
-        if (!result.firstBroken
-            && (q.value(0).toLongLong() != position || ledgerHash(previous, position, entryOf(q)) != stored))
-            result.firstBroken = position;
+        const QString stored = q.value(1).toString();
+        if (!result.firstBroken) {
+            // A row renumbered, removed or slipped in breaks the numbering or the hash.
+            sha.reset();
+            sha.addData(hashInput(previous, position, q.value(2).toString().toUtf8()));
+            if (q.value(0).toLongLong() != position || QString::fromLatin1(sha.result().toHex()) != stored)
+                result.firstBroken = position;
+        }
         previous = stored;
         if (progress && position % 20000 == 0 && !progress(position, total))
             return result;

@@ -1,0 +1,131 @@
+// What the ledger costs: a checkout with its ledger row beside the same booking without one
+// (no extra durable commit), checking the chain of a million rows, and reading one day of them.
+#include "benchsupport.h"
+#include "checkout/settlement.h"
+#include "store/database.h"
+#include "store/income.h"
+#include "store/ledgertable.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "store/sqltext.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double medianMs(int rounds, const std::function<void()>& step)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        step();
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// A million rows over 500 days, chained as the program chains them, in one transaction.
+bool fillLedger(Database& db, int rows)
+{
+    Transaction transaction(db);
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("insert into 操作记录 (序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, "
+                             "现金, 卡额, 之前, 之后, 说明, 班次, 校验) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QString previous;
+    const DateTime first = makeDate(2025, 8, 1);
+    for (int i = 1; i <= rows; ++i) {
+        LedgerEntry e;
+        e.time = DateTime(first.days + double(i) / 2000.0);
+        e.operatorName = QStringLiteral("小王");
+        e.kind = i % 3 ? QStringLiteral("结帐") : QStringLiteral("开始");
+        e.machineNo = i % 15 + 1;
+        e.amount = double(i % 40) / 2.0;
+        e.cash = e.amount;
+        e.detail = QStringLiteral("应收12.5，实收12.5");
+        const QString hash = ledgerHash(previous, i, e);
+        for (const QVariant& v : QVariantList { i, storedDate(e.time), e.operatorName, QStringLiteral(""), e.kind,
+                 e.machineNo, QStringLiteral(""), QStringLiteral(""), formatFixed(e.amount, 4).toDouble(),
+                 formatFixed(e.cash, 4).toDouble(), 0.0, QStringLiteral(""), QStringLiteral(""), e.detail, 0, hash })
+            q.addBindValue(v);
+        if (!q.exec()) {
+            std::fprintf(stderr, "fill: %s\n", qPrintable(q.lastError().text()));
+            return false;
+        }
+        previous = hash;
+    }
+    return transaction.commit();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    writeMessagesToStderr();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("date.mdb"));
+    Database db;
+    RecordSet rs;
+    if (!createDatabase(path) || !db.openDatabase(path))
+        return 1;
+    rs.bind(&db);
+
+    CheckoutInput in;
+    in.machineNo = 3;
+    in.feeText = QStringLiteral("12.5");
+    in.receivedText = in.feeText;
+    const double with = medianMs(300, [&] { settleCheckout(db, rs, in); });
+    const double without = medianMs(300, [&] {
+        QString error;
+        bookIncome(db, rs, { { now(), 3, QStringLiteral("上机收入"), QStringLiteral("上机收入"), 12.5 } }, &error);
+    });
+    std::printf("checkout with its ledger row: %.3f ms, the same booking without: %.3f ms\n", with, without);
+    std::printf("ratio checkout ledger on/off: %.2f\n", with / without);
+
+    const int rows = 1000000;
+    const QString bigPath = dir.filePath(QStringLiteral("big.mdb"));
+    Database big;
+    if (!createDatabase(bigPath) || !big.openDatabase(bigPath))
+        return 1;
+    QElapsedTimer t;
+    t.start();
+    if (!fillLedger(big, rows))
+        return 1;
+    std::printf("a ledger of %d rows made in %.1f s\n", rows, double(t.elapsed()) / 1000.0);
+    t.restart();
+    const LedgerCheck check = checkLedger(big);
+    const double checkSeconds = double(t.elapsed()) / 1000.0;
+    std::printf("chain of %lld rows checked in %.2f s (%s)\n", check.rows, checkSeconds,
+        check.firstBroken == 0 ? "intact" : "broken");
+    std::printf("ratio chain check 1M/3 s target: %.2f\n", checkSeconds / 3.0);
+
+    // One day (the 300th), every row of it read as the ledger window reads it.
+    const QString from = storedDate(makeDate(2026, 5, 27));
+    const QString to = storedDate(makeDate(2026, 5, 27, 23, 59, 59));
+    int dayRows = 0;
+    const double dayMs = medianMs(9, [&] {
+        QSqlQuery q(big.connection());
+        q.prepare(QStringLiteral("select * from 操作记录 where 时间 between ? and ? order by 序号"));
+        q.addBindValue(from);
+        q.addBindValue(to);
+        q.exec();
+        dayRows = 0;
+        while (q.next())
+            ++dayRows;
+    });
+    std::printf("one day of %d rows read from %d in %.2f ms\n", dayRows, rows, dayMs);
+    std::printf("ratio one day/100 ms target: %.2f\n", dayMs / 100.0);
+    return check.firstBroken == 0 ? 0 : 1;
+}
