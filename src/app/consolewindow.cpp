@@ -8,6 +8,7 @@
 #include "counter/consolegrid.h"
 #include "counter/counter.h"
 #include "goods/salewindow.h"
+#include "ledger/ledgerwindow.h"
 #include "members/memberwindow.h"
 #include "reports/reportwindow.h"
 #include "store/database.h"
@@ -82,6 +83,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
     connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
     connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);
+    connect(m_ui->按钮_记录, &QPushButton::clicked, this, &ConsoleWindow::openLedger);
     connect(m_timer, &QTimer::timeout, this, &ConsoleWindow::tickSecond);
     m_timer->start(1000);
 }
@@ -279,6 +281,11 @@ SaleWindow* ConsoleWindow::openSale()
         [this] {
             return new SaleWindow(*m_db, *m_rs, *m_counter, m_state.machineCount, this);
         });
+}
+
+LedgerWindow* ConsoleWindow::openLedger()
+{
+    return showOnce(m_ledgerWindow, this, [this] { return new LedgerWindow(*m_db, this); });
 }
 
 ReportWindow* ConsoleWindow::openReport()

@@ -13,6 +13,7 @@
 class Counter;
 class Database;
 class EGrid;
+class LedgerWindow;
 class MemberWindow;
 class ReportWindow;
 class SaleWindow;
@@ -50,6 +51,7 @@ public:
     MemberWindow* openMembers();
     SaleWindow* openSale();
     ReportWindow* openReport();
+    LedgerWindow* openLedger();
     // The user's guide in the browser; in a window of the program (returned) when no browser
     // can be started.
     QWidget* openHelp();
@@ -88,6 +90,7 @@ private:
     QPointer<MemberWindow> m_memberWindow;
     QPointer<SaleWindow> m_saleWindow;
     QPointer<ReportWindow> m_reportWindow;
+    QPointer<LedgerWindow> m_ledgerWindow;
     QPointer<QTextBrowser> m_helpWindow;
     bool m_unprotectedSaid = false;
     QString m_acceptedRate; // the rate box's last text within the money limit

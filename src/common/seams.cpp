@@ -14,6 +14,7 @@ seams::MessageResponder g_message;
 seams::BeepResponder g_beep;
 QString g_programDir;
 seams::UrlOpener g_urlOpener;
+seams::SaveFileChooser g_saveChooser;
 
 // The system clock in local time, to the second. Turning the time into local time consults the
 // time-zone files on every call; within one second the answer cannot change, and the tick asks
@@ -56,6 +57,13 @@ void ringBeep()
 {
     if (g_beep)
         g_beep();
+}
+
+void setSaveFileChooser(SaveFileChooser chooser) { g_saveChooser = std::move(chooser); }
+
+QString chooseSaveFile(const QString& title, const QString& suggestedName)
+{
+    return g_saveChooser ? g_saveChooser(title, suggestedName) : QString();
 }
 
 void setUrlOpener(UrlOpener opener) { g_urlOpener = std::move(opener); }

@@ -23,6 +23,12 @@ void setBeepResponder(BeepResponder responder);
 int showMessage(const QString& text, int style, const QString& title);
 void ringBeep();
 
+// Asks where to save a file; the empty text when the operator cancels (or no window system
+// has been installed to ask).
+using SaveFileChooser = std::function<QString(const QString& title, const QString& suggestedName)>;
+void setSaveFileChooser(SaveFileChooser chooser);
+QString chooseSaveFile(const QString& title, const QString& suggestedName);
+
 // Opens a page in the desktop's browser; false when none could be started.
 using UrlOpener = std::function<bool(const QString& localFile)>;
 void setUrlOpener(UrlOpener opener);

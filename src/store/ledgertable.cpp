@@ -145,3 +145,77 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
         progress(position, total);
     return result;
 }
+
+QStringList ledgerKinds()
+{
+    return { QStringLiteral("开始"), QStringLiteral("停止"), QStringLiteral("改押金"), QStringLiteral("改定时"),
+        QStringLiteral("商品挂帐"), QStringLiteral("商品现款"), QStringLiteral("结帐"), QStringLiteral("发卡"),
+        QStringLiteral("保存会员卡"), QStringLiteral("充值"), QStringLiteral("清零"), QStringLiteral("删除会员卡"),
+        QStringLiteral("新增商品"), QStringLiteral("修改商品"), QStringLiteral("删除商品"), QStringLiteral("恢复上机") };
+}
+
+bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
+    QVector<LedgerRow>& rows, QString* error)
+{
+    rows.clear();
+    if (!db.ensureOpen()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    QString sql = QStringLiteral("select ") + kColumns + QStringLiteral(" from 操作记录 where 时间 between ? and ?");
+    QVariantList values { storedDate(DateTime(std::floor(from.days))),
+        storedDate(DateTime(std::floor(to.days) + 86399.0 / 86400.0)) };
+    if (!operatorName.isEmpty()) {
+        sql += QStringLiteral(" and 操作员=?");
+        values.append(operatorName);
+    }
+    if (!kind.isEmpty()) {
+        sql += QStringLiteral(" and 类型=?");
+        values.append(kind);
+    }
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(sql + QStringLiteral(" order by 序号"));
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        if (error)
+            *error = errorText(q.lastError());
+        return false;
+    }
+    while (q.next()) {
+        LedgerRow row;
+        row.number = q.value(0).toLongLong();
+        LedgerEntry& e = row.entry;
+        e.time = parseStoredDate(q.value(1).toString());
+        e.operatorName = q.value(2).toString();
+        e.authorisedBy = q.value(3).toString();
+        e.kind = q.value(4).toString();
+        e.machineNo = q.value(5).toInt();
+        e.cardNo = q.value(6).toString();
+        e.goodsName = q.value(7).toString();
+        e.amount = q.value(8).toDouble();
+        e.cash = q.value(9).toDouble();
+        e.card = q.value(10).toDouble();
+        e.before = q.value(11).toString();
+        e.after = q.value(12).toString();
+        e.detail = q.value(13).toString();
+        e.shift = q.value(14).toInt();
+        rows.append(row);
+    }
+    return true;
+}
+
+QStringList operatorNames(Database& db)
+{
+    QStringList names;
+    if (!db.ensureOpen())
+        return names;
+    QSqlQuery q(db.connection());
+    if (q.exec(QStringLiteral("select 姓名 from 操作员 order by 编号"))) {
+        while (q.next())
+            names.append(q.value(0).toString());
+    }
+    return names;
+}

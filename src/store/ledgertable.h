@@ -3,6 +3,8 @@
 #include "common/values.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -54,3 +56,19 @@ struct LedgerCheck {
 
 // Walks the whole chain; `progress` (rows done, rows in all) may stop it by returning false.
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress = {});
+
+// The kinds of row the program writes, in the order the ledger window offers them.
+QStringList ledgerKinds();
+
+struct LedgerRow {
+    qint64 number = 0;
+    LedgerEntry entry;
+};
+
+// The rows of the days from `from` to `to`, in the ledger's order; an empty filter takes every
+// operator or every kind. False when the ledger could not be read (error says why).
+bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
+    QVector<LedgerRow>& rows, QString* error);
+
+// The operators the ledger can name, in the order they were created.
+QStringList operatorNames(Database& db);

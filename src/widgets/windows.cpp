@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -88,6 +89,10 @@ void installWidgetResponders()
 {
     seams::setMessageResponder(showWidgetMessage);
     seams::setBeepResponder([] { QApplication::beep(); });
+    seams::setSaveFileChooser([](const QString& title, const QString& suggested) {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested,
+            QStringLiteral("CSV 文件 (*.csv)"));
+    });
 }
 
 bool loadWindow(QWidget* window, QWidget* parent, bool modal)

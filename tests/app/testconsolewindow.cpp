@@ -3,6 +3,7 @@
 #include "common/seams.h"
 #include "counter/consolegrid.h"
 #include "counter/counter.h"
+#include "ledger/ledgerwindow.h"
 #include "store/database.h"
 #include "support/guisupport.h"
 
@@ -58,6 +59,7 @@ private slots:
     void helpOpensTheLocalGuide();
     void helpWithoutABrowserShowsTheGuide();
     void typedAmountsBeyondASingleAreRefused();
+    void stripUnderTheGrid();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void usagesComeBackAfterACrash_data();
@@ -326,6 +328,32 @@ void TestConsoleWindow::typedAmountsBeyondASingleAreRefused()
     QCOMPARE(cells.getCell(3, ConsoleColumn::Deposit), QStringLiteral("99999.9"));
     console->tickSecond();
     QVERIFY(!cells.getCell(3, ConsoleColumn::Balance).contains(QStringLiteral("inf")));
+}
+
+void TestConsoleWindow::stripUnderTheGrid()
+{
+    auto console = makeConsole();
+    const QRect grid = console->grid()->geometry();
+    int left = -1;
+    for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", false },
+             std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", false },
+             std::tuple { "按钮_操作员", "操作员", false } }) {
+        auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
+        QVERIFY(b);
+        QCOMPARE(b->text(), QString::fromUtf8(text));
+        QCOMPARE(b->isEnabled(), enabled);
+        QCOMPARE(b->geometry().top(), 436);
+        QCOMPARE(b->height(), 22);
+        QVERIFY(b->x() > left && b->geometry().top() > grid.bottom());
+        left = b->geometry().right();
+    }
+    auto* who = console->findChild<QLabel*>(QStringLiteral("标签_操作员"));
+    QCOMPARE(who->text(), QStringLiteral("操作员：")); // no operator defined
+    QVERIFY(who->x() > left);
+    QVERIFY(console->findChild<QWidget*>(QStringLiteral("状态条1"))->geometry().top() > who->geometry().bottom());
+    QTest::mouseClick(console->findChild<QPushButton*>(QStringLiteral("按钮_记录")), Qt::LeftButton);
+    QCOMPARE(console->openLedger()->windowTitle(), QStringLiteral("操作记录"));
+    QCOMPARE(console->findChildren<LedgerWindow*>().size(), 1);
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()

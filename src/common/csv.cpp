@@ -1,0 +1,49 @@
+#include "csv.h"
+
+#include <QSaveFile>
+
+namespace {
+
+QByteArray field(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
+        bytes.replace('"', "\"\"");
+        bytes = '"' + bytes + '"';
+    }
+    return bytes;
+}
+
+QByteArray line(const QStringList& fields)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += field(fields[i]);
+    }
+    return out + "\r\n";
+}
+
+} // namespace
+
+QByteArray csvDocument(const QStringList& header, const QVector<QStringList>& rows)
+{
+    QByteArray out("\xEF\xBB\xBF");
+    out += line(header);
+    for (const QStringList& row : rows)
+        out += line(row);
+    return out;
+}
+
+bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}

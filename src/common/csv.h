@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// A spreadsheet's CSV: UTF-8 with a byte-order mark, so the Chinese texts open intact, one
+// header row, CRLF line ends; a field holding a comma, a quote or a line break is quoted, with
+// its quotes doubled.
+QByteArray csvDocument(const QStringList& header, const QVector<QStringList>& rows);
+
+// Writes the whole file or nothing: a failed write leaves no partial file and says why.
+bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* error);

@@ -1,0 +1,79 @@
+#include "ledgerview.h"
+
+#include "common/csv.h"
+#include "common/egridmodel.h"
+#include "common/values.h"
+
+#include <cmath>
+
+namespace {
+
+const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"类型", u"机号", u"会员编号",
+    u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明" };
+const int kWidths[LedgerColumn::Count] = { 50, 130, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
+
+QString timeOf(DateTime t)
+{
+    const DateParts p = splitDate(t);
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+}
+
+QString money(double v) { return formatFixed(std::abs(v) < 0.005 ? 0.0 : v, 2); }
+
+QStringList fieldsOf(const LedgerRow& row)
+{
+    const LedgerEntry& e = row.entry;
+    return { QString::number(row.number), timeOf(e.time), e.operatorName, e.kind,
+        e.machineNo ? QString::number(e.machineNo) : QString(), e.cardNo, e.goodsName, money(e.amount), money(e.cash),
+        money(e.card), e.before, e.after, e.detail };
+}
+
+} // namespace
+
+void setupLedgerGrid(EGridModel& grid)
+{
+    grid.setGridColumnCount(LedgerColumn::Count);
+    grid.setGridRowCount(1);
+    for (int c = 0; c < LedgerColumn::Count; ++c) {
+        grid.setCell(0, c, QString::fromUtf16(kTitles[c]));
+        grid.setColumnWidth(c, kWidths[c]);
+    }
+}
+
+LedgerSums fillLedgerGrid(EGridModel& grid, const QVector<LedgerRow>& rows)
+{
+    LedgerSums sums;
+    grid.setGridRowCount(1);
+    grid.setGridRowCount(int(rows.size()) + 1);
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList fields = fieldsOf(rows[i]);
+        for (int c = 0; c < LedgerColumn::Count; ++c)
+            grid.setCell(i + 1, c, fields[c]);
+        sums.cash += rows[i].entry.cash;
+        sums.card += rows[i].entry.card;
+    }
+    return sums;
+}
+
+QByteArray ledgerCsv(const QVector<LedgerRow>& rows)
+{
+    QStringList header;
+    for (const char16_t* title : kTitles)
+        header.append(QString::fromUtf16(title));
+    QVector<QStringList> lines;
+    lines.reserve(rows.size());
+    for (const LedgerRow& row : rows)
+        lines.append(fieldsOf(row));
+    return csvDocument(header, lines);
+}
+
+QString ledgerCheckMessage(const LedgerCheck& check)
+{
+    if (!check.readable)
+        return QStringLiteral("操作记录无法读取！");
+    if (check.firstBroken > 0)
+        return QStringLiteral("第") + QString::number(check.firstBroken) + QStringLiteral("条记录被改动、删除或插入！");
+    return QStringLiteral("记录完整，共") + QString::number(check.rows) + QStringLiteral("条。");
+}
+
+QString hashHead(const QString& hash) { return hash.left(12); }
