@@ -115,8 +115,10 @@ void Counter::start(int n, const QString& clockText, const QString& rateText)
     m_fixed[std::size_t(n)] = m_grid.getCell(n, Col::FixedTime);
     const UsageRow row = usageOf(n);
     LedgerEntry e = entry(QStringLiteral("开始"), n);
-    e.amount = double(row.perMinutePrice);
-    e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，上机时间") + clockText;
+    // The rate used: what the machine is priced at for the whole usage.
+    e.amount = isMoneyText(rateText) ? toNumber(rateText) : 0.0;
+    e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，分钟价") + toText(row.perMinutePrice)
+        + QStringLiteral("，上机时间") + clockText;
     journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
 }
 

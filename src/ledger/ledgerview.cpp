@@ -10,7 +10,7 @@ namespace {
 
 const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"类型", u"机号", u"会员编号",
     u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明" };
-const int kWidths[LedgerColumn::Count] = { 50, 130, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
+const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
 
 QString timeOf(DateTime t)
 {

@@ -126,7 +126,7 @@ void TestLedger::everyEventWritesItsRow_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("row");
-    QTest::newRow("start") << "开始" << s(u"开始|3|||0.0667|0|0||");
+    QTest::newRow("start") << "开始" << s(u"开始|3|||4|0|0||");
     QTest::newRow("deposit") << "改押金" << s(u"改押金|3|||20|20|0|0.0|20.0");
     QTest::newRow("fixed time") << "改定时" << s(u"改定时|3|||0|0|0|0|60");
     QTest::newRow("goods on account") << "商品挂帐" << s(u"商品挂帐|3||可乐|7.5|0|0|0.0|7.5");
