@@ -119,20 +119,24 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     // The engine joins each row's fields: one value a row to carry over, not sixteen.
-    if (!q.exec(QStringLiteral("select 序号, 校验, ") + kHashedFields + QStringLiteral(" from 操作记录 order by 序号")))
+    // As blobs, the texts come over in the UTF-8 they are hashed in, with no conversion.
+    if (!q.exec(QStringLiteral("select 序号, cast(校验 as blob), cast(") + kHashedFields
+            + QStringLiteral(" as blob) from 操作记录 order by 序号")))
         return result;
     result.readable = true;
-    QString previous;
+    QByteArray previous;
     qint64 position = 0;
     QCryptographicHash sha(QCryptographicHash::Sha256);
     while (q.next()) {
         ++position;
-        const QString stored = q.value(1).toString();
+        const QByteArray stored = q.value(1).toByteArray();
         if (!result.firstBroken) {
             // A row renumbered, removed or slipped in breaks the numbering or the hash.
             sha.reset();
-            sha.addData(hashInput(previous, position, q.value(2).toString().toUtf8()));
-            if (q.value(0).toLongLong() != position || QString::fromLatin1(sha.result().toHex()) != stored)
+            sha.addData(previous);
+            sha.addData(QByteArray(1, kSeparator) + QByteArray::number(position) + kSeparator);
+            sha.addData(q.value(2).toByteArray());
+            if (q.value(0).toLongLong() != position || sha.result().toHex() != stored)
                 result.firstBroken = position;
         }
         previous = stored;
@@ -140,7 +144,7 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
             return result;
     }
     result.rows = position;
-    result.newestHash = previous;
+    result.newestHash = QString::fromLatin1(previous);
     if (progress)
         progress(position, total);
     return result;
