@@ -81,8 +81,13 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     Transaction transaction(db);
     if (!books) {
         // Nothing to book, but the cash changed hands: the ledger says so when it can.
-        if (transaction.isActive() && appendLedger(db, entry, nullptr))
-            transaction.commit();
+        if (transaction.isActive()) {
+            if (!appendLedger(db, entry, &out.errorText) || !transaction.commit()) {
+                out.result = SettleResult::Failed; // its cause said, not only that a part failed
+                if (out.errorText.isEmpty())
+                    out.errorText = transaction.error();
+            }
+        }
         return out;
     }
     out.result = SettleResult::Failed;

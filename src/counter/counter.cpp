@@ -82,6 +82,8 @@ void Counter::journal(int n, const LedgerEntry& entry, const std::function<bool(
     written = written && catchUp(n, &error) && transaction.commit();
     if (written)
         caughtUp();
+    else
+        m_unwrittenLedger.append(entry); // goes in, with its own time, once the store takes writes
     markWritten(n, written);
 }
 
@@ -96,6 +98,10 @@ bool Counter::catchUp(int n, QString* error)
         if (ended != n && !deleteUsage(*m_db, ended, error))
             return false;
     }
+    for (const LedgerEntry& missed : std::as_const(m_unwrittenLedger)) {
+        if (!appendLedger(*m_db, missed, error))
+            return false;
+    }
     return true;
 }
 
@@ -103,6 +109,7 @@ void Counter::caughtUp()
 {
     m_unprotected.clear();
     m_endedUnwritten.clear();
+    m_unwrittenLedger.clear();
 }
 
 void Counter::start(int n, const QString& clockText, const QString& rateText)
@@ -144,7 +151,9 @@ bool Counter::acceptTyped(int n, int column)
     if (!valid(n))
         return true;
     if (column == Col::Deposit && !isMoneyText(m_grid.getCell(n, column))) {
-        m_grid.setCell(n, column, QString());
+        // Back to what the file and the ledger hold for it.
+        const QString last = isTiming(n) ? m_deposit[std::size_t(n)] : QString();
+        m_grid.setCell(n, column, toNumber(last) == 0.0 ? QString() : last); // a zero is set by emptying
         return false;
     }
     if (isTiming(n) && (column == Col::Deposit || column == Col::FixedTime)) {
@@ -263,26 +272,39 @@ void Counter::endUsage(int n)
     m_unprotected.removeAll(n);
     if (!m_db)
         return;
+    // Closed without 确定: nothing booked, and the ledger says so.
+    LedgerEntry e = entry(QStringLiteral("放弃结帐"), n);
+    e.amount = toNumber(m_grid.getCell(n, Col::Amount));
+    e.detail = QStringLiteral("商品额") + m_grid.getCell(n, Col::Goods) + QStringLiteral("，押金")
+        + m_grid.getCell(n, Col::Deposit);
     QString error;
+    Transaction transaction(*m_db);
     // Not removed, the usage would come back at the next start as if it were still open.
-    if (!deleteUsage(*m_db, n, &error) && !m_endedUnwritten.contains(n))
-        m_endedUnwritten.append(n);
+    if (!(transaction.isActive() && deleteUsage(*m_db, n, &error) && appendLedger(*m_db, e, &error)
+            && transaction.commit())) {
+        if (!m_endedUnwritten.contains(n))
+            m_endedUnwritten.append(n);
+        m_unwrittenLedger.append(e);
+    }
 }
 
 bool Counter::flushEnded()
 {
-    if (m_endedUnwritten.isEmpty() || !m_db)
-        return m_endedUnwritten.isEmpty();
+    if ((m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty()) || !m_db)
+        return m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty();
     QString error;
     Transaction transaction(*m_db);
     if (transaction.isActive() && catchUp(0, &error) && transaction.commit())
         caughtUp();
-    return m_endedUnwritten.isEmpty();
+    return m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty();
 }
 
 bool Counter::anyOpen() const { return m_state.firstTimingMachine() != 0 || !m_awaiting.isEmpty(); }
 
-bool Counter::isProtected() const { return m_unprotected.isEmpty() && m_endedUnwritten.isEmpty(); }
+bool Counter::isProtected() const
+{
+    return m_unprotected.isEmpty() && m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty();
+}
 
 void Counter::keepAlive()
 {
@@ -385,5 +407,5 @@ QString Counter::unprotectedText() const
     std::sort(sorted.begin(), sorted.end());
     for (int n : sorted)
         machines.append(toText(n) + QStringLiteral("号"));
-    return machines.join(u'、');
+    return machines.isEmpty() ? QStringLiteral("操作记录") : machines.join(u'、');
 }

@@ -100,6 +100,7 @@ private:
     QVector<int> m_unprotected;
     QVector<int> m_awaiting; // stopped, checkout not yet settled
     QVector<int> m_endedUnwritten; // ended, but still in the file
+    QVector<LedgerEntry> m_unwrittenLedger; // rows of changes the store could not take
     bool m_gapOpen = false; // restored usages wait for the answer on the interruption
     std::array<QString, kMachines + 1> m_deposit {}, m_fixed {}; // as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch

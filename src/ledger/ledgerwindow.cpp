@@ -9,6 +9,7 @@
 #include "ui_ledgerwindow.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 LedgerWindow::LedgerWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -59,11 +60,18 @@ void LedgerWindow::showRows()
 void LedgerWindow::checkChain()
 {
     m_ui->进度条_核对->setValue(0);
-    const LedgerCheck check = checkLedger(m_db, [this](qint64 done, qint64 total) {
+    // The window may be closed while the check runs (the close reaches it between the rows):
+    // the check then stops and nothing of the window is touched again.
+    QPointer<LedgerWindow> alive(this);
+    const LedgerCheck check = checkLedger(m_db, [this, alive](qint64 done, qint64 total) {
+        if (!alive || !isVisible())
+            return false;
         m_ui->进度条_核对->setValue(total > 0 ? int(done * 100 / total) : 100);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
+        return alive && isVisible();
     });
+    if (!alive || !isVisible())
+        return;
     m_ui->进度条_核对->setValue(100);
     m_ui->标签_校验->setText(QStringLiteral("最新校验：") + hashHead(check.newestHash));
     messageBox(ledgerCheckMessage(check), check.readable && check.firstBroken == 0 ? MbInformation : MbExclamation,

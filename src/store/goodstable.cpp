@@ -131,8 +131,12 @@ bool deleteGoods(Database& db, const QString& name, QString* error)
         if (q.exec() && q.next())
             price = float(q.value(0).toDouble());
         row.before = name + u' ' + toText(price);
-        if (db.execute(goodsDeleteStatement(name)))
-            return true;
+        if (db.execute(goodsDeleteStatement(name))) {
+            if (db.rowsAffected() > 0)
+                return true;
+            tell(why, QStringLiteral("找不到商品：") + name + QStringLiteral("的记录！"));
+            return false;
+        }
         tell(why, db.lastError().isEmpty() ? QStringLiteral("商品未能删除！") : db.lastError());
         return false;
     }, error);

@@ -28,14 +28,36 @@ QByteArray hashInput(const QString& previousHash, qint64 number, const QByteArra
     return previousHash.toLatin1() + kSeparator + QByteArray::number(number) + kSeparator + fields;
 }
 
-const QString kHashedFields = QStringLiteral(
-    "ifnull(时间,'')||char(31)||ifnull(操作员,'')||char(31)||ifnull(授权店长,'')||char(31)||ifnull(类型,'')||char(31)||"
-    "ifnull(机号,0)||char(31)||ifnull(会员编号,'')||char(31)||ifnull(商品名称,'')||char(31)||"
-    "printf('%.4f',ifnull(金额,0))||char(31)||printf('%.4f',ifnull(现金,0))||char(31)||printf('%.4f',ifnull(卡额,0))||"
-    "char(31)||ifnull(之前,'')||char(31)||ifnull(之后,'')||char(31)||ifnull(说明,'')||char(31)||ifnull(班次,0)");
+// Each field in the text form the hash takes. Only what the program itself writes gets it: a
+// value of another type (a number turned into text, a Null, more than four decimals) gives a
+// character no written field holds, so the hash breaks.
+QString textField(const char* column)
+{
+    return QStringLiteral("(CASE WHEN typeof(%1)='text' THEN %1 ELSE char(0) END)").arg(QString::fromUtf8(column));
+}
 
-// Texts are stored as text, the empty one included, so every row reads back as it was hashed.
-QVariant text(const QString& t) { return t.isNull() ? QStringLiteral("") : t; }
+QString integerField(const char* column)
+{
+    return QStringLiteral("(CASE WHEN typeof(%1)='integer' THEN %1 ELSE char(0) END)").arg(QString::fromUtf8(column));
+}
+
+QString moneyField(const char* column)
+{
+    return QStringLiteral("(CASE WHEN typeof(%1) IN ('integer','real') AND %1=round(%1,4) THEN printf('%.4f',%1) "
+                          "ELSE char(0) END)")
+        .arg(QString::fromUtf8(column));
+}
+
+const QString kHashedFields = QStringList {
+    textField("时间"), textField("操作员"), textField("授权店长"), textField("类型"), integerField("机号"),
+    textField("会员编号"), textField("商品名称"), moneyField("金额"), moneyField("现金"), moneyField("卡额"),
+    textField("之前"), textField("之后"), textField("说明"), integerField("班次")
+}.join(QStringLiteral("||char(31)||"));
+
+// Texts are stored as text, the empty one included, so every row reads back as it was hashed;
+// half a character (an unpaired surrogate) is replaced, as the engine would store it otherwise.
+QString clean(const QString& t) { return t.isNull() ? QStringLiteral("") : QString::fromUtf8(t.toUtf8()); }
+QVariant text(const QString& t) { return clean(t); }
 
 QString timeText(DateTime t) { return storedDate(t); }
 
@@ -46,9 +68,9 @@ const QString kColumns = QStringLiteral(
 
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& e)
 {
-    const QStringList fields { timeText(e.time), e.operatorName, e.authorisedBy, e.kind, QString::number(e.machineNo),
-        e.cardNo, e.goodsName, moneyText(e.amount), moneyText(e.cash), moneyText(e.card), e.before, e.after, e.detail,
-        QString::number(e.shift) };
+    const QStringList fields { timeText(e.time), clean(e.operatorName), clean(e.authorisedBy), clean(e.kind),
+        QString::number(e.machineNo), clean(e.cardNo), clean(e.goodsName), moneyText(e.amount), moneyText(e.cash),
+        moneyText(e.card), clean(e.before), clean(e.after), clean(e.detail), QString::number(e.shift) };
     return QString::fromLatin1(QCryptographicHash::hash(
         hashInput(previousHash, number, fields.join(QChar(u'\x1f')).toUtf8()), QCryptographicHash::Sha256)
                                    .toHex());
@@ -143,6 +165,11 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
         if (progress && position % 20000 == 0 && !progress(position, total))
             return result;
     }
+    // A read that stopped early is no intact chain.
+    if (q.lastError().isValid() || position != total) {
+        result.readable = false;
+        return result;
+    }
     result.rows = position;
     result.newestHash = QString::fromLatin1(previous);
     if (progress)
@@ -155,7 +182,8 @@ QStringList ledgerKinds()
     return { QStringLiteral("开始"), QStringLiteral("停止"), QStringLiteral("改押金"), QStringLiteral("改定时"),
         QStringLiteral("商品挂帐"), QStringLiteral("商品现款"), QStringLiteral("结帐"), QStringLiteral("发卡"),
         QStringLiteral("保存会员卡"), QStringLiteral("充值"), QStringLiteral("清零"), QStringLiteral("删除会员卡"),
-        QStringLiteral("新增商品"), QStringLiteral("修改商品"), QStringLiteral("删除商品"), QStringLiteral("恢复上机") };
+        QStringLiteral("新增商品"), QStringLiteral("修改商品"), QStringLiteral("删除商品"), QStringLiteral("恢复上机"),
+        QStringLiteral("放弃结帐") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,

@@ -23,6 +23,19 @@ bool run(Database& db, const QString& statement, QString* error)
     return false;
 }
 
+// A statement that must change a card: one that finds none is a card gone meanwhile, and
+// neither the change nor its ledger row may be claimed.
+bool runOnCard(Database& db, const QString& statement, const QString& cardNo, QString* error)
+{
+    if (!run(db, statement, error))
+        return false;
+    if (db.rowsAffected() > 0)
+        return true;
+    if (error)
+        *error = missingCardMessage(cardNo);
+    return false;
+}
+
 } // namespace
 
 bool readCards(RecordSet& rs, QVector<MemberCard>& cards)
@@ -73,18 +86,21 @@ QString storedBalance(Database& db, const QString& cardNo)
     return q.exec() && q.next() ? toText(q.value(0).toDouble()) : QString();
 }
 
-// One change of one card with its ledger row, which names the balance before and after it.
+// One change of one card with its ledger row, which names the balance before and after it
+// (before: of the card as listed, which a save may renumber) and what the card gained.
 bool changeCard(Database& db, const QString& cardNo, LedgerEntry entry, const std::function<bool(QString*)>& change,
-    QString* error)
+    QString* error, const QString& listedNo = QString(), bool cardTakesBalance = false)
 {
     entry.cardNo = cardNo;
     return changeWithLedger(
         db, entry,
         [&](LedgerEntry& row, QString* why) {
-            row.before = storedBalance(db, cardNo);
+            row.before = storedBalance(db, listedNo.isNull() ? cardNo : listedNo);
             if (!change(why))
                 return false;
             row.after = storedBalance(db, cardNo);
+            if (cardTakesBalance)
+                row.card = toNumber(row.after) - toNumber(row.before);
             return true;
         },
         error);
@@ -105,10 +121,8 @@ CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QS
     CardWrite result = CardWrite::Failed;
     LedgerEntry entry = ledgerEntry(*db, isNew ? QStringLiteral("发卡") : QStringLiteral("保存会员卡"));
     entry.amount = face;
-    const double before = isNew ? 0.0 : toNumber(storedBalance(*db, listedNo));
     // A new card is paid in cash; a card saved again is set back to its face value.
     entry.cash = isNew ? face : 0.0;
-    entry.card = face - before;
     entry.detail = isNew ? QString() : QStringLiteral("原编号") + listedNo;
     const bool changed = changeCard(*db, cardNo, entry, [&](QString* why) {
         if (isNew) {
@@ -137,7 +151,7 @@ CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QS
         if (stored)
             result = CardWrite::Written;
         return stored;
-    }, error);
+    }, error, isNew ? QString() : listedNo, true);
     if (changed)
         return CardWrite::Written;
     return result == CardWrite::Missing ? CardWrite::Missing : CardWrite::Failed;
@@ -149,27 +163,33 @@ bool topUpCard(Database& db, const QString& cardNo, double amount, QString* erro
     entry.amount = amount;
     entry.cash = amount;
     entry.card = amount;
-    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, topUpStatement(amount, cardNo), why); },
+    return changeCard(
+        db, cardNo, entry, [&](QString* why) { return runOnCard(db, topUpStatement(amount, cardNo), cardNo, why); },
         error);
 }
 
 bool clearCard(Database& db, const QString& cardNo, QString* error)
 {
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("清零"));
-    entry.card = -toNumber(storedBalance(db, cardNo));
-    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, clearStatement(cardNo), why); }, error);
+    return changeCard(
+        db, cardNo, entry, [&](QString* why) { return runOnCard(db, clearStatement(cardNo), cardNo, why); }, error,
+        QString(), true);
 }
 
 bool deleteCard(Database& db, const QString& cardNo, QString* error)
 {
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("删除会员卡"));
-    entry.card = -toNumber(storedBalance(db, cardNo));
-    return changeCard(db, cardNo, entry, [&](QString* why) { return run(db, deleteStatement(cardNo), why); }, error);
+    return changeCard(
+        db, cardNo, entry, [&](QString* why) { return runOnCard(db, deleteStatement(cardNo), cardNo, why); }, error,
+        QString(), true);
 }
 
 bool debitCard(Database& db, const QString& cardNo, double debit, QString* error)
 {
-    return run(db, cardDebitStatement(debit, cardNo), error);
+    // Nothing to take matches no card by design (a card ticked but none picked); a debit that
+    // finds no card must not be booked as paid.
+    return debit == 0.0 ? run(db, cardDebitStatement(debit, cardNo), error)
+                        : runOnCard(db, cardDebitStatement(debit, cardNo), cardNo, error);
 }
 
 QString topUpStatement(double amount, const QString& cardNo)

@@ -117,6 +117,9 @@ void TestLedger::event(const QString& kind)
         QVERIFY(changeGoods(m_store->rs, s(u"可乐"), { s(u"可乐"), 3.0f }, &error));
     } else if (kind == u"删除商品") {
         QVERIFY(deleteGoods(m_store->db, s(u"可乐"), &error));
+    } else if (kind == u"放弃结帐") {
+        m_counter->stop(3, QStringLiteral("12时30分0秒"));
+        m_counter->endUsage(3);
     } else if (kind == u"恢复上机") {
         m_counter->settleInterruption(false, DateTime::fromQDateTime(kNoon.addSecs(-60)));
     }
@@ -143,6 +146,7 @@ void TestLedger::everyEventWritesItsRow_data()
     QTest::newRow("goods changed") << "修改商品" << s(u"修改商品|0||可乐|3|0|0|可乐 2.5|可乐 3");
     QTest::newRow("goods deleted") << "删除商品" << s(u"删除商品|0||可乐|0|0|0|可乐 2.5|");
     QTest::newRow("restored") << "恢复上机" << s(u"恢复上机|0|||0|0|0||不计费");
+    QTest::newRow("checkout closed unsettled") << "放弃结帐" << s(u"放弃结帐|3|||2|0|0||");
 }
 
 void TestLedger::everyEventWritesItsRow()
@@ -158,7 +162,7 @@ void TestLedger::everyEventWritesItsRow()
     }
     const int before = rows();
     event(kind);
-    QCOMPARE(rows(), kind == u"开始" || kind == u"改押金" ? before : before + (kind == u"结帐" ? 2 : 1));
+    QCOMPARE(rows(), kind == u"开始" || kind == u"改押金" ? before : before + (kind == u"结帐" || kind == u"放弃结帐" ? 2 : 1));
     QCOMPARE(newest(), row);
     QVERIFY(checkLedger(m_store->db).firstBroken == 0);
 }
@@ -176,6 +180,11 @@ void TestLedger::rowAndChangeGoTogether()
     QVERIFY(!addGoods(m_store->rs, { s(u"雪碧"), 3.0f }, &error));
     QCOMPARE(queryValue(path, s(u"select count(*) from 商品表")).toInt(), 1);
     QVERIFY(runSql(path, { s(u"drop trigger 满") }));
+    // A card gone meanwhile is no top-up, and leaves no row claiming one.
+    const int beforeGone = rows();
+    QVERIFY(!topUpCard(m_store->db, QStringLiteral("没有的卡"), 50, &error));
+    QVERIFY(error.contains(QStringLiteral("没有的卡")));
+    QCOMPARE(rows(), beforeGone);
     // A booking that fails leaves no ledger row either.
     const int before = rows();
     QVERIFY(runSql(path, { s(u"create trigger 只读 before insert on 收入记录 begin select raise(abort, '只读'); end") }));
@@ -196,6 +205,8 @@ void TestLedger::tamperingIsFound_data()
     const QString unlockDelete = s(u"drop trigger 操作记录_不删");
     QTest::newRow("untouched") << QStringList() << 0;
     QTest::newRow("an amount changed") << QStringList { unlock, s(u"update 操作记录 set 现金=0 where 序号=3") } << 3;
+    QTest::newRow("a number made text") << QStringList { unlock, s(u"update 操作记录 set 现金='10x' where 序号=2") }
+                                        << 2;
     QTest::newRow("a row removed") << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号=2") } << 2;
     QTest::newRow("a row put in") << QStringList { unlock,
         s(u"update 操作记录 set 序号=-(序号+1) where 序号>=4"), s(u"update 操作记录 set 序号=-序号 where 序号<0"),
