@@ -23,19 +23,6 @@
 
 namespace {
 
-double medianMs(int rounds, const std::function<void()>& step)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        step();
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 // A million rows over 500 days, chained as the program chains them, in one transaction.
 bool fillLedger(Database& db, int rows)
 {
@@ -86,8 +73,8 @@ int main(int argc, char** argv)
     in.machineNo = 3;
     in.feeText = QStringLiteral("12.5");
     in.receivedText = in.feeText;
-    const double with = medianMs(300, [&] { settleCheckout(db, rs, in); });
-    const double without = medianMs(300, [&] {
+    const double with = medianMs(300, [&](int) { settleCheckout(db, rs, in); });
+    const double without = medianMs(300, [&](int) {
         QString error;
         bookIncome(db, rs, { { now(), 3, QStringLiteral("上机收入"), QStringLiteral("上机收入"), 12.5 } }, &error);
     });
@@ -115,7 +102,7 @@ int main(int argc, char** argv)
     const QString from = storedDate(makeDate(2026, 5, 27));
     const QString to = storedDate(makeDate(2026, 5, 27, 23, 59, 59));
     int dayRows = 0;
-    const double dayMs = medianMs(9, [&] {
+    const double dayMs = medianMs(9, [&](int) {
         QSqlQuery q(big.connection());
         q.prepare(QStringLiteral("select * from 操作记录 where 时间 between ? and ? order by 序号"));
         q.addBindValue(from);

@@ -20,23 +20,6 @@
 #include <functional>
 #include <vector>
 
-namespace {
-
-double medianMs(int rounds, const std::function<void(int)>& step)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        step(i);
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

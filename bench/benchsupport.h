@@ -3,7 +3,12 @@
 #include "common/seams.h"
 #include "counter/pricing.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 // What the benchmarks share: message boxes written out instead of shown, and a console status
 // that keeps the clock text only.
@@ -24,3 +29,17 @@ public:
 private:
     QString m_clock;
 };
+
+// The median of `rounds` runs of a step, in milliseconds; the step is told which run it is.
+inline double medianMs(int rounds, const std::function<void(int)>& step)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        step(i);
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
