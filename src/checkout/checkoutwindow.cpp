@@ -113,15 +113,7 @@ void CheckoutWindow::settle()
             messageBox(shortfallMessage(card), MbOk, QStringLiteral("余额不足"));
     }
     QString error;
-    const bool settled = m_counter.bookCheckout(
-        m_bill.machineNo,
-        [&](QString* booked, QString* why) {
-            const SettleOutcome out = settleCheckout(m_db, m_rs, in);
-            *booked = out.bookedText;
-            *why = out.errorText;
-            return out.result != SettleResult::Failed;
-        },
-        &error);
+    const bool settled = settleOnCounter(m_counter, m_db, m_rs, in, &error);
     if (!settled) {
         showStoreError(error);
         return;

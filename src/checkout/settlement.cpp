@@ -2,6 +2,7 @@
 
 #include "common/seams.h"
 #include "common/values.h"
+#include "counter/counter.h"
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/income.h"
@@ -109,4 +110,17 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     out.result = SettleResult::Booked;
     out.bookedText = toText(income);
     return out;
+}
+
+bool settleOnCounter(Counter& counter, Database& db, RecordSet& rs, const CheckoutInput& in, QString* error)
+{
+    return counter.bookCheckout(
+        in.machineNo,
+        [&](QString* booked, QString* why) {
+            const SettleOutcome out = settleCheckout(db, rs, in);
+            *booked = out.bookedText;
+            *why = out.errorText;
+            return out.result != SettleResult::Failed;
+        },
+        error);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Counter;
 class Database;
 class RecordSet;
 
@@ -51,3 +52,7 @@ bool checkoutAmountsInRange(const CheckoutInput& in);
 
 // Books the machine income and, with a card, debits the card: both or neither.
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in);
+
+// Settles machine n's checkout through the counter, which ends its usage in the transaction that
+// books it and shows the booked income in the grid. False, with the reason, when nothing changed.
+bool settleOnCounter(Counter& counter, Database& db, RecordSet& rs, const CheckoutInput& in, QString* error);

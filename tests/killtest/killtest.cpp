@@ -151,15 +151,7 @@ int runDay(const QString& dir, quint32 seed)
                 const bool books = isNonZero(machineIncomeOf(in.receivedText, in.depositText, in.goodsText));
                 logLine(log, QStringLiteral("B checkout %1 %2").arg(n).arg(books ? 1 : 0));
                 QString error;
-                counter.bookCheckout(
-                    n,
-                    [&](QString* booked, QString* why) {
-                        const SettleOutcome out = settleCheckout(db, rs, in);
-                        *booked = out.bookedText;
-                        *why = out.errorText;
-                        return out.result != SettleResult::Failed;
-                    },
-                    &error);
+                settleOnCounter(counter, db, rs, in, &error);
             }
         }
         logLine(log, QStringLiteral("A"));

@@ -89,15 +89,7 @@ void TestLedger::event(const QString& kind)
         const MachineBill bill = m_counter->stop(3, QStringLiteral("12时30分0秒"));
         CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("-18"), true,
             QStringLiteral("A1"), QStringLiteral("30") };
-        QVERIFY(m_counter->bookCheckout(
-            3,
-            [&](QString* booked, QString* why) {
-                const SettleOutcome out = settleCheckout(m_store->db, m_store->rs, in);
-                *booked = out.bookedText;
-                *why = out.errorText;
-                return out.result == SettleResult::Booked;
-            },
-            &error));
+        QVERIFY(settleOnCounter(*m_counter, m_store->db, m_store->rs, in, &error));
     } else if (kind == u"发卡" || kind == u"保存会员卡") {
         const bool isNew = kind == u"发卡";
         QCOMPARE(saveCard(m_store->rs,
