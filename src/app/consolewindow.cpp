@@ -10,14 +10,21 @@
 #include "goods/salewindow.h"
 #include "ledger/ledgerwindow.h"
 #include "members/memberwindow.h"
+#include "operators/authorisewindow.h"
+#include "operators/loginwindow.h"
+#include "operators/operatorwindow.h"
 #include "reports/reportwindow.h"
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/inifile.h"
+#include "store/operatortable.h"
 #include "ui_consolewindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QDir>
 #include <QFile>
 #include <QTextBrowser>
@@ -40,6 +47,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     , m_timer(new QTimer(this))
     , m_db(new Database(this))
     , m_rs(new RecordSet(this))
+    , m_rights(m_db)
 {
     m_ui->setupUi(this);
     m_timer->setObjectName(QStringLiteral("时钟_秒"));
@@ -84,8 +92,27 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
     connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);
     connect(m_ui->按钮_记录, &QPushButton::clicked, this, &ConsoleWindow::openLedger);
+
+    auto* operatorMenu = new QMenu(m_ui->按钮_操作员);
+    QAction* switching = operatorMenu->addAction(QStringLiteral("切换操作员"), this, &ConsoleWindow::switchOperator);
+    switching->setObjectName(QStringLiteral("菜单_切换操作员"));
+    operatorMenu->addAction(QStringLiteral("操作员管理"), this, &ConsoleWindow::openOperators)
+        ->setObjectName(QStringLiteral("菜单_操作员管理"));
+    connect(operatorMenu, &QMenu::aboutToShow, this, [this, switching] {
+        switching->setEnabled(m_rights.operatorsDefined());
+    });
+    m_ui->按钮_操作员->setMenu(operatorMenu);
+    m_ui->按钮_操作员->setEnabled(true);
+    m_ui->编辑框_计费->installEventFilter(this);
+    m_rights.setOwnerAsker([this](OwnerAction action) {
+        AuthoriseWindow ask(*m_db, action, QApplication::activeWindow() ? QApplication::activeWindow() : this);
+        return loadWindow(&ask, ask.parentWidget(), true) && ask.result() == QDialog::Accepted ? ask.owner()
+                                                                                                : QString();
+    });
+
     connect(m_timer, &QTimer::timeout, this, &ConsoleWindow::tickSecond);
     m_timer->start(1000);
+    QTimer::singleShot(0, this, &ConsoleWindow::afterStart);
 }
 
 ConsoleWindow::~ConsoleWindow() { m_db->closeDatabase(); }
@@ -188,8 +215,107 @@ void ConsoleWindow::restoreUsages()
         return;
     if (!found.timing.isEmpty())
         tickSecond(); // the minutes, amounts, countdowns and balances since the original start
-    // Asked once the console is on the screen, and before anything else is done.
-    QTimer::singleShot(0, this, [this, found] { askAboutRestore(found); });
+    // Asked once the console is on the screen, after the login, before anything else is done.
+    m_restored = found;
+}
+
+void ConsoleWindow::afterStart()
+{
+    QVector<OperatorRecord> operators;
+    QString error;
+    readOperators(*m_db, operators, &error);
+    if (!operators.isEmpty() && !logIn())
+        return;
+    if (m_restored) {
+        const RestoredUsages found = *m_restored;
+        m_restored.reset();
+        askAboutRestore(found);
+    }
+}
+
+bool ConsoleWindow::logIn()
+{
+    showOperator(QString(), QString());
+    m_rights.setOperator(QString(), QString());
+    for (;;) {
+        LoginWindow login(*m_db, this);
+        loadWindow(&login, this, true);
+        if (login.result() == QDialog::Accepted) {
+            m_rights.setOperator(login.operatorName(), login.role());
+            showOperator(login.operatorName(), login.role());
+            return true;
+        }
+        // 退出: the console's own close decides, machines timing keep it open.
+        if (close())
+            return false;
+    }
+}
+
+void ConsoleWindow::switchOperator()
+{
+    if (!m_rights.operatorsDefined())
+        return;
+    m_counter->record(ledgerEntry(*m_db, QStringLiteral("退出登录")));
+    logIn();
+}
+
+void ConsoleWindow::openOperators()
+{
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ManageOperators);
+    if (!permit)
+        return;
+    OperatorWindow window(*m_db, m_rights.operatorName(), this);
+    loadWindow(&window, this, true);
+    if (!window.firstOwner().isEmpty() && !m_rights.operatorsDefined()) {
+        // Whoever made the first owner has just typed the owner's password.
+        LedgerEntry entry = ledgerEntry(*m_db, QStringLiteral("登录"));
+        entry.operatorName = window.firstOwner();
+        m_counter->record(entry);
+        m_rights.setOperator(window.firstOwner(), ownerRole());
+        showOperator(window.firstOwner(), ownerRole());
+        return;
+    }
+    // The operator at the counter may have changed their own role.
+    QVector<OperatorRecord> operators;
+    QString error;
+    if (!m_rights.operatorsDefined() || !readOperators(*m_db, operators, &error))
+        return;
+    for (const OperatorRecord& op : std::as_const(operators)) {
+        if (op.name == m_rights.operatorName()) {
+            m_rights.setOperator(op.name, op.role);
+            showOperator(op.name, op.role);
+        }
+    }
+}
+
+void ConsoleWindow::showOperator(const QString& name, const QString& role)
+{
+    m_ui->标签_操作员->setText(QStringLiteral("操作员：") + name);
+    m_ui->标签_操作员->setToolTip(role);
+    m_ratePermit.reset();
+    m_ui->编辑框_计费->setReadOnly(!m_rights.actsAsOwner());
+}
+
+void ConsoleWindow::askToChangeRate()
+{
+    OwnerPermit permit = m_rights.permit(OwnerAction::ChangeRate);
+    if (!permit)
+        return;
+    m_ratePermit = std::move(permit);
+    m_ui->编辑框_计费->setReadOnly(false);
+    ::setFocus(m_ui->编辑框_计费);
+}
+
+bool ConsoleWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->编辑框_计费 && m_ui->编辑框_计费->isReadOnly()
+        && (event->type() == QEvent::MouseButtonDblClick
+            || (event->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(event)->text().isEmpty()))) {
+        // Asked after the event: the box would otherwise get a key it no longer expects.
+        QTimer::singleShot(0, this, &ConsoleWindow::askToChangeRate);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void ConsoleWindow::askAboutRestore(const RestoredUsages& found)
@@ -227,7 +353,18 @@ void ConsoleWindow::checkRate()
 {
     QLineEdit* box = m_ui->编辑框_计费;
     if (isMoneyText(box->text())) {
+        if (box->text() != m_acceptedRate) {
+            LedgerEntry entry = ledgerEntry(*m_db, QStringLiteral("改单价"));
+            entry.before = m_acceptedRate;
+            entry.after = box->text();
+            m_counter->record(entry);
+        }
         m_acceptedRate = box->text();
+        // An owner's allowance covers this one change.
+        if (m_ratePermit) {
+            m_ratePermit.reset();
+            box->setReadOnly(!m_rights.actsAsOwner());
+        }
         return;
     }
     box->setText(m_acceptedRate);
@@ -266,20 +403,24 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
             MbOk | MbExclamation, QStringLiteral("上机记录"));
     }
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
+    if (m_rights.operatorsDefined()) {
+        m_counter->record(ledgerEntry(*m_db, QStringLiteral("退出登录")));
+        m_rights.setOperator(QString(), QString());
+    }
     event->accept();
     emit closed();
 }
 
 MemberWindow* ConsoleWindow::openMembers()
 {
-    return showOnce(m_memberWindow, this, [this] { return new MemberWindow(*m_db, *m_rs, this); });
+    return showOnce(m_memberWindow, this, [this] { return new MemberWindow(*m_db, *m_rs, this, m_rights); });
 }
 
 SaleWindow* ConsoleWindow::openSale()
 {
     return showOnce(m_saleWindow, this,
         [this] {
-            return new SaleWindow(*m_db, *m_rs, *m_counter, m_state.machineCount, this);
+            return new SaleWindow(*m_db, *m_rs, *m_counter, m_state.machineCount, this, m_rights);
         });
 }
 

@@ -3,12 +3,14 @@
 #include "counter/counter.h"
 #include "counter/counterstate.h"
 #include "counter/pricing.h"
+#include "counter/rights.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class Counter;
 class Database;
@@ -52,6 +54,14 @@ public:
     SaleWindow* openSale();
     ReportWindow* openReport();
     LedgerWindow* openLedger();
+    // 操作员管理, for an owner (anybody while no operator is defined).
+    void openOperators();
+    // 切换操作员: the operator at the counter logs out and 登录 is shown again.
+    void switchOperator();
+    // 登录, until an operator logs in; 退出 there closes the console as its own close would,
+    // and shows 登录 again when the close is refused. False when the console closed.
+    bool logIn();
+    const Rights& rights() const { return m_rights; }
     // The user's guide in the browser; in a window of the program (returned) when no browser
     // can be started.
     QWidget* openHelp();
@@ -62,6 +72,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString clockText() const override;
@@ -77,6 +88,12 @@ private:
     // The usages a crash left open, back on the grid; the question on the gap, asked after.
     void restoreUsages();
     void askAboutRestore(const RestoredUsages& found);
+    // Once the console is on the screen: the login, then the question on restored usages.
+    void afterStart();
+    // The operator's name in the strip; the rate box open to owners only.
+    void showOperator(const QString& name, const QString& role);
+    // A cashier's try at the rate box: an owner may allow that one change.
+    void askToChangeRate();
     // Opens the checkout of a stopped machine; its usage ends when the window closes.
     void settle(const MachineBill& bill);
 
@@ -94,4 +111,7 @@ private:
     QPointer<QTextBrowser> m_helpWindow;
     bool m_unprotectedSaid = false;
     QString m_acceptedRate; // the rate box's last text within the money limit
+    Rights m_rights;
+    std::optional<OwnerPermit> m_ratePermit; // while an owner's allowed change of the rate is typed
+    std::optional<RestoredUsages> m_restored; // asked about once the console shows
 };

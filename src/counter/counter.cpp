@@ -288,6 +288,14 @@ void Counter::endUsage(int n)
     }
 }
 
+void Counter::record(const LedgerEntry& e)
+{
+    if (!m_db)
+        return;
+    m_unwrittenLedger.append(e);
+    flushEnded();
+}
+
 bool Counter::flushEnded()
 {
     if ((m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty()) || !m_db)

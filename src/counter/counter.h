@@ -75,6 +75,10 @@ public:
     // not charged, they move forward by the gap. Kept with the usages, so it is asked once.
     void settleInterruption(bool charged, DateTime lastSeen);
 
+    // A row of the counter's own (a new hourly rate): written now, or with the next write the
+    // store takes.
+    void record(const LedgerEntry& entry);
+
     // Whether every open usage is written to date.mdb as the grid shows it.
     bool isProtected() const;
     QString unprotectedText() const;

@@ -13,11 +13,12 @@ enum ListColumn { Number = 0, Name = 1, Price = 2 };
 
 } // namespace
 
-GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent)
+GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent, const Rights& rights)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::GoodsWindow>())
     , m_db(db)
     , m_rs(rs)
+    , m_rights(rights)
 {
     m_ui->setupUi(this);
     layOutWindow(this);
@@ -83,6 +84,9 @@ void GoodsWindow::saveGoods()
         return;
     }
     const GoodsItem item { name, toSingle(price) };
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ChangeGoods);
+    if (!permit)
+        return;
     QString error;
     const bool saved = m_goodsIsNew
         ? addGoods(m_rs, item, &error)
@@ -102,6 +106,9 @@ void GoodsWindow::deleteGoods()
         messageBox(QStringLiteral("请选择要删除的商品！"));
         return;
     }
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ChangeGoods);
+    if (!permit)
+        return;
     QString error;
     if (!::deleteGoods(m_db, m_ui->超级列表框1->getListCell(row, Name), &error)) {
         showStoreError(error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counter/rights.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -15,7 +17,8 @@ class GoodsWindow;
 class GoodsWindow : public QDialog {
     Q_OBJECT
 public:
-    GoodsWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr);
+    // Changing the catalogue is the owner's: `rights` says who works the counter.
+    GoodsWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr, const Rights& rights = Rights::everyone());
     ~GoodsWindow() override;
 
     // Whether the boxes describe a new item to add rather than the item picked in the list.
@@ -32,5 +35,6 @@ private:
     std::unique_ptr<Ui::GoodsWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
+    const Rights& m_rights;
     bool m_goodsIsNew = false;
 };

@@ -16,11 +16,13 @@
 
 #include <QTimer>
 
-SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent)
+SaleWindow::SaleWindow(
+    Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent, const Rights& rights)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::SaleWindow>())
     , m_db(db)
     , m_rs(rs)
+    , m_rights(rights)
     , m_counter(counter)
 {
     m_ui->setupUi(this);
@@ -152,6 +154,6 @@ void SaleWindow::saveSaleAndStartNew()
 void SaleWindow::openCatalogue()
 {
     // The drop-down keeps the names it opened with; a new sale window lists the changes.
-    GoodsWindow catalogue(m_db, m_rs, this);
+    GoodsWindow catalogue(m_db, m_rs, this, m_rights);
     loadWindow(&catalogue, this, true);
 }

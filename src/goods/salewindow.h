@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counter/rights.h"
+
 #include <QDialog>
 
 #include <array>
@@ -20,7 +22,9 @@ class SaleWindow : public QDialog {
 public:
     // The sale is booked through the counter, which puts goods on account on the machine's
     // bill in the same transaction; its grid gives the machine to preselect.
-    SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent = nullptr);
+    // `rights` go on to the catalogue, whose changes are the owner's.
+    SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent = nullptr,
+        const Rights& rights = Rights::everyone());
     ~SaleWindow() override;
 
     // A goods name picked in line `row`: its price and a quantity of 1.
@@ -39,6 +43,7 @@ private:
     std::unique_ptr<Ui::SaleWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
+    const Rights& m_rights;
     Counter& m_counter;
     // Lines whose price could not be read when their goods were picked.
     std::array<bool, 6> m_unpriced {};

@@ -11,11 +11,12 @@
 #include "store/recordset.h"
 #include "ui_memberwindow.h"
 
-MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent)
+MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent, const Rights& rights)
     : QWidget(parent, Qt::Window)
     , m_ui(std::make_unique<Ui::MemberWindow>())
     , m_db(db)
     , m_rs(rs)
+    , m_rights(rights)
 {
     m_ui->setupUi(this);
     layOutWindow(this);
@@ -107,6 +108,10 @@ void MemberWindow::saveCard()
     entry.isNew = m_memberIsNew;
     if (!m_memberIsNew)
         entry.pickedCardNo = m_ui->超级列表框1->getListCell(r, 0);
+    // Saving an existing card sets its balance back to the face value: the owner's to allow.
+    const OwnerPermit permit = m_memberIsNew ? OwnerPermit(nullptr, QString()) : m_rights.permit(OwnerAction::SaveCard);
+    if (!permit)
+        return;
     const CardSaveOutcome out = ::saveCard(m_rs, entry);
     if (out.result == CardSaveOutcome::Refused) {
         messageBox(out.errorText);
@@ -128,6 +133,9 @@ void MemberWindow::deleteCard()
             MbYesNo, QStringLiteral("删除确认"))
         != AnswerYes)
         return;
+    const OwnerPermit permit = m_rights.permit(OwnerAction::DeleteCard);
+    if (!permit)
+        return;
     QString error;
     if (!::deleteCard(m_db, cardNo, &error))
         showStoreError(error);
@@ -142,6 +150,9 @@ void MemberWindow::clearCard()
     if (messageBox(QStringLiteral("这会将") + cardNo + QStringLiteral("余额清为零！是否继续？"), MbYesNo,
             QStringLiteral("清零确认"))
         != AnswerYes)
+        return;
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ClearCard);
+    if (!permit)
         return;
     QString error;
     if (!::clearCard(m_db, cardNo, &error))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counter/rights.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -16,7 +18,9 @@ class MemberWindow;
 class MemberWindow : public QWidget {
     Q_OBJECT
 public:
-    MemberWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr);
+    // Saving an existing card, clearing and deleting one are the owner's: `rights` says who
+    // works the counter.
+    MemberWindow(Database& db, RecordSet& rs, QWidget* parent = nullptr, const Rights& rights = Rights::everyone());
     ~MemberWindow() override;
 
     // True while the entry boxes describe a new card that 保存 appends.
@@ -44,5 +48,6 @@ private:
     std::unique_ptr<Ui::MemberWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;
+    const Rights& m_rights;
     bool m_memberIsNew = true;
 };

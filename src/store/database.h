@@ -52,6 +52,10 @@ public:
     // Who works the counter, as the ledger names them: empty while no operator is defined.
     void setOperatorName(const QString& name) { m_operatorName = name; }
     QString operatorName() const { return m_operatorName; }
+    // The owner who allowed the owner-only action under way, named by its ledger rows beside
+    // the operator; empty otherwise.
+    void setAuthorisedBy(const QString& owner) { m_authorisedBy = owner; }
+    QString authorisedBy() const { return m_authorisedBy; }
 
     // Declared column types of a table or view, by column name.
     QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
@@ -71,6 +75,7 @@ private:
     QString m_lastError;
     int m_rowsAffected = 0;
     QString m_operatorName;
+    QString m_authorisedBy;
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;
 };

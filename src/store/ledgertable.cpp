@@ -81,6 +81,7 @@ LedgerEntry ledgerEntry(const Database& db, const QString& kind)
     LedgerEntry e;
     e.time = now();
     e.operatorName = db.operatorName();
+    e.authorisedBy = db.authorisedBy();
     e.kind = kind;
     return e;
 }
@@ -183,7 +184,9 @@ QStringList ledgerKinds()
         QStringLiteral("商品挂帐"), QStringLiteral("商品现款"), QStringLiteral("结帐"), QStringLiteral("发卡"),
         QStringLiteral("保存会员卡"), QStringLiteral("充值"), QStringLiteral("清零"), QStringLiteral("删除会员卡"),
         QStringLiteral("新增商品"), QStringLiteral("修改商品"), QStringLiteral("删除商品"), QStringLiteral("恢复上机"),
-        QStringLiteral("放弃结帐") };
+        QStringLiteral("放弃结帐"), QStringLiteral("改单价"), QStringLiteral("登录"), QStringLiteral("登录失败"),
+        QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
+        QStringLiteral("停用操作员"), QStringLiteral("启用操作员") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,

@@ -5,6 +5,7 @@
 #include "counter/counter.h"
 #include "ledger/ledgerwindow.h"
 #include "store/database.h"
+#include "store/operatortable.h"
 #include "support/guisupport.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +62,7 @@ private slots:
     void helpWithoutABrowserShowsTheGuide();
     void typedAmountsBeyondASingleAreRefused();
     void stripUnderTheGrid();
+    void operatorsLogInAtStart();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void usagesComeBackAfterACrash_data();
@@ -337,7 +340,7 @@ void TestConsoleWindow::stripUnderTheGrid()
     int left = -1;
     for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", false },
              std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", false },
-             std::tuple { "按钮_操作员", "操作员", false } }) {
+             std::tuple { "按钮_操作员", "操作员", true } }) {
         auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
         QVERIFY(b);
         QCOMPARE(b->text(), QString::fromUtf8(text));
@@ -354,6 +357,57 @@ void TestConsoleWindow::stripUnderTheGrid()
     QTest::mouseClick(console->findChild<QPushButton*>(QStringLiteral("按钮_记录")), Qt::LeftButton);
     QCOMPARE(console->openLedger()->windowTitle(), QStringLiteral("操作记录"));
     QCOMPARE(console->findChildren<LedgerWindow*>().size(), 1);
+}
+
+void TestConsoleWindow::operatorsLogInAtStart()
+{
+    {
+        Database db;
+        QVERIFY(db.openDatabase(m_dir->databasePath()));
+        QString why;
+        QVERIFY(addOperator(db, QStringLiteral("老板"), ownerRole(), QStringLiteral("1234"), &why));
+        QVERIFY(addOperator(db, QStringLiteral("小王"), cashierRole(), QStringLiteral("wang"), &why));
+    }
+    const auto logInAs = [](const QString& name, const QString& password) {
+        whenModalShown([name, password](QWidget* modal) {
+            QCOMPARE(modal->windowTitle(), QStringLiteral("登录"));
+            modal->findChild<QComboBox*>(QStringLiteral("组合框_操作员"))->setCurrentText(name);
+            modal->findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(password);
+            modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+        });
+    };
+    logInAs(QStringLiteral("小王"), QStringLiteral("wang"));
+    auto console = makeConsole();
+    auto* who = console->findChild<QLabel*>(QStringLiteral("标签_操作员"));
+    QTRY_COMPARE(who->text(), QStringLiteral("操作员：小王"));
+    // A cashier's key in the rate box asks an owner; allowed, the one change is made.
+    auto* rate = console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"));
+    QVERIFY(rate->isReadOnly());
+    whenModalShown([](QWidget* modal) {
+        QCOMPARE(modal->windowTitle(), QStringLiteral("店长授权"));
+        modal->findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("1234"));
+        modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+    });
+    QTest::keyClick(rate, Qt::Key_5);
+    QTRY_VERIFY(!rate->isReadOnly());
+    rate->setText(QStringLiteral("5"));
+    emit rate->editingFinished();
+    QVERIFY(rate->isReadOnly());
+    // 切换操作员: the cashier logs out, the owner logs in and may type the rate.
+    logInAs(QStringLiteral("老板"), QStringLiteral("1234"));
+    console->switchOperator();
+    QCOMPARE(who->text(), QStringLiteral("操作员：老板"));
+    QVERIFY(!rate->isReadOnly());
+    QCOMPARE(queryValue(m_dir->databasePath(),
+                 QStringLiteral("select group_concat(v, ';') from (select 类型||':'||操作员||':'||授权店长||':'||之后 "
+                                "as v from 操作记录 where 序号>2 order by 序号)"))
+                 .toString(),
+        QStringLiteral("登录:小王::;授权:小王:老板:;改单价:小王:老板:5;退出登录:小王::;登录:老板::"));
+    // 退出 at the login closes the console when nothing is timing.
+    QSignalSpy closed(console.get(), &ConsoleWindow::closed);
+    whenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>(QStringLiteral("按钮_退出"))->click(); });
+    QVERIFY(!console->logIn());
+    QCOMPARE(closed.size(), 1);
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
