@@ -8,9 +8,9 @@
 
 namespace {
 
-const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"类型", u"机号", u"会员编号",
+const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"授权店长", u"类型", u"机号", u"会员编号",
     u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明" };
-const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
+const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
 
 QString timeOf(DateTime t)
 {
@@ -23,7 +23,7 @@ QString money(double v) { return formatFixed(std::abs(v) < 0.005 ? 0.0 : v, 2); 
 QStringList fieldsOf(const LedgerRow& row)
 {
     const LedgerEntry& e = row.entry;
-    return { QString::number(row.number), timeOf(e.time), e.operatorName, e.kind,
+    return { QString::number(row.number), timeOf(e.time), e.operatorName, e.authorisedBy, e.kind,
         e.machineNo ? QString::number(e.machineNo) : QString(), e.cardNo, e.goodsName, money(e.amount), money(e.cash),
         money(e.card), e.before, e.after, e.detail };
 }

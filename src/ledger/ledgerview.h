@@ -10,7 +10,7 @@ class EGridModel;
 
 // Columns of the ledger window's grid.
 namespace LedgerColumn {
-enum : int { Number = 0, Time, Operator, Kind, Machine, Card, Goods, Amount, Cash, CardAmount, Before, After, Detail,
+enum : int { Number = 0, Time, Operator, Owner, Kind, Machine, Card, Goods, Amount, Cash, CardAmount, Before, After, Detail,
     Count };
 }
 

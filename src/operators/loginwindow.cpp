@@ -48,6 +48,9 @@ LoginWindow::LoginWindow(Database& db, QWidget* parent)
     layOutWindow(this);
     // No help button, and closing the window is the same as 退出.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Over the middle of the window it guards, where the operator is looking.
+    if (parent)
+        move(parent->window()->geometry().center() - rect().center());
     fillOperatorBox(m_ui->组合框_操作员, m_db, false);
     connect(m_ui->按钮_确定, &QPushButton::clicked, this, &LoginWindow::tryLogin);
     connect(m_ui->按钮_退出, &QPushButton::clicked, this, &QDialog::reject);

@@ -27,6 +27,7 @@ OperatorWindow::OperatorWindow(Database& db, const QString& current, QWidget* pa
     m_ui->列表框_操作员->setRootIsDecorated(false);
     m_ui->列表框_操作员->setColumnWidth(Name, 100);
     m_ui->列表框_操作员->setColumnWidth(Role, 70);
+    m_ui->列表框_操作员->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_ui->组合框_角色->addItems({ ownerRole(), cashierRole() });
     m_ui->标签_说明->setWordWrap(true);
     connect(m_ui->列表框_操作员, &QTreeWidget::currentItemChanged, this, &OperatorWindow::pick);

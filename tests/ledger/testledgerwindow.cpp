@@ -72,7 +72,7 @@ void TestLedgerWindow::showsTodayByOperatorAndKind()
     QCOMPARE(m_window->windowTitle(), s(u"操作记录"));
     QCOMPARE(m_window->pos(), QPoint(50, 50));
     QCOMPARE(column(0), QStringList({ QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4") })); // today's rows only
-    QCOMPARE(column(3), QStringList({ s(u"充值"), s(u"新增商品"), s(u"清零") }));
+    QCOMPARE(column(4), QStringList({ s(u"充值"), s(u"新增商品"), s(u"清零") }));
     QCOMPARE(m_window->grid()->cells().getCell(1, 1), QStringLiteral("2026-12-08 09:05:00"));
     QCOMPARE(unit<QLabel>(u"标签_现金合计")->text(), s(u"现金合计：50.00"));
     QCOMPARE(unit<QLabel>(u"标签_卡额合计")->text(), s(u"卡额合计：-50.00")); // +50 topped up, 100 cleared
@@ -112,10 +112,10 @@ void TestLedgerWindow::exportsTheRowsShown()
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], s(u"序号,时间,操作员,类型,机号,会员编号,商品名称,金额,现金,卡额,之前,之后,说明"));
-    QCOMPARE(lines[1], s(u"2,2026-12-08 09:05:00,,充值,,A1,,50.00,50.00,50.00,50,100,"));
+    QCOMPARE(lines[0], s(u"序号,时间,操作员,授权店长,类型,机号,会员编号,商品名称,金额,现金,卡额,之前,之后,说明"));
+    QCOMPARE(lines[1], s(u"2,2026-12-08 09:05:00,,,充值,,A1,,50.00,50.00,50.00,50,100,"));
     QVERIFY(lines[2].contains(s(u",\"可乐,大瓶\",2.50,"))); // a comma inside a name is quoted
-    QCOMPARE(lines[3], s(u"4,2026-12-08 09:05:00,,清零,,A1,,0.00,0.00,-100.00,100,0,"));
+    QCOMPARE(lines[3], s(u"4,2026-12-08 09:05:00,,,清零,,A1,,0.00,0.00,-100.00,100,0,"));
     // A file that cannot be written is said, and nothing is left behind.
     const QString nowhere = m_store->dir.file(QStringLiteral("没有的目录/记录.csv"));
     seams::setSaveFileChooser([&](const QString&, const QString&) { return nowhere; });
