@@ -14,10 +14,13 @@
 #include "operators/loginwindow.h"
 #include "operators/operatorwindow.h"
 #include "reports/reportwindow.h"
+#include "shifts/openshiftwindow.h"
+#include "shifts/shiftwindow.h"
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/inifile.h"
 #include "store/operatortable.h"
+#include "store/shifttable.h"
 #include "ui_consolewindow.h"
 
 #include <QApplication>
@@ -81,6 +84,9 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
             QStringLiteral("数据库"));
     }
     m_rs->bind(m_db);
+    // With no operator the shift opens silently, so the start is as it always was; with
+    // operators, it opens after the login.
+    ensureShift(false);
     restoreUsages();
 
     m_acceptedRate = m_ui->编辑框_计费->text();
@@ -92,6 +98,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
     connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);
     connect(m_ui->按钮_记录, &QPushButton::clicked, this, &ConsoleWindow::openLedger);
+    connect(m_ui->按钮_交班, &QPushButton::clicked, this, &ConsoleWindow::openShiftWindow);
+    m_ui->按钮_交班->setEnabled(true);
 
     auto* operatorMenu = new QMenu(m_ui->按钮_操作员);
     QAction* switching = operatorMenu->addAction(QStringLiteral("切换操作员"), this, &ConsoleWindow::switchOperator);
@@ -243,12 +251,67 @@ bool ConsoleWindow::logIn()
         if (login.result() == QDialog::Accepted) {
             m_rights.setOperator(login.operatorName(), login.role());
             showOperator(login.operatorName(), login.role());
+            ensureShift(true);
             return true;
         }
         // 退出: the console's own close decides, machines timing keep it open.
         if (close())
             return false;
     }
+}
+
+void ConsoleWindow::ensureShift(bool ask)
+{
+    ShiftRecord shift;
+    bool found = false;
+    QString error;
+    // Without the store no shift can be had; the rows written meanwhile carry none.
+    if (!readOpenShift(*m_db, shift, found, &error))
+        return;
+    if (found) {
+        m_db->setShift(shift.number);
+        return;
+    }
+    // Operators defined but nobody logged in yet: the shift waits for the login.
+    if (!ask && m_rights.operatorsDefined() == false) {
+        QVector<OperatorRecord> operators;
+        if (readOperators(*m_db, operators, &error) && !operators.isEmpty())
+            return;
+    }
+    double opening = floatLeftInTheDrawer(*m_db);
+    if (ask) {
+        OpenShiftWindow window(opening, this);
+        loadWindow(&window, this, true);
+        opening = window.openingFloat();
+    }
+    if (!openShift(*m_db, opening, shift, &error) && ask)
+        showStoreError(error);
+}
+
+double ConsoleWindow::depositsHeld() const
+{
+    double held = 0.0;
+    for (int n = 1; n <= m_state.machineCount; ++n) {
+        if (m_counter->isTiming(n))
+            held += toNumber(m_counter->usageOf(n).depositText);
+    }
+    return held;
+}
+
+void ConsoleWindow::openShiftWindow()
+{
+    ensureShift(m_rights.operatorsDefined());
+    ShiftWindow window(*m_db, depositsHeld(), !m_rights.operatorsDefined(), this);
+    loadWindow(&window, this, true);
+    if (!window.handedOver())
+        return;
+    // Machines go on timing; the next shift takes over their checkouts.
+    if (m_rights.operatorsDefined()) {
+        m_rights.setOperator(QString(), QString());
+        logIn();
+        return;
+    }
+    ensureShift(false);
 }
 
 void ConsoleWindow::switchOperator()

@@ -62,6 +62,8 @@ public:
     // and shows 登录 again when the close is refused. False when the console closed.
     bool logIn();
     const Rights& rights() const { return m_rights; }
+    // 交班: the handover of the open shift; the next shift opens after it.
+    void openShiftWindow();
     // The user's guide in the browser; in a window of the program (returned) when no browser
     // can be started.
     QWidget* openHelp();
@@ -92,6 +94,11 @@ private:
     void afterStart();
     // The operator's name in the strip; the rate box open to owners only.
     void showOperator(const QString& name, const QString& role);
+    // The open shift, whose number the ledger rows carry; a new one when none is open, its
+    // float asked when `ask` (after a login) or else what the last shift left.
+    void ensureShift(bool ask);
+    // The deposits of the machines timing now, which stay in the drawer for the next shift.
+    double depositsHeld() const;
     // A cashier's try at the rate box: an owner may allow that one change.
     void askToChangeRate();
     // Opens the checkout of a stopped machine; its usage ends when the window closes.

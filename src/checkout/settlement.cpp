@@ -71,6 +71,9 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     entry.cash = toNumber(in.receivedText) - card.debit;
     entry.card = -card.debit;
     entry.cardNo = in.useCard && books ? in.cardNo : QString();
+    // The deposit set off and the goods on account paid, as the figures of a shift read them.
+    entry.before = toText(toNumber(in.depositText));
+    entry.after = toText(toNumber(in.goodsText));
     entry.detail = QStringLiteral("应收") + toText(receivableOf(in.feeText, in.goodsText, in.depositText))
         + QStringLiteral("，实收") + in.receivedText + QStringLiteral("，上机收入") + toText(books ? income : 0.0f);
     if (in.useCard && books) {

@@ -56,6 +56,9 @@ public:
     // the operator; empty otherwise.
     void setAuthorisedBy(const QString& owner) { m_authorisedBy = owner; }
     QString authorisedBy() const { return m_authorisedBy; }
+    // The open shift, whose number every ledger row carries; 0 while none is open.
+    void setShift(int number) { m_shift = number; }
+    int shift() const { return m_shift; }
 
     // Declared column types of a table or view, by column name.
     QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
@@ -76,6 +79,7 @@ private:
     int m_rowsAffected = 0;
     QString m_operatorName;
     QString m_authorisedBy;
+    int m_shift = 0;
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;
 };

@@ -82,6 +82,7 @@ LedgerEntry ledgerEntry(const Database& db, const QString& kind)
     e.time = now();
     e.operatorName = db.operatorName();
     e.authorisedBy = db.authorisedBy();
+    e.shift = db.shift();
     e.kind = kind;
     return e;
 }
@@ -185,8 +186,9 @@ QStringList ledgerKinds()
         QStringLiteral("保存会员卡"), QStringLiteral("充值"), QStringLiteral("清零"), QStringLiteral("删除会员卡"),
         QStringLiteral("新增商品"), QStringLiteral("修改商品"), QStringLiteral("删除商品"), QStringLiteral("恢复上机"),
         QStringLiteral("放弃结帐"), QStringLiteral("改单价"), QStringLiteral("登录"), QStringLiteral("登录失败"),
-        QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
-        QStringLiteral("停用操作员"), QStringLiteral("启用操作员") };
+        QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("授权失败"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
+        QStringLiteral("停用操作员"), QStringLiteral("启用操作员"), QStringLiteral("开班"), QStringLiteral("改备用金"),
+        QStringLiteral("交班") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,

@@ -103,6 +103,20 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("CREATE TRIGGER 操作记录_不删 BEFORE DELETE ON 操作记录 BEGIN SELECT RAISE(ABORT, "
                                "'操作记录只能增加，不能删除'); END"),
             } },
+        // 4: the shifts. At most one is open; a shift that was handed over is never changed,
+        // and none is removed.
+        { 4,
+            {
+                QStringLiteral("CREATE TABLE 班次 (编号 INTEGER PRIMARY KEY, 操作员 TEXT, 开始时间 DATETIME NOT NULL, "
+                               "备用金 MONEY NOT NULL DEFAULT 0, 结束时间 DATETIME, 应有现金 MONEY, 实点现金 MONEY, "
+                               "差额 MONEY, 在用押金 MONEY, 备注 TEXT, 留存备用金 MONEY, 校验 TEXT)"),
+                QStringLiteral("CREATE UNIQUE INDEX 班次_只开一个 ON 班次 (ifnull(结束时间, 0)) WHERE 结束时间 IS NULL"),
+                QStringLiteral("CREATE INDEX 操作记录_班次 ON 操作记录 (班次)"),
+                QStringLiteral("CREATE TRIGGER 班次_已交不改 BEFORE UPDATE ON 班次 WHEN OLD.结束时间 IS NOT NULL BEGIN "
+                               "SELECT RAISE(ABORT, '已交班的班次不能修改'); END"),
+                QStringLiteral("CREATE TRIGGER 班次_不删 BEFORE DELETE ON 班次 BEGIN SELECT RAISE(ABORT, "
+                               "'班次不能删除'); END"),
+            } },
     };
     return steps;
 }

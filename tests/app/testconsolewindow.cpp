@@ -338,7 +338,7 @@ void TestConsoleWindow::stripUnderTheGrid()
     auto console = makeConsole();
     const QRect grid = console->grid()->geometry();
     int left = -1;
-    for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", false },
+    for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", true },
              std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", false },
              std::tuple { "按钮_操作员", "操作员", true } }) {
         auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
@@ -368,15 +368,25 @@ void TestConsoleWindow::operatorsLogInAtStart()
         QVERIFY(addOperator(db, QStringLiteral("老板"), ownerRole(), QStringLiteral("1234"), &why));
         QVERIFY(addOperator(db, QStringLiteral("小王"), cashierRole(), QStringLiteral("wang"), &why));
     }
-    const auto logInAs = [](const QString& name, const QString& password) {
-        whenModalShown([name, password](QWidget* modal) {
+    const auto logInAs = [](const QString& name, const QString& password, bool opensShift) {
+        whenModalShown([name, password, opensShift](QWidget* modal) {
             QCOMPARE(modal->windowTitle(), QStringLiteral("登录"));
             modal->findChild<QComboBox*>(QStringLiteral("组合框_操作员"))->setCurrentText(name);
             modal->findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(password);
+            if (opensShift) {
+                // No shift is open: the float is asked after the login, what the last left offered.
+                whenModalShown([](QWidget* open) {
+                    QCOMPARE(open->windowTitle(), QStringLiteral("开班"));
+                    QCOMPARE(open->findChild<QLineEdit*>(QStringLiteral("编辑框_备用金"))->text(),
+                        QStringLiteral("0.00"));
+                    open->findChild<QLineEdit*>(QStringLiteral("编辑框_备用金"))->setText(QStringLiteral("200"));
+                    open->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+                });
+            }
             modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
         });
     };
-    logInAs(QStringLiteral("小王"), QStringLiteral("wang"));
+    logInAs(QStringLiteral("小王"), QStringLiteral("wang"), true);
     auto console = makeConsole();
     auto* who = console->findChild<QLabel*>(QStringLiteral("标签_操作员"));
     QTRY_COMPARE(who->text(), QStringLiteral("操作员：小王"));
@@ -394,7 +404,7 @@ void TestConsoleWindow::operatorsLogInAtStart()
     emit rate->editingFinished();
     QVERIFY(rate->isReadOnly());
     // 切换操作员: the cashier logs out, the owner logs in and may type the rate.
-    logInAs(QStringLiteral("老板"), QStringLiteral("1234"));
+    logInAs(QStringLiteral("老板"), QStringLiteral("1234"), false);
     console->switchOperator();
     QCOMPARE(who->text(), QStringLiteral("操作员：老板"));
     QVERIFY(!rate->isReadOnly());
@@ -402,7 +412,9 @@ void TestConsoleWindow::operatorsLogInAtStart()
                  QStringLiteral("select group_concat(v, ';') from (select 类型||':'||操作员||':'||授权店长||':'||之后 "
                                 "as v from 操作记录 where 序号>2 order by 序号)"))
                  .toString(),
-        QStringLiteral("登录:小王::;授权:小王:老板:;改单价:小王:老板:5;退出登录:小王::;登录:老板::"));
+        QStringLiteral("登录:小王::;开班:小王::;授权:小王:老板:;改单价:小王:老板:5;退出登录:小王::;登录:老板::"));
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select 操作员||':'||备用金 from 班次")).toString(),
+        QStringLiteral("小王:200"));
     // 退出 at the login closes the console when nothing is timing.
     QSignalSpy closed(console.get(), &ConsoleWindow::closed);
     whenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>(QStringLiteral("按钮_退出"))->click(); });

@@ -128,7 +128,7 @@ void TestLedger::everyEventWritesItsRow_data()
     QTest::newRow("goods for cash") << "商品现款" << s(u"商品现款|3||可乐|7.5|7.5|0||");
     QTest::newRow("stop") << "停止" << s(u"停止|3|||2|0|0||");
     // 实收 -18 with the deposit of 20 back: income 2, all of it from the card; cash out 20.
-    QTest::newRow("checkout") << "结帐" << s(u"结帐|3|A1||2|-20|-2||");
+    QTest::newRow("checkout") << "结帐" << s(u"结帐|3|A1||2|-20|-2|20|0");
     QTest::newRow("new card") << "发卡" << s(u"发卡|0|B2||50|50|50||50");
     QTest::newRow("card saved again") << "保存会员卡" << s(u"保存会员卡|0|A1||50|0|20|30|50");
     QTest::newRow("top-up") << "充值" << s(u"充值|0|A1||50|50|50|30|80");

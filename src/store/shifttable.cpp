@@ -1,0 +1,228 @@
+#include "shifttable.h"
+
+#include "database.h"
+#include "ledgertable.h"
+#include "sqltext.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+const QString kShiftColumns = QStringLiteral(
+    "编号, 操作员, 开始时间, 备用金, 结束时间, 应有现金, 实点现金, 差额, 在用押金, 备注, 留存备用金, 校验");
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool queryFailed(Database& db, const QSqlQuery& q, QString* error)
+{
+    return fail(error, db.isOpen() ? errorText(q.lastError()) : db.lastError());
+}
+
+ShiftRecord shiftFrom(const QSqlQuery& q)
+{
+    ShiftRecord s;
+    s.number = q.value(0).toInt();
+    s.operatorName = q.value(1).toString();
+    s.opened = parseStoredDate(q.value(2).toString());
+    s.openingFloat = q.value(3).toDouble();
+    s.closed = !q.value(4).isNull();
+    s.closedAt = s.closed ? parseStoredDate(q.value(4).toString()) : DateTime();
+    s.expected = q.value(5).toDouble();
+    s.counted = q.value(6).toDouble();
+    s.difference = q.value(7).toDouble();
+    s.depositsHeld = q.value(8).toDouble();
+    s.note = q.value(9).toString();
+    s.leftFloat = q.value(10).toDouble();
+    s.hash = q.value(11).toString();
+    return s;
+}
+
+bool readShifts(Database& db, const QString& where, const QVariantList& binds, QVector<ShiftRecord>& shifts,
+    QString* error)
+{
+    shifts.clear();
+    if (!db.ensureOpen())
+        return fail(error, db.lastError());
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("select ") + kShiftColumns + QStringLiteral(" from 班次 ") + where);
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
+    if (!q.exec())
+        return queryFailed(db, q, error);
+    while (q.next())
+        shifts.append(shiftFrom(q));
+    return true;
+}
+
+// Money as the columns keep it: four decimals.
+double stored(double v) { return toNumber(formatFixed(v, 4)); }
+
+} // namespace
+
+bool readOpenShift(Database& db, ShiftRecord& shift, bool& found, QString* error)
+{
+    QVector<ShiftRecord> open;
+    found = false;
+    if (!readShifts(db, QStringLiteral("where 结束时间 is null"), {}, open, error))
+        return false;
+    found = !open.isEmpty();
+    if (found)
+        shift = open.first();
+    return true;
+}
+
+bool readShift(Database& db, int number, ShiftRecord& shift, QString* error)
+{
+    QVector<ShiftRecord> one;
+    if (!readShifts(db, QStringLiteral("where 编号=?"), { number }, one, error))
+        return false;
+    if (one.isEmpty())
+        return fail(error, QStringLiteral("找不到第") + QString::number(number) + QStringLiteral("班！"));
+    shift = one.first();
+    return true;
+}
+
+bool readClosedShifts(Database& db, QVector<ShiftRecord>& shifts, int limit, QString* error)
+{
+    return readShifts(
+        db, QStringLiteral("where 结束时间 is not null order by 编号 desc limit ?"), { limit }, shifts, error);
+}
+
+double floatLeftInTheDrawer(Database& db)
+{
+    QVector<ShiftRecord> last;
+    return readClosedShifts(db, last, 1, nullptr) && !last.isEmpty() ? last.first().leftFloat : 0.0;
+}
+
+bool openShift(Database& db, double openingFloat, ShiftRecord& opened, QString* error)
+{
+    const DateTime moment = now();
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("开班"));
+    entry.amount = openingFloat;
+    int number = 0;
+    const bool ok = changeWithLedger(db, entry,
+        [&](LedgerEntry& e, QString* why) {
+            if (!db.run(QStringLiteral("insert into 班次 (操作员, 开始时间, 备用金) values (?, ?, ?)"),
+                    { db.operatorName().isNull() ? QStringLiteral("") : db.operatorName(), storedDate(moment),
+                        stored(openingFloat) }))
+                return fail(why, db.lastError());
+            QSqlQuery q(db.connection());
+            if (!q.exec(QStringLiteral("select last_insert_rowid()")) || !q.next())
+                return queryFailed(db, q, why);
+            number = q.value(0).toInt();
+            e.shift = number; // the first row of the shift
+            return true;
+        },
+        error);
+    if (!ok)
+        return false;
+    db.setShift(number);
+    return readShift(db, number, opened, error);
+}
+
+bool changeOpeningFloat(Database& db, int number, double openingFloat, QString* error)
+{
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("改备用金"));
+    entry.amount = openingFloat;
+    return changeWithLedger(db, entry,
+        [&](LedgerEntry& e, QString* why) {
+            ShiftRecord shift;
+            if (!readShift(db, number, shift, why))
+                return false;
+            if (shift.closed)
+                return fail(why, QStringLiteral("已交班的班次不能修改"));
+            e.before = formatFixed(shift.openingFloat, 2);
+            e.after = formatFixed(openingFloat, 2);
+            return db.run(QStringLiteral("update 班次 set 备用金=? where 编号=?"), { stored(openingFloat), number })
+                || fail(why, db.lastError());
+        },
+        error);
+}
+
+bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
+{
+    t = ShiftTotals();
+    if (!db.ensureOpen())
+        return fail(error, db.lastError());
+    // One pass over the shift's rows through their index, summed by kind. A checkout's 之前 is
+    // the deposit it set off, so its cash before that is cash + deposit.
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral(
+        "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
+        "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
+        "end) from 操作记录 where 班次=? group by 类型"));
+    q.addBindValue(number);
+    if (!q.exec())
+        return queryFailed(db, q, error);
+    while (q.next()) {
+        const QString kind = q.value(0).toString();
+        const double cash = q.value(2).toDouble();
+        t.rows += q.value(1).toInt();
+        t.allCash += cash;
+        if (kind == u"结帐") {
+            const double deposits = q.value(7).toDouble();
+            t.machineCash += cash + deposits;
+            t.depositsOut += deposits;
+            t.machineCard += -q.value(3).toDouble();
+        } else if (kind == u"商品现款") {
+            t.goodsCash += cash;
+        } else if (kind == u"商品挂帐") {
+            t.goodsOnAccount += q.value(4).toDouble();
+        } else if (kind == u"改押金") {
+            t.depositsIn += q.value(5).toDouble();
+            t.depositsOut += q.value(6).toDouble();
+        } else if (kind == u"发卡") {
+            t.newCards += cash;
+        } else if (kind == u"充值") {
+            t.topUps += cash;
+        }
+    }
+    return true;
+}
+
+bool closeShift(Database& db, ShiftRecord& shift, QString* error)
+{
+    const DateTime moment = now();
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("交班"));
+    entry.shift = shift.number;
+    entry.amount = shift.counted;
+    entry.before = formatFixed(shift.expected, 2);
+    entry.after = formatFixed(shift.counted, 2);
+    entry.detail = QStringLiteral("差额") + formatFixed(shift.difference, 2) + QStringLiteral("，留存备用金")
+        + formatFixed(shift.leftFloat, 2) + (shift.note.isEmpty() ? QString() : QStringLiteral("，") + shift.note);
+    Transaction transaction(db);
+    if (!transaction.isActive())
+        return fail(error, transaction.error());
+    ShiftRecord current;
+    if (!readShift(db, shift.number, current, error))
+        return false;
+    if (current.closed)
+        return fail(error, QStringLiteral("已交班的班次不能修改"));
+    if (!appendLedger(db, entry, error))
+        return false;
+    QSqlQuery last(db.connection());
+    if (!last.exec(QStringLiteral("select 校验 from 操作记录 order by 序号 desc limit 1")) || !last.next())
+        return queryFailed(db, last, error);
+    const QString hash = last.value(0).toString();
+    if (!db.run(QStringLiteral("update 班次 set 结束时间=?, 应有现金=?, 实点现金=?, 差额=?, 在用押金=?, 备注=?, "
+                               "留存备用金=?, 校验=? where 编号=? and 结束时间 is null"),
+            { storedDate(moment), stored(shift.expected), stored(shift.counted), stored(shift.difference),
+                stored(shift.depositsHeld), shift.note.isNull() ? QStringLiteral("") : shift.note,
+                stored(shift.leftFloat), hash, shift.number }))
+        return fail(error, db.lastError());
+    if (db.rowsAffected() != 1)
+        return fail(error, QStringLiteral("已交班的班次不能修改"));
+    if (!transaction.commit())
+        return fail(error, transaction.error());
+    shift.closed = true;
+    shift.closedAt = moment;
+    shift.hash = hash;
+    db.setShift(0);
+    return true;
+}
