@@ -63,6 +63,7 @@ private slots:
     void typedAmountsBeyondASingleAreRefused();
     void stripUnderTheGrid();
     void operatorsLogInAtStart();
+    void handoverWithoutOperators();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void usagesComeBackAfterACrash_data();
@@ -420,6 +421,37 @@ void TestConsoleWindow::operatorsLogInAtStart()
     whenModalShown([](QWidget* modal) { modal->findChild<QPushButton*>(QStringLiteral("按钮_退出"))->click(); });
     QVERIFY(!console->logIn());
     QCOMPARE(closed.size(), 1);
+}
+
+void TestConsoleWindow::handoverWithoutOperators()
+{
+    auto console = makeConsole();
+    QTest::qWait(0); // what the console does once it shows
+    const QString path = m_dir->databasePath();
+    QCOMPARE(queryValue(path, QStringLiteral("select count(*)||':'||备用金 from 班次 where 结束时间 is null")).toString(),
+        QStringLiteral("1:0"));
+    QVERIFY(m_responder->boxes.isEmpty()); // opened silently
+    EGridModel& cells = console->grid()->cells();
+    QTest::mouseClick(console->machineButton(2), Qt::LeftButton);
+    cells.commitEdit(2, ConsoleColumn::Deposit, QStringLiteral("20"));
+    m_responder->answerNext(AnswerYes);
+    whenModalShown([](QWidget* modal) {
+        QCOMPARE(modal->windowTitle(), QStringLiteral("交班"));
+        QLineEdit* counted = modal->findChild<QLineEdit*>(QStringLiteral("编辑框_实点现金"));
+        QCOMPARE(modal->findChild<QLineEdit*>(QStringLiteral("编辑框_在用押金"))->text(), QStringLiteral("20.00"));
+        counted->setText(QStringLiteral("20"));
+        emit counted->editingFinished();
+        modal->findChild<QLineEdit*>(QStringLiteral("编辑框_留存备用金"))->setText(QStringLiteral("20"));
+        modal->findChild<QPushButton*>(QStringLiteral("按钮_确认交班"))->click();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QTest::mouseClick(console->findChild<QPushButton*>(QStringLiteral("按钮_交班")), Qt::LeftButton);
+    // The next shift opens at once with what was left; machine 2 times on into it.
+    QCOMPARE(queryValue(path, QStringLiteral("select group_concat(编号||':'||备用金||':'||ifnull(实点现金,'-')) from 班次"))
+                 .toString(),
+        QStringLiteral("1:0:20,2:20:-"));
+    QCOMPARE(console->state().firstTimingMachine(), 2);
+    QCOMPARE(console->database().shift(), 2);
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()

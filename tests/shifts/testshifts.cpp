@@ -1,0 +1,210 @@
+#include "checkout/settlement.h"
+#include "common/egridmodel.h"
+#include "counter/consolegrid.h"
+#include "counter/counter.h"
+#include "members/membercards.h"
+#include "shifts/shiftslip.h"
+#include "store/ledgertable.h"
+#include "store/membertable.h"
+#include "store/shifttable.h"
+#include "support/testsupport.h"
+
+#include <QtTest>
+
+namespace {
+
+QString s(const char16_t* t) { return QString::fromUtf16(t); }
+
+const QDateTime kMorning(QDate(2026, 12, 8), QTime(8, 0, 0));
+
+} // namespace
+
+class TestShifts : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void scriptedShift();
+    void aRestartKeepsTheShiftOpen();
+    void readingCashAmounts_data();
+    void readingCashAmounts();
+
+private:
+    // Machine n started at 4 an hour, with the deposit typed (none when empty).
+    void timeMachine(int n, int minutes, const QString& deposit);
+
+    std::unique_ptr<TestClock> m_clock;
+    std::unique_ptr<StoreFixture> m_store;
+    CounterState m_state;
+    std::unique_ptr<EGridModel> m_grid;
+    std::unique_ptr<Counter> m_counter;
+};
+
+void TestShifts::init()
+{
+    m_clock = std::make_unique<TestClock>(kMorning);
+    m_store = std::make_unique<StoreFixture>();
+    m_state = CounterState();
+    m_state.machineCount = kMachines;
+    m_grid = std::make_unique<EGridModel>();
+    setupGrid(*m_grid, kMachines);
+    m_counter = std::make_unique<Counter>(m_state, *m_grid, &m_store->db);
+    QVERIFY(runSql(m_store->dir.databasePath(),
+        { s(u"insert into 会员表 values ('A1', 100, 98, 2)"), s(u"insert into 商品表 values ('可乐', 2.5)") }));
+}
+
+void TestShifts::cleanup()
+{
+    m_counter.reset();
+    m_grid.reset();
+    m_store.reset();
+    m_clock.reset();
+}
+
+void TestShifts::timeMachine(int n, int minutes, const QString& deposit)
+{
+    m_counter->start(n, QStringLiteral("8时0分0秒"), QStringLiteral("4"));
+    m_grid->setCell(n, ConsoleColumn::Minutes, minutes);
+    if (!deposit.isEmpty()) {
+        m_grid->commitEdit(n, ConsoleColumn::Deposit, deposit);
+        m_counter->acceptTyped(n, ConsoleColumn::Deposit);
+    }
+}
+
+// Float 200. Machine 1: deposit 20, goods on account 7.5, 30 minutes (2.00), settles in cash
+// with -10.50 (the deposit back less the bill). Machine 2: 60 minutes (4.00) in cash.
+// Machine 3: deposit 10, 90 minutes (6.00) on card A1, whose 2.00 leaves 4.00 short, set off
+// against the deposit: 6.00 back in cash. Machine 4: deposit 30, still timing. Goods for 5.00
+// cash, a new card of 100, a top-up of 50.
+void TestShifts::scriptedShift()
+{
+    Database& db = m_store->db;
+    ShiftRecord shift;
+    QString error;
+    QVERIFY(openShift(db, 200, shift, &error));
+    QCOMPARE(db.shift(), shift.number);
+    const auto nothing = [](QString*) { return true; };
+    const auto checkout = [&](int n, int minutes, const QString& received, const QString& card,
+                              const QString& balance) {
+        m_grid->setCell(n, ConsoleColumn::Minutes, minutes);
+        const MachineBill bill = m_counter->stop(n, QStringLiteral("9时0分0秒"));
+        const CheckoutInput in { n, bill.feeText, bill.goodsText, bill.depositText, received, !card.isEmpty(), card,
+            balance };
+        QString why;
+        QVERIFY2(settleOnCounter(*m_counter, db, m_store->rs, in, &why), qPrintable(why));
+    };
+    timeMachine(1, 0, QStringLiteral("20"));
+    QVERIFY(m_counter->bookGoods(1, true, QStringLiteral("7.5"), nothing, &error, s(u"可乐")));
+    checkout(1, 30, QStringLiteral("-10.5"), QString(), QString());
+    timeMachine(2, 0, QString());
+    checkout(2, 60, QStringLiteral("4"), QString(), QString());
+    timeMachine(3, 0, QStringLiteral("10"));
+    checkout(3, 90, QStringLiteral("-4"), QStringLiteral("A1"), QStringLiteral("2"));
+    timeMachine(4, 10, QStringLiteral("30"));
+    QVERIFY(m_counter->bookGoods(5, false, QStringLiteral("5"), nothing, &error, s(u"可乐")));
+    QCOMPARE(saveCard(m_store->rs, { QStringLiteral("B2"), QStringLiteral("100"), QString(), true }).result,
+        CardSaveOutcome::Saved);
+    QVERIFY(topUpCard(db, QStringLiteral("A1"), 50, &error));
+
+    ShiftTotals t;
+    QVERIFY(readShiftTotals(db, shift.number, t, &error));
+    QCOMPARE(shiftMoney(t.machineCash), QStringLiteral("17.50"));
+    QCOMPARE(shiftMoney(t.machineCard), QStringLiteral("2.00"));
+    QCOMPARE(shiftMoney(t.goodsCash), QStringLiteral("5.00"));
+    QCOMPARE(shiftMoney(t.goodsOnAccount), QStringLiteral("7.50"));
+    QCOMPARE(shiftMoney(t.depositsIn), QStringLiteral("60.00"));
+    QCOMPARE(shiftMoney(t.depositsOut), QStringLiteral("30.00"));
+    QCOMPARE(shiftMoney(t.newCards), QStringLiteral("100.00"));
+    QCOMPARE(shiftMoney(t.topUps), QStringLiteral("50.00"));
+    // 200 + 20 - 10.5 + 4 + 10 - 6 + 30 + 5 + 100 + 50, worked out by hand.
+    QCOMPARE(shiftMoney(expectedCash(shift, t)), QStringLiteral("402.50"));
+    QCOMPARE(t.rows, queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toInt());
+
+    // Counted 400: short by 2.50, which needs a note; what is left must be in the drawer.
+    shift.expected = expectedCash(shift, t);
+    shift.counted = 400;
+    shift.difference = shift.counted - shift.expected;
+    shift.depositsHeld = 30;
+    QCOMPARE(closingRefusal(shift.difference, QString(), 200, 400), s(u"有短款，请在备注中说明原因！"));
+    QCOMPARE(closingRefusal(shift.difference, s(u"找错零钱"), 400.01, 400), s(u"留存备用金必须在0到实点现金之间！"));
+    QCOMPARE(closingRefusal(0.004, QString(), 0, 400), QString());
+    shift.note = s(u"找错零钱");
+    shift.leftFloat = 200;
+    QVERIFY2(closeShift(db, shift, &error), qPrintable(error));
+    QCOMPARE(db.shift(), 0);
+
+    // Handed over, nothing of it changes: not through the program, not with another tool.
+    QVERIFY(!changeOpeningFloat(db, shift.number, 300, &error));
+    QVERIFY(!closeShift(db, shift, &error));
+    QVERIFY(!runSql(m_store->dir.databasePath(), { s(u"update 班次 set 实点现金=402.5") }));
+    QVERIFY(!runSql(m_store->dir.databasePath(), { s(u"delete from 班次") }));
+    ShiftRecord closed;
+    QVERIFY(readShift(db, shift.number, closed, &error));
+    QCOMPARE(shiftMoney(closed.counted), QStringLiteral("400.00"));
+    QCOMPARE(closed.hash, checkLedger(db).newestHash);
+    const QByteArray csv = slipCsv(closed, t);
+    for (const char16_t* line : { u"应有现金,402.50\r\n", u"差额,-2.50（短款）\r\n", u"在用押金,30.00\r\n",
+             u"留存备用金,200.00\r\n", u"备注,找错零钱\r\n" })
+        QVERIFY2(csv.contains(s(line).toUtf8()), qPrintable(s(line)));
+    QVERIFY(csv.contains((QStringLiteral("校验,") + closed.hash.left(12)).toUtf8()));
+
+    // Machine 4 times on; the next shift opens with what was left and takes its checkout.
+    QCOMPARE(floatLeftInTheDrawer(db), 200.0);
+    ShiftRecord next;
+    QVERIFY(openShift(db, floatLeftInTheDrawer(db), next, &error));
+    QCOMPARE(next.number, shift.number + 1);
+    QVERIFY(!openShift(db, 0, next, &error)); // one open at a time
+    checkout(4, 10, QStringLiteral("-29.33"), QString(), QString());
+    QVERIFY(readShiftTotals(db, next.number, t, &error));
+    QCOMPARE(shiftMoney(t.depositsOut), QStringLiteral("30.00"));
+    QCOMPARE(shiftMoney(t.depositsIn), QStringLiteral("0.00"));
+}
+
+void TestShifts::aRestartKeepsTheShiftOpen()
+{
+    ShiftRecord shift;
+    QString error;
+    QVERIFY(openShift(m_store->db, 150, shift, &error));
+    QVERIFY(topUpCard(m_store->db, QStringLiteral("A1"), 20, &error));
+    m_store->db.closeDatabase();
+    // As after a crash: a new connection finds the shift open, with what it has booked.
+    Database again;
+    QVERIFY(again.openDatabase(m_store->dir.databasePath()));
+    bool found = false;
+    ShiftRecord open;
+    QVERIFY(readOpenShift(again, open, found, &error));
+    QVERIFY(found);
+    QCOMPARE(open.number, shift.number);
+    QCOMPARE(open.openingFloat, 150.0);
+    ShiftTotals t;
+    QVERIFY(readShiftTotals(again, open.number, t, &error));
+    QCOMPARE(expectedCash(open, t), 170.0);
+}
+
+void TestShifts::readingCashAmounts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<double>("value");
+    QTest::newRow("plain") << "402.5" << true << 402.5;
+    QTest::newRow("spaces") << " 12 " << true << 12.0;
+    QTest::newRow("zero") << "0" << true << 0.0;
+    QTest::newRow("negative") << "-1" << false << 0.0;
+    QTest::newRow("letters") << "12元" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("beyond the limit") << "100000" << false << 0.0;
+    QTest::newRow("not a number") << "nan" << false << 0.0;
+}
+
+void TestShifts::readingCashAmounts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    QFETCH(double, value);
+    double got = 0.0;
+    QCOMPARE(readCashAmount(text, got), read);
+    QCOMPARE(got, value);
+}
+
+QTEST_GUILESS_MAIN(TestShifts)
+#include "testshifts.moc"
