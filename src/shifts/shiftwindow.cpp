@@ -9,6 +9,7 @@
 #include "widgets/windows.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -39,8 +40,12 @@ ShiftWindow::ShiftWindow(Database& db, double depositsHeld, bool floatEditable, 
     m_ui->列表框_历史->setHeaderLabels({ QStringLiteral("班次"), QStringLiteral("操作员"), QStringLiteral("开始"),
         QStringLiteral("结束"), QStringLiteral("应有现金"), QStringLiteral("实点现金"), QStringLiteral("差额") });
     m_ui->列表框_历史->setRootIsDecorated(false);
-    for (const auto& [column, width] : { std::pair { 0, 40 }, { 1, 60 }, { 2, 84 }, { 3, 84 }, { 4, 60 }, { 5, 60 } })
+    // Every column in sight at once, the amounts right-aligned against their own edge.
+    m_ui->列表框_历史->header()->setStretchLastSection(false);
+    for (const auto& [column, width] :
+        { std::pair { 0, 36 }, { 1, 52 }, { 2, 80 }, { 3, 80 }, { 4, 60 }, { 5, 60 }, { 6, 60 } })
         m_ui->列表框_历史->setColumnWidth(column, width);
+    m_ui->列表框_历史->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     QString error;
     bool found = false;
@@ -198,8 +203,14 @@ void ShiftWindow::confirmHandover()
     m_shift = closing;
     m_handedOver = true;
     m_open = false;
-    showOpenShift();
+    // The figures stay in sight as handed over; nothing of them can be typed any more.
+    m_ui->标签_班次->setText(m_ui->标签_班次->text() + QStringLiteral("　已交班"));
+    m_ui->标签_时间->setText(timeOf(closing.opened, true) + QStringLiteral(" 至 ") + timeOf(closing.closedAt, true));
+    box(u"备用金")->setReadOnly(true);
     box(u"留存备用金")->setText(shiftMoney(left));
+    for (QWidget* w : { static_cast<QWidget*>(box(u"留存备用金")), static_cast<QWidget*>(m_ui->编辑框_备注),
+             static_cast<QWidget*>(m_ui->按钮_确认交班) })
+        w->setEnabled(false);
     refreshHistory(closing.number);
 }
 

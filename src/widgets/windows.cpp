@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -90,8 +91,10 @@ void installWidgetResponders()
     seams::setMessageResponder(showWidgetMessage);
     seams::setBeepResponder([] { QApplication::beep(); });
     seams::setSaveFileChooser([](const QString& title, const QString& suggested) {
+        // The kind of file offered is the suggested name's: a slip is a PDF, an export a CSV.
+        const QString suffix = QFileInfo(suggested).suffix().toLower();
         return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested,
-            QStringLiteral("CSV 文件 (*.csv)"));
+            suffix.isEmpty() ? QString() : suffix.toUpper() + QStringLiteral(" 文件 (*.") + suffix + u')');
     });
 }
 
