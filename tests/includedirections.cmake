@@ -12,6 +12,7 @@ set(level_reports 3)
 set(level_ledger 3)
 set(level_operators 3)
 set(level_shifts 3)
+set(level_backups 3)
 set(level_app 4)
 
 file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.ui)

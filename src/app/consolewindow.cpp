@@ -1,5 +1,7 @@
 #include "consolewindow.h"
 
+#include "backups/backuprunner.h"
+#include "backups/backupwindow.h"
 #include "checkout/checkoutwindow.h"
 #include "widgets/egrid.h"
 #include "common/seams.h"
@@ -29,6 +31,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QFile>
 #include <QTextBrowser>
 #include <QTimer>
@@ -39,6 +43,7 @@ namespace {
 const QString kSection = QStringLiteral("set");
 const QString kRateKey = QStringLiteral("小时价");
 const QString kDefaultRate = QStringLiteral("4.0");
+const QString kSecondFolderKey = QStringLiteral("备份目录2");
 
 IniFile settingsFile() { return IniFile(seams::programFile(QStringLiteral("jishi.ini"))); }
 
@@ -87,6 +92,18 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // With no operator the shift opens silently, so the start is as it always was; with
     // operators, it opens after the login.
     ensureShift(false);
+    m_backups = new BackupRunner(databasePath, seams::programFile(QStringLiteral("backup")), this);
+    // Written to the settings only once set, so the file stays as it always was without one.
+    m_backups->setSecondFolder(settings.read(kSection, kSecondFolderKey, QString()));
+    connect(m_backups, &BackupRunner::finished, this, &ConsoleWindow::backupDone);
+    if (m_db->isOpen())
+        startBackup();
+    auto* backupClock = new QTimer(this);
+    connect(backupClock, &QTimer::timeout, this, [this] {
+        if (m_backups->isOverdue())
+            startBackup();
+    });
+    backupClock->start(10 * 60 * 1000);
     restoreUsages();
 
     m_acceptedRate = m_ui->编辑框_计费->text();
@@ -99,6 +116,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);
     connect(m_ui->按钮_记录, &QPushButton::clicked, this, &ConsoleWindow::openLedger);
     connect(m_ui->按钮_交班, &QPushButton::clicked, this, &ConsoleWindow::openShiftWindow);
+    connect(m_ui->按钮_备份, &QPushButton::clicked, this, &ConsoleWindow::openBackups);
     m_ui->按钮_交班->setEnabled(true);
 
     auto* operatorMenu = new QMenu(m_ui->按钮_操作员);
@@ -305,6 +323,7 @@ void ConsoleWindow::openShiftWindow()
     loadWindow(&window, this, true);
     if (!window.handedOver())
         return;
+    startBackup();
     // Machines go on timing; the next shift takes over their checkouts.
     if (m_rights.operatorsDefined()) {
         m_rights.setOperator(QString(), QString());
@@ -312,6 +331,109 @@ void ConsoleWindow::openShiftWindow()
         return;
     }
     ensureShift(false);
+}
+
+void ConsoleWindow::startBackup()
+{
+    m_backups->start();
+    showBackupAge();
+}
+
+void ConsoleWindow::backupDone(const BackupOutcome& outcome)
+{
+    showBackupAge();
+    if (!outcome.ok) {
+        messageBox(QStringLiteral("数据库备份失败：") + outcome.error + QStringLiteral("\n计时和记账不受影响。"),
+            MbOk | MbExclamation, QStringLiteral("备份"));
+        return;
+    }
+    // A second folder gone (a drive taken out) is said once, not at every copy.
+    if (outcome.secondError.isEmpty()) {
+        m_secondFolderMissingSaid = false;
+    } else if (!m_secondFolderMissingSaid) {
+        m_secondFolderMissingSaid = true;
+        messageBox(QStringLiteral("第二备份目录没有备份：") + outcome.secondError, MbOk | MbExclamation,
+            QStringLiteral("备份"));
+    }
+}
+
+void ConsoleWindow::showBackupAge()
+{
+    BackupFile newest;
+    const bool any = m_backups->newestCopy(newest);
+    QLabel* label = m_ui->标签_备份;
+    if (m_backups->isRunning() && !any) {
+        label->clear();
+        return;
+    }
+    label->setText(!m_backups->isOverdue() ? QString()
+            : any                          ? QStringLiteral("备份已超过24小时！")
+                                           : QStringLiteral("还没有数据库备份！"));
+    label->setStyleSheet(QStringLiteral("color: red;"));
+}
+
+void ConsoleWindow::openBackups()
+{
+    const QString busy = m_counter->hasOpenUsage()
+        ? QStringLiteral("有机器正在计时或等待结帐，不能恢复备份。请全部结帐后再恢复。")
+        : QString();
+    const QString second = m_backups->secondFolder();
+    BackupWindow window(*m_backups, busy, this);
+    loadWindow(&window, this, true);
+    if (m_backups->secondFolder() != second)
+        settingsFile().write(kSection, kSecondFolderKey, m_backups->secondFolder());
+    showBackupAge();
+    if (!window.restorePath().isEmpty())
+        restoreDatabase(window.restorePath());
+}
+
+bool ConsoleWindow::restoreDatabase(const QString& copyPath)
+{
+    if (m_counter->hasOpenUsage()) {
+        messageBox(QStringLiteral("有机器正在计时或等待结帐，不能恢复备份。请全部结帐后再恢复。"), MbOk | MbExclamation,
+            QStringLiteral("恢复"));
+        return false;
+    }
+    RestoreOutcome out;
+    {
+        const OwnerPermit permit = m_rights.permit(OwnerAction::Restore);
+        if (!permit)
+            return false;
+        m_backups->wait();
+        // The windows open on the old file would show what is no longer there.
+        for (QWidget* w : { static_cast<QWidget*>(m_memberWindow), static_cast<QWidget*>(m_saleWindow),
+                 static_cast<QWidget*>(m_reportWindow), static_cast<QWidget*>(m_ledgerWindow) }) {
+            if (w)
+                w->close();
+        }
+        out = restoreBackup(*m_db, seams::programFile(QStringLiteral("date.mdb")), copyPath, m_backups->folder(), now());
+    }
+    if (!out.ok) {
+        showStoreError(QStringLiteral("恢复失败，数据库保持原样：") + out.error);
+        return false;
+    }
+    messageBox(QStringLiteral("已恢复备份") + QFileInfo(copyPath).fileName() + QStringLiteral("。原来的数据库已另存为")
+            + QDir::toNativeSeparators(out.safetyCopy) + QStringLiteral("。"),
+        MbOk | MbInformation, QStringLiteral("恢复"));
+    // The console starts afresh on the restored file: its operators, its shift, its usages.
+    QVector<OperatorRecord> operators;
+    QString error;
+    readOperators(*m_db, operators, &error);
+    if (operators.isEmpty()) {
+        m_rights.setOperator(QString(), QString());
+        showOperator(QString(), QString());
+        ensureShift(false);
+    } else if (!logIn()) {
+        return true;
+    }
+    restoreUsages();
+    if (m_restored) {
+        const RestoredUsages found = *m_restored;
+        m_restored.reset();
+        askAboutRestore(found);
+    }
+    showBackupAge();
+    return true;
 }
 
 void ConsoleWindow::switchOperator()
@@ -466,6 +588,7 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
             MbOk | MbExclamation, QStringLiteral("上机记录"));
     }
     settingsFile().write(kSection, kRateKey, m_ui->编辑框_计费->text());
+    m_backups->wait();
     if (m_rights.operatorsDefined()) {
         m_counter->record(ledgerEntry(*m_db, QStringLiteral("退出登录")));
         m_rights.setOperator(QString(), QString());

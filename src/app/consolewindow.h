@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+class BackupRunner;
+struct BackupOutcome;
 class Counter;
 class Database;
 class EGrid;
@@ -64,6 +66,12 @@ public:
     const Rights& rights() const { return m_rights; }
     // 交班: the handover of the open shift; the next shift opens after it.
     void openShiftWindow();
+    // 备份: the copies, 立即备份, the second folder and the owner's restore.
+    void openBackups();
+    // Puts a copy in place of date.mdb (an owner's action, with no machine open) and starts
+    // the console afresh on it.
+    bool restoreDatabase(const QString& copyPath);
+    BackupRunner& backups() const { return *m_backups; }
     // The user's guide in the browser; in a window of the program (returned) when no browser
     // can be started.
     QWidget* openHelp();
@@ -99,6 +107,11 @@ private:
     void ensureShift(bool ask);
     // The deposits of the machines timing now, which stay in the drawer for the next shift.
     double depositsHeld() const;
+    // A copy of date.mdb is begun when none is under way; what it did is said when it ends.
+    void startBackup();
+    void backupDone(const BackupOutcome& outcome);
+    // The strip says in red when the newest copy is more than a day old.
+    void showBackupAge();
     // A cashier's try at the rate box: an owner may allow that one change.
     void askToChangeRate();
     // Opens the checkout of a stopped machine; its usage ends when the window closes.
@@ -117,6 +130,8 @@ private:
     QPointer<LedgerWindow> m_ledgerWindow;
     QPointer<QTextBrowser> m_helpWindow;
     bool m_unprotectedSaid = false;
+    BackupRunner* m_backups = nullptr;
+    bool m_secondFolderMissingSaid = false;
     QString m_acceptedRate; // the rate box's last text within the money limit
     Rights m_rights;
     std::optional<OwnerPermit> m_ratePermit; // while an owner's allowed change of the rate is typed

@@ -15,6 +15,7 @@ seams::BeepResponder g_beep;
 QString g_programDir;
 seams::UrlOpener g_urlOpener;
 seams::SaveFileChooser g_saveChooser;
+seams::WriteFault g_writeFault;
 
 // The system clock in local time, to the second. Turning the time into local time consults the
 // time-zone files on every call; within one second the answer cannot change, and the tick asks
@@ -60,6 +61,10 @@ void ringBeep()
 }
 
 void setSaveFileChooser(SaveFileChooser chooser) { g_saveChooser = std::move(chooser); }
+
+void setWriteFault(WriteFault fault) { g_writeFault = std::move(fault); }
+
+QString writeFault(const QString& path) { return g_writeFault ? g_writeFault(path) : QString(); }
 
 QString chooseSaveFile(const QString& title, const QString& suggestedName)
 {

@@ -34,6 +34,12 @@ using UrlOpener = std::function<bool(const QString& localFile)>;
 void setUrlOpener(UrlOpener opener);
 bool openInBrowser(const QString& localFile);
 
+// Copies of the database are written through this check, so a test can stand for a full or
+// failing disk: a fault returns the reason the write fails, the empty text lets it go on.
+using WriteFault = std::function<QString(const QString& path)>;
+void setWriteFault(WriteFault fault);
+QString writeFault(const QString& path);
+
 // Where jishi.ini, date.mdb and the help page live; by default the executable's directory.
 void setProgramDir(const QString& dir);
 QString programDir();

@@ -41,6 +41,8 @@ public:
     const EGridModel& grid() const { return m_grid; }
 
     bool isTiming(int n) const;
+    // Whether any machine is timing or waits for its checkout.
+    bool hasOpenUsage() const { return anyOpen(); }
     void start(int n, const QString& clockText, const QString& rateText);
     MachineBill stop(int n, const QString& clockText);
 

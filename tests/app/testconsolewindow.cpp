@@ -340,7 +340,7 @@ void TestConsoleWindow::stripUnderTheGrid()
     const QRect grid = console->grid()->geometry();
     int left = -1;
     for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", true },
-             std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", false },
+             std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", true },
              std::tuple { "按钮_操作员", "操作员", true } }) {
         auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
         QVERIFY(b);
