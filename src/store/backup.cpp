@@ -55,21 +55,12 @@ bool copyBytes(const QString& from, const QString& to, QString* error)
     const QString fault = seams::writeFault(to);
     if (!fault.isEmpty())
         return fail(error, fault);
+    // The system's own copy (a kernel-side copy, or a clone where the file system has one)
+    // keeps the read lock short.
+    QFile::remove(to);
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(error, QStringLiteral("无法读取“%1”：%2").arg(native(from), in.errorString()));
-    QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(error, QStringLiteral("无法写入“%1”：%2").arg(native(to), out.errorString()));
-    QByteArray chunk;
-    while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        if (out.write(chunk) != chunk.size())
-            return fail(error, QStringLiteral("无法写入“%1”：%2").arg(native(to), out.errorString()));
-    }
-    if (in.error() != QFileDevice::NoError)
-        return fail(error, QStringLiteral("无法读取“%1”：%2").arg(native(from), in.errorString()));
-    if (!out.flush())
-        return fail(error, QStringLiteral("无法写入“%1”：%2").arg(native(to), out.errorString()));
+    if (!in.copy(to))
+        return fail(error, QStringLiteral("无法复制“%1”到“%2”：%3").arg(native(from), native(to), in.errorString()));
     return true;
 }
 

@@ -1,0 +1,72 @@
+// A backup of a file of a million bookings, taken while checkouts go on: how long the copy
+// takes, how long the live file is held, and the longest a checkout waited meanwhile.
+#include "backups/backuprunner.h"
+#include "benchsupport.h"
+#include "checkout/settlement.h"
+#include "store/database.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    writeMessagesToStderr();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("date.mdb"));
+    if (!createDatabase(path))
+        return 1;
+    const int rows = 1000000;
+    {
+        Database fill;
+        if (!fill.openDatabase(path))
+            return 1;
+        QSqlQuery q(fill.connection());
+        if (!q.exec(QStringLiteral("with recursive n(i) as (select 0 union all select i+1 from n where i<%1) "
+                                   "insert into 收入记录 select date('2016-12-08', '+' || (i / 274) || ' days') || "
+                                   "' 00:00:00', i % 15 + 1, case when i % 3 then '上机收入' else '商品销售' end, "
+                                   "case when i % 3 then '上机收入' else '可乐' end, (i % 40) / 2.0 from n")
+                            .arg(rows - 1)))
+            return 1;
+    }
+    Database db;
+    RecordSet rs;
+    if (!db.openDatabase(path))
+        return 1;
+    rs.bind(&db);
+    BackupRunner runner(path, dir.filePath(QStringLiteral("backup")));
+    BackupOutcome outcome;
+    QObject::connect(&runner, &BackupRunner::finished, [&](const BackupOutcome& o) { outcome = o; });
+    QElapsedTimer whole;
+    whole.start();
+    runner.start();
+    double longest = 0.0;
+    int bookings = 0;
+    while (runner.isRunning()) {
+        CheckoutInput in;
+        in.machineNo = bookings % 15 + 1;
+        in.feeText = QStringLiteral("12.5");
+        in.receivedText = in.feeText;
+        QElapsedTimer t;
+        t.start();
+        if (settleCheckout(db, rs, in).result != SettleResult::Booked)
+            std::fprintf(stderr, "booking %d failed\n", bookings);
+        longest = std::max(longest, double(t.nsecsElapsed()) / 1e6);
+        ++bookings;
+        QCoreApplication::processEvents();
+    }
+    const double seconds = double(whole.elapsed()) / 1000.0;
+    std::printf("backup of %lld MB (%d bookings) in %.2f s, the file held %.1f ms (%s)\n",
+        QFileInfo(path).size() >> 20, rows, seconds, outcome.lockedMs, outcome.ok ? "checked" : qPrintable(outcome.error));
+    std::printf("%d checkouts during the backup, the longest %.1f ms\n", bookings, longest);
+    std::printf("ratio longest checkout wait/200 ms target: %.2f\n", longest / 200.0);
+    return outcome.ok ? 0 : 1;
+}
