@@ -76,8 +76,8 @@ void BackupWindow::refresh()
             ? QStringLiteral("还没有备份。")
             : QStringLiteral("最近一次备份：") + timeOf(copies.first().taken) + QStringLiteral("（")
                 + ageOf(copies.first().taken) + QStringLiteral("），共") + QString::number(copies.size())
-                + QStringLiteral("份，保存在") + QDir::toNativeSeparators(m_runner.folder()));
-    m_ui->标签_最近备份->setToolTip(m_ui->标签_最近备份->text());
+                + QStringLiteral("份"));
+    m_ui->标签_最近备份->setToolTip(QStringLiteral("备份保存在") + QDir::toNativeSeparators(m_runner.folder()));
 }
 
 void BackupWindow::backUpNow()
