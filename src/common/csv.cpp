@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include <cmath>
+
 #include <QSaveFile>
 
 namespace {
@@ -46,4 +48,16 @@ bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* error)
         return false;
     }
     return true;
+}
+
+QString csvDate(DateTime day)
+{
+    const DateParts p = splitDate(day);
+    return QString::asprintf("%04d-%02d-%02d", p.year, p.month, p.day);
+}
+
+QString csvMoney(double amount)
+{
+    const double cents = std::round(amount * 100.0) / 100.0;
+    return formatFixed(cents == 0.0 ? 0.0 : cents, 2);
 }

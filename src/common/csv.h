@@ -1,5 +1,7 @@
 #pragma once
 
+#include "values.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,6 +11,11 @@
 // header row, CRLF line ends; a field holding a comma, a quote or a line break is quoted, with
 // its quotes doubled.
 QByteArray csvDocument(const QStringList& header, const QVector<QStringList>& rows);
+
+// A date as a spreadsheet reads one (yyyy-mm-dd), an amount as a plain number with two
+// decimals (no currency sign, no negative zero).
+QString csvDate(DateTime day);
+QString csvMoney(double amount);
 
 // Writes the whole file or nothing: a failed write leaves no partial file and says why.
 bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* error);

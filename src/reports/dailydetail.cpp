@@ -1,5 +1,7 @@
 #include "dailydetail.h"
 
+#include "common/csv.h"
+
 #include "common/egridmodel.h"
 #include "resultrows.h"
 #include "store/database.h"
@@ -42,10 +44,12 @@ void setupDetailGrid(EGridModel& grid)
     grid.setDecimals(DetailColumn::Amount, 2);
 }
 
-void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day)
+void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day, QVector<IncomeRow>* shown)
 {
     QVector<IncomeRow> rows;
     const bool read = readDayBookings(rs, day, rows);
+    if (shown)
+        *shown = read ? rows : QVector<IncomeRow>();
     const int n = read ? int(rows.size()) : -1;
     prepareResultRows(grid, n);
     if (n < 0)
@@ -60,4 +64,14 @@ void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day)
         grid.setCell(i, DetailColumn::Name, row.name);
         grid.setCell(i, DetailColumn::Amount, row.amount);
     }
+}
+
+QByteArray dailyDetailCsv(const QVector<IncomeRow>& rows)
+{
+    QVector<QStringList> lines;
+    for (const IncomeRow& r : rows)
+        lines.append({ csvDate(r.day), QString::number(r.machineNo), r.type, r.name, csvMoney(r.amount) });
+    return csvDocument({ QStringLiteral("日期"), QStringLiteral("机号"), QStringLiteral("类型"), QStringLiteral("名称"),
+                           QStringLiteral("金额") },
+        lines);
 }

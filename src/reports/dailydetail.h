@@ -1,6 +1,10 @@
 #pragma once
 
 #include "common/values.h"
+#include "store/income.h"
+
+#include <QByteArray>
+#include <QVector>
 
 #include <QString>
 
@@ -23,4 +27,7 @@ void setupDetailGrid(EGridModel& grid);
 
 // Fills the grid with the bookings of the day and the total row. A query the store cannot
 // run leaves the title row alone.
-void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day);
+void fillDailyDetail(RecordSet& rs, EGridModel& grid, DateTime day, QVector<IncomeRow>* shown = nullptr);
+
+// The day's bookings for a spreadsheet, as the report's days are written.
+QByteArray dailyDetailCsv(const QVector<IncomeRow>& rows);

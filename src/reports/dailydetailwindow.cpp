@@ -4,6 +4,8 @@
 #include "widgets/windows.h"
 #include "reports/dailydetail.h"
 #include "ui_dailydetailwindow.h"
+#include "common/csv.h"
+#include "common/seams.h"
 
 DailyDetailWindow::DailyDetailWindow(
     [[maybe_unused]] Database& db, RecordSet& rs, const QString& dayText, QWidget* parent)
@@ -17,7 +19,20 @@ DailyDetailWindow::DailyDetailWindow(
     g->setRowSelection(true);
     // A list of bookings to read, not to change.
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    fillDailyDetail(rs, g->cells(), dayFromText(dayText));
+    m_day = dayFromText(dayText);
+    fillDailyDetail(rs, g->cells(), m_day, &m_rows);
+    connect(m_ui->按钮_导出, &QPushButton::clicked, this, &DailyDetailWindow::exportDay);
+}
+
+void DailyDetailWindow::exportDay()
+{
+    const QString path
+        = seams::chooseSaveFile(QStringLiteral("导出每日明细"), QStringLiteral("明细_") + csvDate(m_day) + QStringLiteral(".csv"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!saveWholeFile(path, dailyDetailCsv(m_rows), &error))
+        showStoreError(error);
 }
 
 DailyDetailWindow::~DailyDetailWindow() = default;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/income.h"
+
 #include <QDialog>
+#include <QVector>
 
 #include <memory>
 
@@ -20,7 +23,11 @@ public:
     ~DailyDetailWindow() override;
 
     EGrid* grid() const;
+    // 按钮_导出: the day's bookings as a CSV file.
+    void exportDay();
 
 private:
     std::unique_ptr<Ui::DailyDetailWindow> m_ui;
+    DateTime m_day;
+    QVector<IncomeRow> m_rows; // as the grid shows them
 };

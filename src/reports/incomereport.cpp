@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/income.h"
+#include "common/csv.h"
 
 void setupReportGrid(EGridModel& grid)
 {
@@ -25,10 +26,12 @@ void setupReportGrid(EGridModel& grid)
     grid.setFormula(ReportColumn::MachineIncome, ReportColumn::GoodsIncome, EGridModel::Add, ReportColumn::Total);
 }
 
-void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end)
+void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end, QVector<DayIncome>* shown)
 {
     QVector<DayIncome> days;
     const bool read = readIncomeByDay(db, rs, start, end, days);
+    if (shown)
+        *shown = read ? days : QVector<DayIncome>();
     const int n = read ? int(days.size()) : -1;
     prepareResultRows(grid, n);
     if (n < 0)
@@ -43,4 +46,14 @@ void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, D
         grid.setCell(i, ReportColumn::MachineIncome, day.machine);
         grid.setCell(i, ReportColumn::GoodsIncome, day.goods);
     }
+}
+
+QByteArray reportCsv(const QVector<DayIncome>& days)
+{
+    QVector<QStringList> rows;
+    for (const DayIncome& d : days)
+        rows.append({ csvDate(d.day), csvMoney(d.machine), csvMoney(d.goods), csvMoney(d.machine + d.goods) });
+    return csvDocument({ QStringLiteral("日期"), QStringLiteral("上机收入"), QStringLiteral("商品销售收入"),
+                           QStringLiteral("收入合计") },
+        rows);
 }

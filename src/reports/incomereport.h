@@ -1,6 +1,10 @@
 #pragma once
 
 #include "common/values.h"
+#include "store/income.h"
+
+#include <QByteArray>
+#include <QVector>
 
 #include <QStringList>
 
@@ -20,4 +24,9 @@ void setupReportGrid(EGridModel& grid);
 
 // Replaces the views, reads the days of the range and refills the grid: one row per day with
 // bookings, then the total row. A query the store cannot run leaves the title row alone.
-void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end);
+// `shown`, when given, receives the days the grid shows.
+void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end,
+    QVector<DayIncome>* shown = nullptr);
+
+// The days for a spreadsheet: one header row, dates as yyyy-mm-dd, amounts with two decimals.
+QByteArray reportCsv(const QVector<DayIncome>& days);

@@ -5,6 +5,8 @@
 #include "widgets/windows.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/incomereport.h"
+#include "reports/reportchartwindow.h"
+#include "common/csv.h"
 #include "ui_reportwindow.h"
 
 ReportWindow::ReportWindow(Database& db, RecordSet& rs, QWidget* parent)
@@ -26,6 +28,8 @@ ReportWindow::ReportWindow(Database& db, RecordSet& rs, QWidget* parent)
     connect(m_ui->按钮_更新, &QPushButton::clicked, this, &ReportWindow::runReport);
     connect(m_ui->按钮_明细, &QPushButton::clicked, this, &ReportWindow::openDailyDetail);
     connect(g, &EGrid::cellDoubleClicked, this, &ReportWindow::openDailyDetail);
+    connect(m_ui->按钮_导出, &QPushButton::clicked, this, &ReportWindow::exportReport);
+    connect(m_ui->按钮_图表, &QPushButton::clicked, this, &ReportWindow::openChart);
 
     runReport();
 }
@@ -36,7 +40,29 @@ EGrid* ReportWindow::grid() const { return m_ui->高级表格1; }
 
 void ReportWindow::runReport()
 {
-    fillReport(m_db, m_rs, grid()->cells(), m_ui->日期框_开始->value(), m_ui->日期框_结束->value());
+    fillReport(m_db, m_rs, grid()->cells(), m_ui->日期框_开始->value(), m_ui->日期框_结束->value(), &m_days);
+}
+
+void ReportWindow::exportReport()
+{
+    const QString path = seams::chooseSaveFile(QStringLiteral("导出业绩"),
+        QStringLiteral("业绩_") + csvDate(m_ui->日期框_开始->value()) + QStringLiteral("_")
+            + csvDate(m_ui->日期框_结束->value()) + QStringLiteral(".csv"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!saveWholeFile(path, reportCsv(m_days), &error))
+        showStoreError(error);
+}
+
+ReportChartWindow* ReportWindow::openChart()
+{
+    // A chart of other days would not be what the grid shows: it is made anew each time.
+    if (m_chart)
+        m_chart->close();
+    m_chart = new ReportChartWindow(m_days, this);
+    m_chart->show();
+    return m_chart;
 }
 
 void ReportWindow::openDailyDetail()

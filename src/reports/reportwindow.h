@@ -1,5 +1,9 @@
 #pragma once
 
+#include "store/income.h"
+
+#include <QPointer>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -7,6 +11,7 @@
 class Database;
 class EGrid;
 class RecordSet;
+class ReportChartWindow;
 namespace Ui {
 class ReportWindow;
 }
@@ -26,6 +31,10 @@ public:
     // 按钮_明细 or a double-click: the detail of the day in the current row, modal over the
     // console (this window's parent).
     void openDailyDetail();
+    // 按钮_导出: the days shown, as a CSV file.
+    void exportReport();
+    // 按钮_图表: the days shown as bars, in a window of its own (returned).
+    ReportChartWindow* openChart();
     // The grid row the last openDailyDetail took (-1: the grid had no current row).
     int reportSelectedRow() const { return m_reportSelectedRow; }
 
@@ -34,4 +43,6 @@ private:
     Database& m_db;
     RecordSet& m_rs;
     int m_reportSelectedRow = -1;
+    QVector<DayIncome> m_days; // as the grid shows them
+    QPointer<ReportChartWindow> m_chart;
 };

@@ -17,11 +17,7 @@ QString timeOf(DateTime t)
 
 } // namespace
 
-QString shiftMoney(double value)
-{
-    const double cents = std::round(value * 100.0) / 100.0;
-    return formatFixed(cents == 0.0 ? 0.0 : cents, 2);
-}
+QString shiftMoney(double value) { return csvMoney(value); }
 
 bool readCashAmount(const QString& text, double& value)
 {

@@ -1,0 +1,119 @@
+#include "common/seams.h"
+#include "reports/dailydetailwindow.h"
+#include "reports/reportchartwindow.h"
+#include "reports/reportwindow.h"
+#include "reportsupport.h"
+#include "support/guisupport.h"
+#include "widgets/datepicker.h"
+
+#include <QBarSet>
+#include <QFile>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QString s(const char16_t* t) { return QString::fromUtf16(t); }
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestReportExport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void exportsAreSpreadsheetText_data();
+    void exportsAreSpreadsheetText();
+    void failedWriteLeavesNoFile();
+    void chartShowsTheReportsFigures();
+
+private:
+    QString m_saveTo;
+    std::unique_ptr<ReportFixture> m_f;
+    std::unique_ptr<TestClock> m_clock;
+    std::unique_ptr<QWidget> m_console;
+    ReportWindow* m_report = nullptr;
+};
+
+void TestReportExport::init()
+{
+    m_f = std::make_unique<ReportFixture>();
+    m_clock = std::make_unique<TestClock>(QDateTime(QDate(2026, 7, 10), QTime(9, 30)));
+    QVERIFY(m_f->book(texts({ "4 上机收入 12.5 3", "4 商品销售 3 3", "5 上机收入 -2 7" })));
+    QVERIFY(runSql(m_f->dir.databasePath(),
+        { s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 5, '商品销售', '薯片\"大\",原味', 4.5)") }));
+    m_console = std::make_unique<QWidget>();
+    m_report = new ReportWindow(m_f->db, m_f->rs, m_console.get());
+    m_report->show();
+    m_saveTo = m_f->dir.file(QStringLiteral("out.csv"));
+    seams::setSaveFileChooser([this](const QString&, const QString&) { return m_saveTo; });
+}
+
+void TestReportExport::cleanup()
+{
+    seams::setSaveFileChooser({});
+    m_console.reset();
+    m_clock.reset();
+    m_f.reset();
+}
+
+void TestReportExport::exportsAreSpreadsheetText_data()
+{
+    QTest::addColumn<bool>("detail");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("report") << false
+                            << s(u"\uFEFF日期,上机收入,商品销售收入,收入合计\r\n2026-07-04,12.50,7.50,20.00\r\n"
+                                 u"2026-07-05,-2.00,0.00,-2.00\r\n");
+    QTest::newRow("a day's detail") << true
+                                    << s(u"\uFEFF日期,机号,类型,名称,金额\r\n2026-07-04,3,上机收入,上机收入,12.50\r\n"
+                                         u"2026-07-04,3,商品销售,可乐,3.00\r\n"
+                                         u"2026-07-04,5,商品销售,\"薯片\"\"大\"\",原味\",4.50\r\n");
+}
+
+void TestReportExport::exportsAreSpreadsheetText()
+{
+    QFETCH(bool, detail);
+    QFETCH(QString, expected);
+    if (detail) {
+        DailyDetailWindow day(m_f->db, m_f->rs, s(u"2026年7月4日"));
+        QTest::mouseClick(day.findChild<QPushButton*>(s(u"按钮_导出")), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(m_report->findChild<QPushButton*>(s(u"按钮_导出")), Qt::LeftButton);
+    }
+    QCOMPARE(QString::fromUtf8(bytesOf(m_saveTo)), expected);
+    QVERIFY(bytesOf(m_saveTo).startsWith("\xEF\xBB\xBF"));
+}
+
+void TestReportExport::failedWriteLeavesNoFile()
+{
+    m_saveTo = m_f->dir.file(QStringLiteral("gone/out.csv"));
+    QTest::mouseClick(m_report->findChild<QPushButton*>(s(u"按钮_导出")), Qt::LeftButton);
+    QCOMPARE(m_f->responder.boxes.size(), 1);
+    QVERIFY(!m_f->responder.boxes[0].text.isEmpty());
+    QVERIFY(!QFile::exists(m_saveTo));
+}
+
+void TestReportExport::chartShowsTheReportsFigures()
+{
+    m_report->findChild<DatePicker*>(s(u"日期框_开始"))->setValue(makeDate(2026, 7, 1));
+    m_report->runReport();
+    QTest::mouseClick(m_report->findChild<QPushButton*>(s(u"按钮_图表")), Qt::LeftButton);
+    ReportChartWindow* chart = m_report->findChild<ReportChartWindow*>();
+    QVERIFY(chart && chart->isVisible());
+    QCOMPARE(chart->windowTitle(), s(u"业绩图表"));
+    QCOMPARE(chart->dayLabels(), QStringList({ QStringLiteral("07-04"), QStringLiteral("07-05") }));
+    QCOMPARE(chart->machineBars()->count(), 2);
+    QCOMPARE(chart->machineBars()->at(0), 12.5);
+    QCOMPARE(chart->machineBars()->at(1), -2.0);
+    QCOMPARE(chart->goodsBars()->at(0), 7.5);
+    QCOMPARE(chart->goodsBars()->at(1), 0.0);
+}
+
+QTEST_MAIN(TestReportExport)
+#include "testreportexport.moc"
