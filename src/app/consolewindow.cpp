@@ -22,6 +22,7 @@
 #include "store/recordset.h"
 #include "store/inifile.h"
 #include "store/operatortable.h"
+#include "store/schema.h"
 #include "store/shifttable.h"
 #include "ui_consolewindow.h"
 
@@ -45,7 +46,7 @@ const QString kRateKey = QStringLiteral("小时价");
 const QString kDefaultRate = QStringLiteral("4.0");
 const QString kSecondFolderKey = QStringLiteral("备份目录2");
 
-IniFile settingsFile() { return IniFile(seams::programFile(QStringLiteral("jishi.ini"))); }
+IniFile settingsFile() { return IniFile(seams::dataFile(QStringLiteral("jishi.ini"))); }
 
 } // namespace
 
@@ -81,7 +82,13 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_state.runningCount = 0;
     createMachineButtons();
 
-    const QString databasePath = seams::programFile(QStringLiteral("date.mdb"));
+    const QString databasePath = seams::dataFile(QStringLiteral("date.mdb"));
+    // Installed, the program makes its own file in the user's data directory; beside a
+    // portable program the build delivers it, and a missing one is an outage as always.
+    if (!seams::isPortable() && !QFileInfo::exists(databasePath)) {
+        QString why;
+        createDatabase(databasePath, &why);
+    }
     if (!m_db->openDatabase(databasePath)) {
         // Said at once: the operator would otherwise time machines all day and learn at the
         // first checkout that nothing can be booked. Timing goes on regardless.
@@ -92,7 +99,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // With no operator the shift opens silently, so the start is as it always was; with
     // operators, it opens after the login.
     ensureShift(false);
-    m_backups = new BackupRunner(databasePath, seams::programFile(QStringLiteral("backup")), this);
+    m_backups = new BackupRunner(databasePath, seams::dataFile(QStringLiteral("backup")), this);
     // Written to the settings only once set, so the file stays as it always was without one.
     m_backups->setSecondFolder(settings.read(kSection, kSecondFolderKey, QString()));
     connect(m_backups, &BackupRunner::finished, this, &ConsoleWindow::backupDone);
@@ -406,7 +413,7 @@ bool ConsoleWindow::restoreDatabase(const QString& copyPath)
             if (w)
                 w->close();
         }
-        out = restoreBackup(*m_db, seams::programFile(QStringLiteral("date.mdb")), copyPath, m_backups->folder(), now());
+        out = restoreBackup(*m_db, seams::dataFile(QStringLiteral("date.mdb")), copyPath, m_backups->folder(), now());
     }
     if (!out.ok) {
         showStoreError(QStringLiteral("恢复失败，数据库保持原样：") + out.error);
@@ -622,7 +629,7 @@ ReportWindow* ConsoleWindow::openReport()
 
 QWidget* ConsoleWindow::openHelp()
 {
-    const QString page = seams::programFile(QStringLiteral("help/index.html"));
+    const QString page = seams::sharedFile(QStringLiteral("help/index.html"));
     if (seams::openInBrowser(page))
         return nullptr;
     // No browser to start (a bare counter PC): the guide is shown by the program itself.

@@ -8,6 +8,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Names the user's data directory (~/.local/share/langtuo) of an installed program.
+    QApplication::setApplicationName(QStringLiteral("langtuo"));
     installWidgetResponders();
     // Button captions, the settings file and typed numbers are read through GBK; a Qt built
     // without that code page would start machines that can never be stopped.

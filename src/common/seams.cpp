@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <cstdio>
@@ -89,6 +91,36 @@ QString programDir()
 }
 
 QString programFile(const QString& name) { return QDir(programDir()).filePath(name); }
+
+namespace {
+
+QString installedShareDir() { return QDir(programDir()).filePath(QStringLiteral("../share/langtuo")); }
+
+} // namespace
+
+bool isPortable()
+{
+    return QFileInfo(programDir()).isWritable() && !QFileInfo(installedShareDir()).isDir();
+}
+
+QString dataDir()
+{
+    if (isPortable())
+        return programDir();
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString dataFile(const QString& name) { return QDir(dataDir()).filePath(name); }
+
+QString sharedFile(const QString& name)
+{
+    const QString beside = programFile(name);
+    if (QFileInfo::exists(beside) || !QFileInfo(installedShareDir()).isDir())
+        return beside;
+    return QDir::cleanPath(QDir(installedShareDir()).filePath(name));
+}
 
 } // namespace seams
 

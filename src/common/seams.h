@@ -45,6 +45,15 @@ void setProgramDir(const QString& dir);
 QString programDir();
 QString programFile(const QString& name);
 
+// Where jishi.ini, date.mdb and backup/ live: the program directory, as always, when it is
+// writable and not an installed program's (bin/ beside share/langtuo/); otherwise the user's
+// data directory (~/.local/share/langtuo), made when missing.
+bool isPortable();
+QString dataDir();
+QString dataFile(const QString& name);
+// A file the program ships (help/index.html): beside it, or in share/langtuo when installed.
+QString sharedFile(const QString& name);
+
 } // namespace seams
 
 // Message box styles, combined with |: the buttons, then the icon.

@@ -6,6 +6,8 @@
 #include "ledger/ledgerwindow.h"
 #include "store/database.h"
 #include "store/operatortable.h"
+#include "backups/backuprunner.h"
+#include "store/backup.h"
 #include "support/guisupport.h"
 
 #include <QApplication>
@@ -45,6 +47,8 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
+int listBackupsIn(const QString& folder) { return int(listBackups(folder).size()); }
+
 class TestConsoleWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -64,6 +68,7 @@ private slots:
     void stripUnderTheGrid();
     void operatorsLogInAtStart();
     void handoverWithoutOperators();
+    void installedLayoutKeepsFilesInTheDataDirectory();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void usagesComeBackAfterACrash_data();
@@ -452,6 +457,42 @@ void TestConsoleWindow::handoverWithoutOperators()
         QStringLiteral("1:0:20,2:20:-"));
     QCOMPARE(console->state().firstTimingMachine(), 2);
     QCOMPARE(console->database().shift(), 2);
+}
+
+void TestConsoleWindow::installedLayoutKeepsFilesInTheDataDirectory()
+{
+    // As the package installs it: the program in bin/, read-only, its guide in share/langtuo/.
+    QTemporaryDir root;
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(root.filePath(QStringLiteral("usr/share/langtuo/help"))));
+    QFile guide(root.filePath(QStringLiteral("usr/share/langtuo/help/index.html")));
+    QVERIFY(guide.open(QIODevice::WriteOnly));
+    guide.close();
+    QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("home/.local/share")).toUtf8());
+    const QString oldName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("langtuo"));
+    seams::setProgramDir(bin);
+    const QString data = root.filePath(QStringLiteral("home/.local/share/langtuo"));
+    {
+        auto console = makeConsole();
+        QTest::qWait(0);
+        QCOMPARE(QDir(seams::dataDir()).absolutePath(), QDir(data).absolutePath());
+        QVERIFY(console->database().isOpen()); // made from the schema at start
+        QTRY_VERIFY(!console->backups().isRunning());
+        QCOMPARE(seams::sharedFile(QStringLiteral("help/index.html")),
+            QDir::cleanPath(root.filePath(QStringLiteral("usr/share/langtuo/help/index.html"))));
+        console->close();
+    }
+    QVERIFY(QFile::exists(data + QStringLiteral("/date.mdb")));
+    QVERIFY(QFile::exists(data + QStringLiteral("/jishi.ini")));
+    QCOMPARE(listBackupsIn(data + QStringLiteral("/backup")), 1);
+    QCOMPARE(QDir(bin).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    seams::setProgramDir(m_dir->path());
+    QCoreApplication::setApplicationName(oldName);
+    qputenv("XDG_DATA_HOME", oldHome);
+    QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
