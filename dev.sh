@@ -3,10 +3,12 @@
 #   bash dev.sh run    install what is needed, build, start the program
 #   bash dev.sh test   install what is needed, build, run every test
 #   bash dev.sh build  install what is needed and build
+#   bash dev.sh package  build and make build/langtuo_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev valgrind libsodium-dev qt6-charts-dev libqt6opengl6-dev)
+PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev valgrind libsodium-dev qt6-charts-dev libqt6opengl6-dev
+    dpkg-dev file desktop-file-utils appstream)
 
 install_packages() {
     local missing=()
@@ -40,8 +42,14 @@ build)
     install_packages
     build
     ;;
+package)
+    install_packages
+    build
+    (cd build && cpack -G DEB)
+    ls build/langtuo_*_amd64.deb
+    ;;
 *)
-    echo "usage: bash dev.sh run|test|build" >&2
+    echo "usage: bash dev.sh run|test|build|package" >&2
     exit 2
     ;;
 esac
