@@ -118,6 +118,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(&grid()->cells(), &EGridModel::cellEdited, this, &ConsoleWindow::acceptTypedCell);
 
     connect(m_ui->按钮_帮助, &QPushButton::clicked, this, &ConsoleWindow::openHelp);
+    m_ui->按钮_帮助->setToolTip(QStringLiteral("数据文件在：") + QDir::toNativeSeparators(seams::dataDir()));
     connect(m_ui->按钮_会员, &QPushButton::clicked, this, &ConsoleWindow::openMembers);
     connect(m_ui->按钮_销售, &QPushButton::clicked, this, &ConsoleWindow::openSale);
     connect(m_ui->按钮_业绩, &QPushButton::clicked, this, &ConsoleWindow::openReport);

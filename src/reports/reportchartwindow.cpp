@@ -40,6 +40,7 @@ ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* pa
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis;
     axisY->setRange(lowest * 1.1, highest > 0.0 ? highest * 1.1 : 1.0);
+    axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
