@@ -8,7 +8,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -22,7 +24,7 @@ QString moneyText(double v)
 constexpr char kSeparator = '\x1f'; // no field of the ledger holds it
 
 // The fields of a row as the hash reads them, the same text whether built from an entry or by
-// the engine from the stored row (see kHashedFields).
+// the engine from the stored row (see kFieldsBeforeMoney).
 QByteArray hashInput(const QString& previousHash, qint64 number, const QByteArray& fields)
 {
     return previousHash.toLatin1() + kSeparator + QByteArray::number(number) + kSeparator + fields;
@@ -41,18 +43,34 @@ QString integerField(const char* column)
     return QStringLiteral("(CASE WHEN typeof(%1)='integer' THEN %1 ELSE char(0) END)").arg(QString::fromUtf8(column));
 }
 
-QString moneyField(const char* column)
-{
-    return QStringLiteral("(CASE WHEN typeof(%1) IN ('integer','real') AND %1=round(%1,4) THEN printf('%.4f',%1) "
-                          "ELSE char(0) END)")
-        .arg(QString::fromUtf8(column));
-}
+// The engine joins the text and whole-number fields on each side of the three amounts; the
+// amounts come over as numbers and get their text here, which costs far less than the
+// engine's printf.
+const QString kFieldsBeforeMoney = QStringList { textField("时间"), textField("操作员"), textField("授权店长"),
+    textField("类型"), integerField("机号"), textField("会员编号"), textField("商品名称") }
+                                       .join(QStringLiteral("||char(31)||"));
+const QString kFieldsAfterMoney = QStringList { textField("之前"), textField("之后"), textField("说明"),
+    integerField("班次") }
+                                      .join(QStringLiteral("||char(31)||"));
 
-const QString kHashedFields = QStringList {
-    textField("时间"), textField("操作员"), textField("授权店长"), textField("类型"), integerField("机号"),
-    textField("会员编号"), textField("商品名称"), moneyField("金额"), moneyField("现金"), moneyField("卡额"),
-    textField("之前"), textField("之后"), textField("说明"), integerField("班次")
-}.join(QStringLiteral("||char(31)||"));
+// An amount as the hash takes it: four decimals, as the program writes it. Anything else (a
+// text, a Null, more decimals) gives a character no written field holds, so the hash breaks.
+void appendMoneyField(QByteArray& out, const QVariant& v)
+{
+    const int type = v.typeId();
+    if (type != QMetaType::LongLong && type != QMetaType::Double && type != QMetaType::Int) {
+        out += '\0';
+        return;
+    }
+    const double d = v.toDouble();
+    // Qt's shortest-exact conversion gives printf's digits for four decimals, in any locale.
+    const QByteArray text = QByteArray::number(d, 'f', 4);
+    if (text.toDouble() != d) {
+        out += '\0';
+        return;
+    }
+    out += text;
+}
 
 // Texts are stored as text, the empty one included, so every row reads back as it was hashed;
 // half a character (an unpaired surrogate) is replaced, as the engine would store it otherwise.
@@ -131,6 +149,75 @@ bool changeWithLedger(Database& db, LedgerEntry entry, const std::function<bool(
     return true;
 }
 
+namespace {
+
+struct ChainPart {
+    bool readable = false;
+    qint64 rows = 0;
+    qint64 firstBroken = 0;
+    qint64 lastNumber = 0;
+    QByteArray lastHash;
+};
+
+// Checks `count` rows in the ledger's order after the row numbered `afterNumber`, whose stored
+// hash is `previous`; `first` is the position of the first of them, counted from 1. Each row's
+// hash depends only on its own fields and the stored hash before it, so parts of the chain can
+// be checked side by side.
+ChainPart checkChainPart(const QSqlDatabase& connection, qint64 afterNumber, const QByteArray& previousHash,
+    qint64 first, qint64 count, std::atomic<qint64>* done = nullptr, const std::atomic<bool>* stop = nullptr)
+{
+    ChainPart part;
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    // As blobs, the texts come over in the UTF-8 they are hashed in, with no conversion.
+    q.prepare(QStringLiteral("select 序号, cast(校验 as blob), cast(") + kFieldsBeforeMoney
+        + QStringLiteral(" as blob), 金额, 现金, 卡额, cast(") + kFieldsAfterMoney
+        + QStringLiteral(" as blob) from 操作记录 where 序号>? order by 序号 limit ?"));
+    q.addBindValue(afterNumber);
+    q.addBindValue(count);
+    if (!q.exec())
+        return part;
+    QByteArray previous = previousHash;
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    QByteArray input;
+    qint64 position = first - 1;
+    while (q.next()) {
+        ++position;
+        const QByteArray stored = q.value(1).toByteArray();
+        part.lastNumber = q.value(0).toLongLong();
+        if (!part.firstBroken) {
+            // A row renumbered, removed or slipped in breaks the numbering or the hash.
+            input = previous;
+            input += kSeparator;
+            input += QByteArray::number(position);
+            input += kSeparator;
+            input += q.value(2).toByteArray();
+            for (int money = 3; money <= 5; ++money) {
+                input += kSeparator;
+                appendMoneyField(input, q.value(money));
+            }
+            input += kSeparator;
+            input += q.value(6).toByteArray();
+            sha.reset();
+            sha.addData(input);
+            if (part.lastNumber != position || sha.result().toHex() != stored)
+                part.firstBroken = position;
+        }
+        previous = stored;
+        if (done && (position & 1023) == 0) {
+            done->fetch_add(1024);
+            if (stop && stop->load())
+                return part;
+        }
+    }
+    part.rows = position - first + 1;
+    part.readable = !q.lastError().isValid() && part.rows == count;
+    part.lastHash = previous;
+    return part;
+}
+
+} // namespace
+
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress)
 {
     LedgerCheck result;
@@ -140,42 +227,75 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     if (!count.exec(QStringLiteral("select count(*) from 操作记录")) || !count.next())
         return result;
     const qint64 total = count.value(0).toLongLong();
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    // The engine joins each row's fields: one value a row to carry over, not sixteen.
-    // As blobs, the texts come over in the UTF-8 they are hashed in, with no conversion.
-    if (!q.exec(QStringLiteral("select 序号, cast(校验 as blob), cast(") + kHashedFields
-            + QStringLiteral(" as blob) from 操作记录 order by 序号")))
+    count.finish();
+    // On a long ledger the later half goes to a thread of its own, on a connection of its own,
+    // starting after the row where the first half ends; rows appended meanwhile are not counted.
+    const qint64 firstHalf = total >= 20000 ? total / 2 : total;
+    qint64 middleNumber = 0;
+    QByteArray middleHash;
+    if (firstHalf < total) {
+        QSqlQuery middle(db.connection());
+        if (!middle.exec(QStringLiteral("select 序号, cast(校验 as blob) from 操作记录 order by 序号 limit 1 offset %1")
+                             .arg(firstHalf - 1))
+            || !middle.next())
+            return result;
+        middleNumber = middle.value(0).toLongLong();
+        middleHash = middle.value(1).toByteArray();
+    }
+    std::atomic<qint64> done { 0 };
+    std::atomic<bool> stop { false };
+    ChainPart later;
+    std::thread worker;
+    if (firstHalf < total) {
+        const QString path = db.connection().databaseName();
+        const QString name = QStringLiteral("ledgercheck:%1").arg(quintptr(&done));
+        worker = std::thread([&, path, name] {
+            {
+                QSqlDatabase own = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                own.setDatabaseName(path);
+                own.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+                if (own.open())
+                    later = checkChainPart(own, middleNumber, middleHash, firstHalf + 1, total - firstHalf, &done, &stop);
+                own.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        });
+    }
+    // The first half, a part at a time, says how far both have come between its parts.
+    ChainPart earlier;
+    earlier.readable = true;
+    qint64 position = 1;
+    while (position <= firstHalf) {
+        const qint64 step = std::min<qint64>(20000, firstHalf - position + 1);
+        const ChainPart part
+            = checkChainPart(db.connection(), earlier.lastNumber, earlier.lastHash, position, step);
+        earlier.readable = part.readable;
+        if (!part.readable)
+            break;
+        if (!earlier.firstBroken)
+            earlier.firstBroken = part.firstBroken;
+        earlier.lastNumber = part.lastNumber;
+        earlier.lastHash = part.lastHash;
+        earlier.rows += part.rows;
+        position += step;
+        if (progress && !progress(std::min(total, position - 1 + done.load()), total)) {
+            earlier.readable = false; // stopped: no result
+            break;
+        }
+    }
+    if (!earlier.readable)
+        stop = true;
+    if (worker.joinable())
+        worker.join();
+    // A check stopped early, or a read that stopped early, is no intact chain.
+    if (!earlier.readable || (firstHalf < total && !later.readable))
         return result;
     result.readable = true;
-    QByteArray previous;
-    qint64 position = 0;
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    while (q.next()) {
-        ++position;
-        const QByteArray stored = q.value(1).toByteArray();
-        if (!result.firstBroken) {
-            // A row renumbered, removed or slipped in breaks the numbering or the hash.
-            sha.reset();
-            sha.addData(previous);
-            sha.addData(QByteArray(1, kSeparator) + QByteArray::number(position) + kSeparator);
-            sha.addData(q.value(2).toByteArray());
-            if (q.value(0).toLongLong() != position || sha.result().toHex() != stored)
-                result.firstBroken = position;
-        }
-        previous = stored;
-        if (progress && position % 20000 == 0 && !progress(position, total))
-            return result;
-    }
-    // A read that stopped early is no intact chain.
-    if (q.lastError().isValid() || position != total) {
-        result.readable = false;
-        return result;
-    }
-    result.rows = position;
-    result.newestHash = QString::fromLatin1(previous);
+    result.rows = earlier.rows + (firstHalf < total ? later.rows : 0);
+    result.firstBroken = earlier.firstBroken ? earlier.firstBroken : later.firstBroken;
+    result.newestHash = QString::fromLatin1(firstHalf < total ? later.lastHash : earlier.lastHash);
     if (progress)
-        progress(position, total);
+        progress(total, total);
     return result;
 }
 

@@ -191,31 +191,50 @@ void TestLedger::rowAndChangeGoTogether()
 
 void TestLedger::tamperingIsFound_data()
 {
+    QTest::addColumn<int>("rows");
     QTest::addColumn<QStringList>("tamper");
     QTest::addColumn<int>("firstBroken");
     const QString unlock = s(u"drop trigger 操作记录_不改");
     const QString unlockDelete = s(u"drop trigger 操作记录_不删");
-    QTest::newRow("untouched") << QStringList() << 0;
-    QTest::newRow("an amount changed") << QStringList { unlock, s(u"update 操作记录 set 现金=0 where 序号=3") } << 3;
-    QTest::newRow("a number made text") << QStringList { unlock, s(u"update 操作记录 set 现金='10x' where 序号=2") }
+    QTest::newRow("untouched") << 5 << QStringList() << 0;
+    QTest::newRow("an amount changed") << 5 << QStringList { unlock, s(u"update 操作记录 set 现金=0 where 序号=3") } << 3;
+    QTest::newRow("a number made text") << 5 << QStringList { unlock, s(u"update 操作记录 set 现金='10x' where 序号=2") }
                                         << 2;
-    QTest::newRow("a row removed") << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号=2") } << 2;
-    QTest::newRow("a row put in") << QStringList { unlock,
+    QTest::newRow("a row removed") << 5 << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号=2") } << 2;
+    QTest::newRow("a row put in") << 5 << QStringList { unlock,
         s(u"update 操作记录 set 序号=-(序号+1) where 序号>=4"), s(u"update 操作记录 set 序号=-序号 where 序号<0"),
         s(u"insert into 操作记录 (序号, 时间, 类型, 校验) values (4, '2026-12-08 12:00:00', '充值', 'x')") }
                                   << 4;
-    QTest::newRow("the newest row's hash made up") << QStringList { unlock,
+    QTest::newRow("the newest row's hash made up") << 5 << QStringList { unlock,
         s(u"update 操作记录 set 说明='改过', 校验='0' where 序号=(select max(序号) from 操作记录)") }
                                                    << 5;
+    // Long enough for its later half to be checked in a thread of its own.
+    QTest::newRow("long, untouched") << 20002 << QStringList() << 0;
+    QTest::newRow("long, a row of the later half changed")
+        << 20002 << QStringList { unlock, s(u"update 操作记录 set 卡额=1 where 序号=15000") } << 15000;
+    QTest::newRow("long, a row of the first half removed")
+        << 20002 << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号=100") } << 100;
+    QTest::newRow("long, the row where the halves meet changed")
+        << 20002 << QStringList { unlock, s(u"update 操作记录 set 说明='x' where 序号=10001") } << 10001;
 }
 
 void TestLedger::tamperingIsFound()
 {
+    QFETCH(int, rows);
     QFETCH(QStringList, tamper);
     QFETCH(int, firstBroken);
     QString error;
-    for (int i = 0; i < 5; ++i)
-        QVERIFY(topUpCard(m_store->db, QStringLiteral("A1"), 10, &error));
+    {
+        Transaction all(m_store->db);
+        for (int i = 0; i < rows; ++i) {
+            LedgerEntry e = ledgerEntry(m_store->db, QStringLiteral("充值"));
+            e.cardNo = QStringLiteral("A1");
+            e.amount = e.cash = e.card = 10.25 + i;
+            QVERIFY(i < 5 ? topUpCard(m_store->db, QStringLiteral("A1"), 10, &error)
+                          : appendLedger(m_store->db, e, &error));
+        }
+        QVERIFY(all.commit());
+    }
     QVERIFY(tamper.isEmpty() || runSql(m_store->dir.databasePath(), tamper));
     qint64 reported = 0;
     const LedgerCheck check = checkLedger(m_store->db, [&](qint64 done, qint64) {
@@ -225,6 +244,7 @@ void TestLedger::tamperingIsFound()
     QVERIFY(check.readable);
     QCOMPARE(check.firstBroken, qint64(firstBroken));
     QCOMPARE(reported, check.rows);
+    QCOMPARE(check.rows, queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toLongLong());
     QCOMPARE(check.newestHash,
         queryValue(m_store->dir.databasePath(), s(u"select 校验 from 操作记录 order by 序号 desc limit 1")).toString());
 }
