@@ -46,6 +46,17 @@ const QString kRateKey = QStringLiteral("小时价");
 const QString kDefaultRate = QStringLiteral("4.0");
 const QString kSecondFolderKey = QStringLiteral("备份目录2");
 
+// A key that would change a box's text; Tab, Enter and shortcuts pass on.
+bool typesIntoABox(QEvent* event)
+{
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete)
+        return true;
+    return !key->text().isEmpty() && key->text().at(0).isPrint();
+}
+
 IniFile settingsFile() { return IniFile(seams::dataFile(QStringLiteral("jishi.ini"))); }
 
 } // namespace
@@ -73,6 +84,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     layOutWindow(this, grid());
     grid()->setRowSelection(false);
 
+    // Nothing of the program in its data directory yet: an installed program's first start.
+    const bool firstStart = !QFileInfo::exists(seams::dataFile(QStringLiteral("jishi.ini")))
+        && !QFileInfo::exists(seams::dataFile(QStringLiteral("date.mdb")))
+        && !QFileInfo::exists(seams::dataFile(QStringLiteral("backup")));
     const IniFile settings = settingsFile();
     if (!settings.exists())
         settings.write(kSection, kRateKey, kDefaultRate);
@@ -83,9 +98,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     createMachineButtons();
 
     const QString databasePath = seams::dataFile(QStringLiteral("date.mdb"));
-    // Installed, the program makes its own file in the user's data directory; beside a
-    // portable program the build delivers it, and a missing one is an outage as always.
-    if (!seams::isPortable() && !QFileInfo::exists(databasePath)) {
+    // Installed, the program makes its own file in the user's data directory at its first
+    // start (nothing of it there yet); a file gone later is an outage, as beside a portable
+    // program, not a fresh empty store.
+    if (!seams::isPortable() && firstStart) {
         QString why;
         createDatabase(databasePath, &why);
     }
@@ -149,7 +165,15 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     QTimer::singleShot(0, this, &ConsoleWindow::afterStart);
 }
 
-ConsoleWindow::~ConsoleWindow() { m_db->closeDatabase(); }
+ConsoleWindow::~ConsoleWindow()
+{
+    // The windows it opened borrow its rights and store: they go first.
+    delete m_memberWindow;
+    delete m_saleWindow;
+    delete m_reportWindow;
+    delete m_ledgerWindow;
+    m_db->closeDatabase();
+}
 
 EGrid* ConsoleWindow::grid() const { return m_ui->高级表格1; }
 
@@ -253,12 +277,42 @@ void ConsoleWindow::restoreUsages()
     m_restored = found;
 }
 
-void ConsoleWindow::afterStart()
+bool ConsoleWindow::settleOperators()
 {
     QVector<OperatorRecord> operators;
     QString error;
-    readOperators(*m_db, operators, &error);
-    if (!operators.isEmpty() && !logIn())
+    if (!readOperators(*m_db, operators, &error)) {
+        // Not known is not none: owner rights wait until the operators can be read.
+        m_rights.setOperator(QString(), QString());
+        m_rights.setUnknown(true, [this] {
+            QVector<OperatorRecord> found;
+            QString why;
+            if (!readOperators(*m_db, found, &why)) {
+                messageBox(QStringLiteral("操作员无法读取，店长权限的操作暂时不能进行：") + why, MbOk | MbExclamation,
+                    QStringLiteral("操作员"));
+                return;
+            }
+            m_rights.setUnknown(false);
+            if (!found.isEmpty())
+                logIn();
+            else
+                showOperator(QString(), QString());
+        });
+        showOperator(QString(), QString());
+        return true;
+    }
+    m_rights.setUnknown(false);
+    if (operators.isEmpty()) {
+        m_rights.setOperator(QString(), QString());
+        showOperator(QString(), QString());
+        return true;
+    }
+    return logIn();
+}
+
+void ConsoleWindow::afterStart()
+{
+    if (!settleOperators())
         return;
     if (m_restored) {
         const RestoredUsages found = *m_restored;
@@ -326,6 +380,13 @@ double ConsoleWindow::depositsHeld() const
 
 void ConsoleWindow::openShiftWindow()
 {
+    // Every cash movement of the shift must be in the store before it is counted against it.
+    if (!m_counter->flushEnded() || !m_counter->isProtected()) {
+        messageBox(QStringLiteral("还有操作没有写入数据库（") + m_counter->unprotectedText()
+                + QStringLiteral("），交班的数字会不全。请排除数据库的问题后再交班。"),
+            MbOk | MbExclamation, QStringLiteral("交班"));
+        return;
+    }
     ensureShift(m_rights.operatorsDefined());
     ShiftWindow window(*m_db, depositsHeld(), !m_rights.operatorsDefined(), this);
     loadWindow(&window, this, true);
@@ -397,6 +458,14 @@ void ConsoleWindow::openBackups()
 
 bool ConsoleWindow::restoreDatabase(const QString& copyPath)
 {
+    // What the store has not taken yet would go into the restored file: it goes in now, or no
+    // restore is made.
+    if (!m_counter->flushEnded() || !m_counter->isProtected()) {
+        messageBox(QStringLiteral("还有操作没有写入数据库（") + m_counter->unprotectedText()
+                + QStringLiteral("），请排除数据库的问题后再恢复。"),
+            MbOk | MbExclamation, QStringLiteral("恢复"));
+        return false;
+    }
     if (m_counter->hasOpenUsage()) {
         messageBox(QStringLiteral("有机器正在计时或等待结帐，不能恢复备份。请全部结帐后再恢复。"), MbOk | MbExclamation,
             QStringLiteral("恢复"));
@@ -420,20 +489,17 @@ bool ConsoleWindow::restoreDatabase(const QString& copyPath)
         showStoreError(QStringLiteral("恢复失败，数据库保持原样：") + out.error);
         return false;
     }
-    messageBox(QStringLiteral("已恢复备份") + QFileInfo(copyPath).fileName() + QStringLiteral("。原来的数据库已另存为")
-            + QDir::toNativeSeparators(out.safetyCopy) + QStringLiteral("。"),
-        MbOk | MbInformation, QStringLiteral("恢复"));
+    messageBox(QStringLiteral("已恢复备份") + QFileInfo(copyPath).fileName() + QStringLiteral("。")
+            + (out.safetyCopy.isEmpty() ? QString()
+                                        : QStringLiteral("原来的数据库已另存为") + QDir::toNativeSeparators(out.safetyCopy)
+                       + QStringLiteral("。"))
+            + (out.error.isEmpty() ? QString() : u'\n' + out.error),
+        MbOk | (out.error.isEmpty() ? MbInformation : MbExclamation), QStringLiteral("恢复"));
     // The console starts afresh on the restored file: its operators, its shift, its usages.
-    QVector<OperatorRecord> operators;
-    QString error;
-    readOperators(*m_db, operators, &error);
-    if (operators.isEmpty()) {
-        m_rights.setOperator(QString(), QString());
-        showOperator(QString(), QString());
-        ensureShift(false);
-    } else if (!logIn()) {
+    m_db->setShift(0);
+    if (!settleOperators())
         return true;
-    }
+    ensureShift(false);
     restoreUsages();
     if (m_restored) {
         const RestoredUsages found = *m_restored;
@@ -457,7 +523,7 @@ void ConsoleWindow::openOperators()
     const OwnerPermit permit = m_rights.permit(OwnerAction::ManageOperators);
     if (!permit)
         return;
-    OperatorWindow window(*m_db, m_rights.operatorName(), this);
+    OperatorWindow window(*m_db, m_rights.operatorName(), m_rights.actsAsOwner(), this);
     loadWindow(&window, this, true);
     if (!window.firstOwner().isEmpty() && !m_rights.operatorsDefined()) {
         // Whoever made the first owner has just typed the owner's password.
@@ -491,6 +557,9 @@ void ConsoleWindow::showOperator(const QString& name, const QString& role)
 
 void ConsoleWindow::askToChangeRate()
 {
+    // Keys typed while the question is on its way ask nothing more.
+    if (m_ratePermit || !m_ui->编辑框_计费->isReadOnly())
+        return;
     OwnerPermit permit = m_rights.permit(OwnerAction::ChangeRate);
     if (!permit)
         return;
@@ -502,8 +571,7 @@ void ConsoleWindow::askToChangeRate()
 bool ConsoleWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->编辑框_计费 && m_ui->编辑框_计费->isReadOnly()
-        && (event->type() == QEvent::MouseButtonDblClick
-            || (event->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(event)->text().isEmpty()))) {
+        && (event->type() == QEvent::MouseButtonDblClick || (event->type() == QEvent::KeyPress && typesIntoABox(event)))) {
         // Asked after the event: the box would otherwise get a key it no longer expects.
         QTimer::singleShot(0, this, &ConsoleWindow::askToChangeRate);
         return true;

@@ -100,6 +100,10 @@ private:
     void askAboutRestore(const RestoredUsages& found);
     // Once the console is on the screen: the login, then the question on restored usages.
     void afterStart();
+    // Who may work the counter, from the operators in the store: nobody logs in while none is
+    // defined; a login is asked when some are; owner rights wait while they cannot be read.
+    // False when the console closed at the login.
+    bool settleOperators();
     // The operator's name in the strip; the rate box open to owners only.
     void showOperator(const QString& name, const QString& role);
     // The open shift, whose number the ledger rows carry; a new one when none is open, its

@@ -1,7 +1,10 @@
 #include "app/consolewindow.h"
 #include "widgets/windows.h"
 
+#include "common/seams.h"
+
 #include <QApplication>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QStringEncoder>
 
@@ -15,6 +18,13 @@ int main(int argc, char** argv)
     // without that code page would start machines that can never be stopped.
     if (!QStringEncoder("GBK").isValid()) {
         QMessageBox::critical(nullptr, QStringLiteral("朗拓管家"), QStringLiteral("此 Qt 不支持 GBK 编码，程序无法运行。"));
+        return 1;
+    }
+    // One program on one date.mdb: a second would write between the other's locks, and a
+    // backup's copy of the file relies on nobody else writing it.
+    QLockFile running(seams::dataFile(QStringLiteral("langtuo.lock")));
+    if (!running.tryLock(200)) {
+        QMessageBox::warning(nullptr, QStringLiteral("朗拓管家"), QStringLiteral("朗拓管家已经在运行。"));
         return 1;
     }
     int result = 0;

@@ -19,12 +19,13 @@ bool BackupRunner::start()
     const QString folder = m_folder;
     const QString second = m_secondFolder;
     const DateTime moment = now();
-    m_thread = QThread::create([this, source, folder, second, moment] {
+    const int generation = ++m_generation;
+    m_thread = QThread::create([this, source, folder, second, moment, generation] {
         const BackupOutcome outcome = makeBackup(source, folder, second, moment);
         QMetaObject::invokeMethod(
             this,
-            [this, outcome] {
-                if (m_thread) {
+            [this, outcome, generation] {
+                if (m_thread && generation == m_generation) {
                     m_thread->wait();
                     delete m_thread;
                 }

@@ -37,4 +37,5 @@ private:
     QString m_folder;
     QString m_secondFolder;
     QPointer<QThread> m_thread;
+    int m_generation = 0; // of the copy under way, so a late end finds only its own thread
 };

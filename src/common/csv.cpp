@@ -9,6 +9,9 @@ namespace {
 QByteArray field(const QString& text)
 {
     QByteArray bytes = text.toUtf8();
+    // A name a spreadsheet would take for a formula (=, +, @) is kept as text.
+    if (!bytes.isEmpty() && (bytes[0] == '=' || bytes[0] == '+' || bytes[0] == '@'))
+        bytes.prepend('\'');
     if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
         bytes.replace('"', "\"\"");
         bytes = '"' + bytes + '"';

@@ -59,7 +59,8 @@ OwnerPermit::~OwnerPermit() { release(); }
 
 void OwnerPermit::release()
 {
-    if (m_db)
+    // Only its own owner is taken back: a later permit may have named another meanwhile.
+    if (m_db && m_db->authorisedBy() == m_owner)
         m_db->setAuthorisedBy(QString());
     m_db = nullptr;
 }
@@ -80,6 +81,10 @@ void Rights::setOperator(const QString& name, const QString& role)
 
 OwnerPermit Rights::permit(OwnerAction action) const
 {
+    if (m_unknown && m_resolve)
+        m_resolve();
+    if (m_unknown)
+        return OwnerPermit();
     if (actsAsOwner())
         return OwnerPermit(m_db, QString());
     const QString owner = m_asker ? m_asker(action) : QString();

@@ -53,7 +53,16 @@ public:
     QString operatorName() const { return m_name; }
     bool operatorsDefined() const { return !m_name.isEmpty(); }
     // Whether owner-only actions need no asking.
-    bool actsAsOwner() const { return m_name.isEmpty() || m_owner; }
+    bool actsAsOwner() const { return !m_unknown && (m_name.isEmpty() || m_owner); }
+
+    // The operators could not be read (the store was out at start): nobody acts as owner until
+    // `resolve` has found out who may; it runs before each owner-only action meanwhile.
+    void setUnknown(bool unknown, std::function<void()> resolve = {})
+    {
+        m_unknown = unknown;
+        m_resolve = std::move(resolve);
+    }
+    bool isUnknown() const { return m_unknown; }
 
     void setOwnerAsker(OwnerAsker asker) { m_asker = std::move(asker); }
     // Allowed at once to an owner, or after asking an owner; refused when nobody allows it.
@@ -63,5 +72,7 @@ private:
     Database* m_db;
     QString m_name;
     bool m_owner = true;
+    bool m_unknown = false;
+    std::function<void()> m_resolve;
     OwnerAsker m_asker;
 };

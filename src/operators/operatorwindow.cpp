@@ -14,11 +14,12 @@ QString stateText(bool enabled) { return enabled ? QStringLiteral("启用") : QS
 
 } // namespace
 
-OperatorWindow::OperatorWindow(Database& db, const QString& current, QWidget* parent)
+OperatorWindow::OperatorWindow(Database& db, const QString& current, bool currentIsOwner, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::OperatorWindow>())
     , m_db(db)
     , m_current(current)
+    , m_currentIsOwner(currentIsOwner)
 {
     m_ui->setupUi(this);
     layOutWindow(this);
@@ -82,6 +83,14 @@ void OperatorWindow::pick()
     m_ui->按钮_停用->setText(item->text(State) == stateText(true) ? QStringLiteral("停用") : QStringLiteral("启用"));
 }
 
+bool OperatorWindow::mayChange(const QString& name, const QString& role, const QString& newRole)
+{
+    if (m_currentIsOwner || (name != m_current && role != ownerRole() && newRole != ownerRole()))
+        return true;
+    messageBox(QStringLiteral("经店长授权只能管理收银员，不能修改自己或店长。"), MbOk | MbExclamation, windowTitle());
+    return false;
+}
+
 bool OperatorWindow::passwordsAgree()
 {
     if (m_ui->编辑框_密码->text() == m_ui->编辑框_确认密码->text())
@@ -98,6 +107,8 @@ void OperatorWindow::addOperator()
     if (!passwordsAgree())
         return;
     const bool first = m_count == 0;
+    if (!mayChange(name, cashierRole(), m_ui->组合框_角色->currentText()))
+        return;
     QString error;
     if (!::addOperator(m_db, name, m_ui->组合框_角色->currentText(), m_ui->编辑框_密码->text(), &error)) {
         messageBox(error, MbOk | MbExclamation, windowTitle());
@@ -124,7 +135,8 @@ void OperatorWindow::saveOperator()
         m_ui->编辑框_姓名->setText(name);
         return;
     }
-    if (!passwordsAgree())
+    const QTreeWidgetItem* item = m_ui->列表框_操作员->currentItem();
+    if (!mayChange(name, item->text(Role), m_ui->组合框_角色->currentText()) || !passwordsAgree())
         return;
     QString error;
     if (!changeOperator(m_db, name, m_ui->组合框_角色->currentText(), m_ui->编辑框_密码->text(), &error)) {
@@ -145,6 +157,8 @@ void OperatorWindow::toggleEnabled()
     }
     const QString name = item->text(Name);
     const bool enable = item->text(State) != stateText(true);
+    if (!mayChange(name, item->text(Role), item->text(Role)))
+        return;
     if (!enable && name == m_current) {
         messageBox(QStringLiteral("不能停用正在使用的操作员！"), MbOk | MbExclamation, windowTitle());
         return;

@@ -15,8 +15,10 @@ class OperatorWindow;
 class OperatorWindow : public QDialog {
     Q_OBJECT
 public:
-    // `current` is the operator at the counter, who may not disable themself.
-    OperatorWindow(Database& db, const QString& current, QWidget* parent = nullptr);
+    // `current` is the operator at the counter, who may not disable themself. A cashier an owner
+    // let in (`currentIsOwner` false) manages cashiers only, not themself: an allowance to
+    // manage operators is no way to become an owner.
+    OperatorWindow(Database& db, const QString& current, bool currentIsOwner = true, QWidget* parent = nullptr);
     ~OperatorWindow() override;
 
     // The first operator, when this window created them: the console logs them in.
@@ -32,10 +34,13 @@ private:
     QString selectedName() const;
     // The two password boxes agree; false after saying so.
     bool passwordsAgree();
+    // For a cashier let in: the operator concerned is a cashier other than themself.
+    bool mayChange(const QString& name, const QString& role, const QString& newRole);
 
     std::unique_ptr<Ui::OperatorWindow> m_ui;
     Database& m_db;
     QString m_current;
+    bool m_currentIsOwner = true;
     QString m_firstOwner;
     int m_count = 0;
 };

@@ -18,12 +18,15 @@ ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* pa
     setObjectName(QStringLiteral("图表窗口"));
     setWindowTitle(QStringLiteral("业绩图表"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Days of one year by month and day; over a year's end each keeps its year, so no two
+    // bars share a label.
+    const bool oneYear = days.isEmpty() || csvDate(days.first().day).left(4) == csvDate(days.last().day).left(4);
     double highest = 0.0;
     double lowest = 0.0; // a refund can make a day negative
     for (const DayIncome& d : days) {
         m_machine->append(d.machine);
         m_goods->append(d.goods);
-        m_labels.append(csvDate(d.day).mid(5)); // mm-dd: the range is shown in the title
+        m_labels.append(oneYear ? csvDate(d.day).mid(5) : csvDate(d.day));
         highest = std::max({ highest, d.machine, d.goods });
         lowest = std::min({ lowest, d.machine, d.goods });
     }

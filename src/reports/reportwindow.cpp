@@ -40,14 +40,16 @@ EGrid* ReportWindow::grid() const { return m_ui->高级表格1; }
 
 void ReportWindow::runReport()
 {
-    fillReport(m_db, m_rs, grid()->cells(), m_ui->日期框_开始->value(), m_ui->日期框_结束->value(), &m_days);
+    m_shownFrom = m_ui->日期框_开始->value();
+    m_shownTo = m_ui->日期框_结束->value();
+    fillReport(m_db, m_rs, grid()->cells(), m_shownFrom, m_shownTo, &m_days);
 }
 
 void ReportWindow::exportReport()
 {
     const QString path = seams::chooseSaveFile(QStringLiteral("导出业绩"),
-        QStringLiteral("业绩_") + csvDate(m_ui->日期框_开始->value()) + QStringLiteral("_")
-            + csvDate(m_ui->日期框_结束->value()) + QStringLiteral(".csv"));
+        QStringLiteral("业绩_") + csvDate(m_shownFrom) + QStringLiteral("_") + csvDate(m_shownTo)
+            + QStringLiteral(".csv"));
     if (path.isEmpty())
         return;
     QString error;

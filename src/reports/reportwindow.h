@@ -44,5 +44,6 @@ private:
     RecordSet& m_rs;
     int m_reportSelectedRow = -1;
     QVector<DayIncome> m_days; // as the grid shows them
+    DateTime m_shownFrom, m_shownTo; // the range they were read for
     QPointer<ReportChartWindow> m_chart;
 };

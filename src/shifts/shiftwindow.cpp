@@ -55,8 +55,17 @@ ShiftWindow::ShiftWindow(Database& db, double depositsHeld, bool floatEditable, 
     if (found && !m_open)
         showStoreError(error);
     m_shift.depositsHeld = depositsHeld;
-    box(u"备用金")->setReadOnly(!(m_open && floatEditable));
+    // A count made before, in a window closed without the handover, stands.
+    bool countedBefore = false;
+    if (m_open && readCount(m_db, m_shift.number, m_shift.counted, countedBefore, &error) && countedBefore) {
+        m_counted = true;
+        box(u"实点现金")->setText(shiftMoney(m_shift.counted));
+        box(u"实点现金")->setReadOnly(true);
+    }
+    box(u"备用金")->setReadOnly(!(m_open && floatEditable && !m_counted));
     showOpenShift();
+    if (m_counted)
+        box(u"留存备用金")->setText(shiftMoney(std::min(m_shift.openingFloat, m_shift.counted)));
 
     connect(box(u"备用金"), &QLineEdit::editingFinished, this, &ShiftWindow::commitFloat);
     connect(box(u"实点现金"), &QLineEdit::editingFinished, this, &ShiftWindow::commitCount);
@@ -160,8 +169,16 @@ void ShiftWindow::commitCount()
             Qt::QueuedConnection);
         return;
     }
+    QString error;
+    if (!recordCount(m_db, m_shift.number, counted, &error)) {
+        count->clear();
+        showStoreError(error);
+        return;
+    }
     m_shift.counted = counted;
     m_counted = true;
+    // The float counted against stays as it was.
+    box(u"备用金")->setReadOnly(true);
     // The count stands once the expected figure is seen, so it is not adjusted to match.
     count->setReadOnly(true);
     count->setText(shiftMoney(counted));

@@ -260,17 +260,23 @@ RestoreOutcome restoreBackup(
         out.error = why;
         return out;
     }
-    // The file as it is now, kept first: a restore can itself be undone.
+    // The file as it is now, kept first, as it is (a damaged file too): a restore can itself be
+    // undone.
     const DateParts p = splitDate(now);
     out.safetyCopy = QDir(folder).filePath(QString::asprintf(
         "restore-safety-%04d%02d%02d-%02d%02d%02d.mdb", p.year, p.month, p.day, p.hour, p.minute, p.second));
-    if (!QDir().mkpath(folder) || !copyLive(databasePath, out.safetyCopy, nullptr, &why)
-        || !syncFile(out.safetyCopy, &why) || !checkBackup(out.safetyCopy, &why)) {
+    const bool hadFile = QFileInfo::exists(databasePath);
+    if (!QDir().mkpath(folder)
+        || (hadFile
+            && (!(copyLive(databasePath, out.safetyCopy, nullptr, &why) || copyBytes(databasePath, out.safetyCopy, &why))
+                || !syncFile(out.safetyCopy, &why)))) {
         removeFile(out.safetyCopy);
         out.error = QStringLiteral("未能先保存当前数据库，没有恢复：") + why;
         out.safetyCopy.clear();
         return out;
     }
+    if (!hadFile)
+        out.safetyCopy.clear();
     const QString incoming = databasePath + QStringLiteral(".restoring");
     if (!copyBytes(copyPath, incoming, &why) || !syncFile(incoming, &why)) {
         removeFile(incoming);
@@ -289,22 +295,43 @@ RestoreOutcome restoreBackup(
         return out;
     }
     if (!db.openDatabase(databasePath)) {
-        // Should the copy not open after all, the file as it was goes back.
-        std::filesystem::copy_file(std::filesystem::path(out.safetyCopy.toStdWString()),
-            std::filesystem::path(databasePath.toStdWString()), std::filesystem::copy_options::overwrite_existing,
-            code);
+        // Should the copy not open after all, the file as it was goes back the same way.
+        const bool back = !out.safetyCopy.isEmpty() && copyBytes(out.safetyCopy, incoming, &why)
+            && syncFile(incoming, &why)
+            && (std::filesystem::rename(std::filesystem::path(incoming.toStdWString()),
+                    std::filesystem::path(databasePath.toStdWString()), code),
+                !code);
+        removeFile(incoming);
         db.openDatabase(databasePath);
-        out.error = QStringLiteral("恢复的数据库无法打开，已还原为原来的数据库。");
+        out.error = back ? QStringLiteral("恢复的数据库无法打开，已还原为原来的数据库。")
+                         : QStringLiteral("恢复的数据库无法打开，原来的数据库保存在") + native(out.safetyCopy)
+                + QStringLiteral("，请手工复制回来。");
         return out;
     }
-    // The restored file's own open shift, if it has one, takes the row.
+    // The restored file's own open shift, if it has one, takes the row. Usages the copy holds
+    // were open when it was taken; timing them again would charge the hours since, so they are
+    // cleared and named in the row.
     ShiftRecord open;
     bool found = false;
     db.setShift(readOpenShift(db, open, found, nullptr) && found ? open.number : 0);
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("恢复备份"));
-    entry.detail = QStringLiteral("恢复自") + QFileInfo(copyPath).fileName() + QStringLiteral("，安全副本")
-        + QFileInfo(out.safetyCopy).fileName();
-    appendLedger(db, entry, nullptr);
+    entry.detail = QStringLiteral("恢复自") + QFileInfo(copyPath).fileName()
+        + (out.safetyCopy.isEmpty() ? QString() : QStringLiteral("，安全副本") + QFileInfo(out.safetyCopy).fileName());
+    const bool recorded = changeWithLedger(db, entry,
+        [&](LedgerEntry& e, QString* error) {
+            QSqlQuery q(db.connection());
+            if (!q.exec(QStringLiteral("select group_concat(机号, '、') from 上机记录")) || !q.next())
+                return fail(error, errorText(q.lastError()));
+            const QString machines = q.value(0).toString();
+            q.finish();
+            if (machines.isEmpty())
+                return true;
+            e.detail += QStringLiteral("，备份中未结束的上机（") + machines + QStringLiteral("号机）已清除");
+            return db.run(QStringLiteral("delete from 上机记录")) || fail(error, db.lastError());
+        },
+        &why);
+    if (!recorded)
+        out.error = QStringLiteral("已恢复，但操作记录未能写入：") + why;
     out.ok = true;
     return out;
 }

@@ -105,6 +105,9 @@ bool openShift(Database& db, double openingFloat, ShiftRecord& opened, QString* 
     const DateTime moment = now();
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("开班"));
     entry.amount = openingFloat;
+    // A float other than what was left is seen at once in the ledger.
+    entry.before = formatFixed(floatLeftInTheDrawer(db), 2);
+    entry.after = formatFixed(openingFloat, 2);
     int number = 0;
     const bool ok = changeWithLedger(db, entry,
         [&](LedgerEntry& e, QString* why) {
@@ -143,6 +146,30 @@ bool changeOpeningFloat(Database& db, int number, double openingFloat, QString* 
                 || fail(why, db.lastError());
         },
         error);
+}
+
+bool recordCount(Database& db, int number, double counted, QString* error)
+{
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("点钞"));
+    entry.shift = number;
+    entry.amount = counted;
+    return appendLedger(db, entry, error);
+}
+
+bool readCount(Database& db, int number, double& counted, bool& found, QString* error)
+{
+    found = false;
+    if (!db.ensureOpen())
+        return fail(error, db.lastError());
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("select 金额 from 操作记录 where 班次=? and 类型='点钞' order by 序号 limit 1"));
+    q.addBindValue(number);
+    if (!q.exec())
+        return queryFailed(db, q, error);
+    found = q.next();
+    if (found)
+        counted = q.value(0).toDouble();
+    return true;
 }
 
 bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)

@@ -36,7 +36,8 @@ bool readClosedShifts(Database& db, QVector<ShiftRecord>& shifts, int limit, QSt
 // What the last shift left in the drawer for the next: the float a new shift opens with.
 double floatLeftInTheDrawer(Database& db);
 
-// Opens a shift with its 开班 row; the ledger rows written afterwards carry its number.
+// Opens a shift with its 开班 row (the float left by the last shift beside the one typed);
+// the ledger rows written afterwards carry its number.
 bool openShift(Database& db, double openingFloat, ShiftRecord& opened, QString* error);
 // A corrected 备用金 of the open shift, with its 改备用金 row.
 bool changeOpeningFloat(Database& db, int number, double openingFloat, QString* error);
@@ -55,6 +56,11 @@ struct ShiftTotals {
     double allCash = 0.0; // every cash movement of the shift
 };
 bool readShiftTotals(Database& db, int number, ShiftTotals& totals, QString* error);
+
+// The count of the drawer stands once made, so it is not typed again after the expected
+// figure was seen: a 点钞 row keeps it, and the first of the shift is the count.
+bool recordCount(Database& db, int number, double counted, QString* error);
+bool readCount(Database& db, int number, double& counted, bool& found, QString* error);
 
 // Closes the open shift with its 交班 row, in one transaction; the row's hash goes with it.
 bool closeShift(Database& db, ShiftRecord& shift, QString* error);

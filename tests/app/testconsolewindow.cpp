@@ -418,7 +418,7 @@ void TestConsoleWindow::operatorsLogInAtStart()
                  QStringLiteral("select group_concat(v, ';') from (select 类型||':'||操作员||':'||授权店长||':'||之后 "
                                 "as v from 操作记录 where 序号>2 order by 序号)"))
                  .toString(),
-        QStringLiteral("登录:小王::;开班:小王::;授权:小王:老板:;改单价:小王:老板:5;退出登录:小王::;登录:老板::"));
+        QStringLiteral("登录:小王::;开班:小王::200.00;授权:小王:老板:;改单价:小王:老板:5;退出登录:小王::;登录:老板::"));
     QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select 操作员||':'||备用金 from 班次")).toString(),
         QStringLiteral("小王:200"));
     // 退出 at the login closes the console when nothing is timing.
@@ -489,6 +489,15 @@ void TestConsoleWindow::installedLayoutKeepsFilesInTheDataDirectory()
     QVERIFY(QFile::exists(data + QStringLiteral("/jishi.ini")));
     QCOMPARE(listBackupsIn(data + QStringLiteral("/backup")), 1);
     QCOMPARE(QDir(bin).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    // Gone later, the file is an outage, not a fresh empty store.
+    QVERIFY(QFile::remove(data + QStringLiteral("/date.mdb")));
+    {
+        auto console = makeConsole();
+        QVERIFY(!console->database().isOpen());
+        QVERIFY(m_responder->boxes.value(0).text.contains(QStringLiteral("date.mdb")));
+        console->close();
+    }
+    QVERIFY(!QFile::exists(data + QStringLiteral("/date.mdb")));
     seams::setProgramDir(m_dir->path());
     QCoreApplication::setApplicationName(oldName);
     qputenv("XDG_DATA_HOME", oldHome);

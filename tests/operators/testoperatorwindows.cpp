@@ -205,6 +205,20 @@ void TestOperatorWindows::managingOperators()
     wangList->setCurrentItem(wangList->topLevelItem(1));
     click(&asWang, u"按钮_停用");
     QCOMPARE(m_store->responder.boxes.last().text, s(u"不能停用正在使用的操作员！"));
+
+    // A cashier an owner let in manages cashiers, never themself or an owner.
+    OperatorWindow letIn(m_store->db, s(u"小王"), false);
+    auto* letInList = child<QTreeWidget>(&letIn, u"列表框_操作员");
+    for (int row : { 1, 0 }) {
+        letInList->setCurrentItem(letInList->topLevelItem(row));
+        child<QComboBox>(&letIn, u"组合框_角色")->setCurrentText(s(u"店长"));
+        type(&letIn, u"编辑框_密码", s(u"mine"));
+        type(&letIn, u"编辑框_确认密码", s(u"mine"));
+        click(&letIn, u"按钮_保存");
+        QCOMPARE(m_store->responder.boxes.last().text, s(u"经店长授权只能管理收银员，不能修改自己或店长。"));
+    }
+    QCOMPARE(checkPassword(m_store->db, s(u"老板"), s(u"1234"), ledgerEntry(m_store->db, s(u"登录")), false).result,
+        PasswordOutcome::Right);
 }
 
 // Each owner-only action of the card and goods windows, tried by a cashier: refused while no

@@ -47,7 +47,8 @@ void TestReportExport::init()
     m_clock = std::make_unique<TestClock>(QDateTime(QDate(2026, 7, 10), QTime(9, 30)));
     QVERIFY(m_f->book(texts({ "4 上机收入 12.5 3", "4 商品销售 3 3", "5 上机收入 -2 7" })));
     QVERIFY(runSql(m_f->dir.databasePath(),
-        { s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 5, '商品销售', '薯片\"大\",原味', 4.5)") }));
+        { s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 5, '商品销售', '薯片\"大\",原味', 4.5)"),
+            s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 6, '商品销售', '=1+1', 0)") }));
     m_console = std::make_unique<QWidget>();
     m_report = new ReportWindow(m_f->db, m_f->rs, m_console.get());
     m_report->show();
@@ -73,7 +74,7 @@ void TestReportExport::exportsAreSpreadsheetText_data()
     QTest::newRow("a day's detail") << true
                                     << s(u"\uFEFF日期,机号,类型,名称,金额\r\n2026-07-04,3,上机收入,上机收入,12.50\r\n"
                                          u"2026-07-04,3,商品销售,可乐,3.00\r\n"
-                                         u"2026-07-04,5,商品销售,\"薯片\"\"大\"\",原味\",4.50\r\n");
+                                         u"2026-07-04,5,商品销售,\"薯片\"\"大\"\",原味\",4.50\r\n2026-07-04,6,商品销售,'=1+1,0.00\r\n");
 }
 
 void TestReportExport::exportsAreSpreadsheetText()

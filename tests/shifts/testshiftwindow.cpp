@@ -99,6 +99,14 @@ void TestShiftWindow::blindCountAndHandover()
     QVERIFY(box(&window, u"差额")->styleSheet().contains(QStringLiteral("red")));
     QVERIFY(box(&window, u"实点现金")->isReadOnly());
     QCOMPARE(box(&window, u"留存备用金")->text(), QStringLiteral("200.00"));
+    {
+        // Closed without the handover and opened again, the count stands as first made.
+        ShiftWindow again(m_store->db, 30, true);
+        QCOMPARE(box(&again, u"实点现金")->text(), QStringLiteral("250.00"));
+        QVERIFY(box(&again, u"实点现金")->isReadOnly());
+        QVERIFY(box(&again, u"备用金")->isReadOnly());
+        QCOMPARE(box(&again, u"差额")->text(), QStringLiteral("-1.25"));
+    }
     click(&window, u"确认交班");
     QCOMPARE(m_store->responder.boxes.last().text, s(u"有短款，请在备注中说明原因！"));
     window.findChild<QLineEdit*>(s(u"编辑框_备注"))->setText(s(u"少找一元二角五"));
