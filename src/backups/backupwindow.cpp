@@ -43,8 +43,7 @@ BackupWindow::BackupWindow(BackupRunner& runner, const QString& busyReason, QWid
     , m_busyReason(busyReason)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    layOutDialog(this, nullptr);
     m_ui->列表框_备份->setHeaderLabels({ QStringLiteral("时间"), QStringLiteral("大小"), QStringLiteral("校验") });
     m_ui->列表框_备份->setRootIsDecorated(false);
     m_ui->列表框_备份->setColumnWidth(0, 170);

@@ -13,11 +13,7 @@ AuthoriseWindow::AuthoriseWindow(Database& db, OwnerAction action, QWidget* pare
     , m_action(action)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // Over the middle of the window it guards, where the operator is looking.
-    if (parent)
-        move(parent->window()->geometry().center() - rect().center());
+    layOutDialog(this, parent);
     m_ui->标签_事项->setText(ownerActionText(action));
     fillOperatorBox(m_ui->组合框_店长, m_db, true);
     connect(m_ui->按钮_确定, &QPushButton::clicked, this, &AuthoriseWindow::tryAuthorise);

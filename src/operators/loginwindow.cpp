@@ -45,12 +45,7 @@ LoginWindow::LoginWindow(Database& db, QWidget* parent)
     , m_db(db)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    // No help button, and closing the window is the same as 退出.
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // Over the middle of the window it guards, where the operator is looking.
-    if (parent)
-        move(parent->window()->geometry().center() - rect().center());
+    layOutDialog(this, parent); // closing it is the same as 退出
     fillOperatorBox(m_ui->组合框_操作员, m_db, false);
     connect(m_ui->按钮_确定, &QPushButton::clicked, this, &LoginWindow::tryLogin);
     connect(m_ui->按钮_退出, &QPushButton::clicked, this, &QDialog::reject);

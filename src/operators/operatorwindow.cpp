@@ -22,8 +22,7 @@ OperatorWindow::OperatorWindow(Database& db, const QString& current, bool curren
     , m_currentIsOwner(currentIsOwner)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    layOutDialog(this, nullptr);
     m_ui->列表框_操作员->setHeaderLabels({ QStringLiteral("姓名"), QStringLiteral("角色"), QStringLiteral("状态") });
     m_ui->列表框_操作员->setRootIsDecorated(false);
     m_ui->列表框_操作员->setColumnWidth(Name, 100);

@@ -12,10 +12,7 @@ OpenShiftWindow::OpenShiftWindow(double leftInTheDrawer, QWidget* parent)
     , m_float(leftInTheDrawer)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    if (parent)
-        move(parent->window()->geometry().center() - rect().center());
+    layOutDialog(this, parent);
     m_ui->编辑框_备用金->setText(shiftMoney(leftInTheDrawer));
     m_ui->标签_说明->setText(QStringLiteral("上一班留存：") + shiftMoney(leftInTheDrawer));
     m_ui->编辑框_备用金->selectAll();

@@ -35,8 +35,7 @@ ShiftWindow::ShiftWindow(Database& db, double depositsHeld, bool floatEditable, 
     , m_db(db)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    layOutDialog(this, nullptr);
     m_ui->列表框_历史->setHeaderLabels({ QStringLiteral("班次"), QStringLiteral("操作员"), QStringLiteral("开始"),
         QStringLiteral("结束"), QStringLiteral("应有现金"), QStringLiteral("实点现金"), QStringLiteral("差额") });
     m_ui->列表框_历史->setRootIsDecorated(false);

@@ -98,6 +98,14 @@ void installWidgetResponders()
     });
 }
 
+void layOutDialog(QWidget* dialog, QWidget* over)
+{
+    layOutWindow(dialog);
+    dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    if (over)
+        dialog->move(over->window()->geometry().center() - dialog->rect().center());
+}
+
 bool loadWindow(QWidget* window, QWidget* parent, bool modal)
 {
     if (!window)

@@ -37,6 +37,10 @@ void setFocus(QWidget* control);
 // in the font at hand are widened, and its grid, if any, gets the 24-pixel rows.
 void layOutWindow(QWidget* window, EGrid* grid = nullptr);
 
+// What a small dialog of the program's own does besides: no help button, and it stands over
+// the middle of the window it serves, where the operator is looking.
+void layOutDialog(QWidget* dialog, QWidget* over);
+
 // Widens the labels of a window whose caption does not fit its stored width in the
 // font at hand; their positions stay as laid out.
 void fitLabels(QWidget* window);

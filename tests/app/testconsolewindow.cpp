@@ -30,11 +30,6 @@ namespace {
 
 const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0, 30));
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

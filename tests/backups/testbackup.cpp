@@ -16,11 +16,6 @@ QString s(const char16_t* t) { return QString::fromUtf16(t); }
 
 const QDateTime kNoon(QDate(2026, 12, 8), QTime(12, 0, 0));
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -141,7 +136,7 @@ void TestBackup::secondFolder()
     out = makeBackup(m_store->dir.databasePath(), folder(), second, now());
     QVERIFY(out.ok && out.secondError.isEmpty());
     QCOMPARE(QDir(second).entryList(QDir::Files), QStringList({ QStringLiteral("date-20261208-120100.mdb") }));
-    QCOMPARE(bytesOf(QDir(second).filePath(QStringLiteral("date-20261208-120100.mdb"))), bytesOf(out.copy.path));
+    QCOMPARE(fileBytes(QDir(second).filePath(QStringLiteral("date-20261208-120100.mdb"))), fileBytes(out.copy.path));
 }
 
 void TestBackup::restoreKeepsASafetyCopy()
@@ -167,7 +162,7 @@ void TestBackup::failedRestoreLeavesTheFile()
 {
     const BackupOutcome copy = makeBackup(m_store->dir.databasePath(), folder(), QString(), now());
     QVERIFY(m_store->db.execute(s(u"insert into 商品表 values ('雪碧', 3)")));
-    const QByteArray before = bytesOf(m_store->dir.databasePath());
+    const QByteArray before = fileBytes(m_store->dir.databasePath());
     // A copy that is no database of this version, then a disk that cannot take the copy.
     RestoreOutcome out = restoreBackup(
         m_store->db, m_store->dir.databasePath(), m_store->dir.file(QStringLiteral("none.mdb")), folder(), now());
@@ -176,7 +171,7 @@ void TestBackup::failedRestoreLeavesTheFile()
     out = restoreBackup(m_store->db, m_store->dir.databasePath(), copy.copy.path, folder(), now());
     QVERIFY(!out.ok);
     QCOMPARE(out.error, s(u"磁盘已满"));
-    QCOMPARE(bytesOf(m_store->dir.databasePath()), before);
+    QCOMPARE(fileBytes(m_store->dir.databasePath()), before);
     QVERIFY(m_store->db.execute(s(u"insert into 商品表 values ('红茶', 3)")));
     QCOMPARE(goods(), s(u"可乐,红茶,雪碧")); // in the order of their names
 }

@@ -15,11 +15,6 @@ namespace {
 
 QString s(const char16_t* t) { return QString::fromUtf16(t); }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -87,8 +82,8 @@ void TestReportExport::exportsAreSpreadsheetText()
     } else {
         QTest::mouseClick(m_report->findChild<QPushButton*>(s(u"按钮_导出")), Qt::LeftButton);
     }
-    QCOMPARE(QString::fromUtf8(bytesOf(m_saveTo)), expected);
-    QVERIFY(bytesOf(m_saveTo).startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(QString::fromUtf8(fileBytes(m_saveTo)), expected);
+    QVERIFY(fileBytes(m_saveTo).startsWith("\xEF\xBB\xBF"));
 }
 
 void TestReportExport::failedWriteLeavesNoFile()

@@ -7,7 +7,7 @@
 #include "store/ledgertable.h"
 #include "store/membertable.h"
 #include "store/shifttable.h"
-#include "support/testsupport.h"
+#include "support/counterfixture.h"
 
 #include <QtTest>
 
@@ -33,32 +33,28 @@ private:
     // Machine n started at 4 an hour, with the deposit typed (none when empty).
     void timeMachine(int n, int minutes, const QString& deposit);
 
-    std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<StoreFixture> m_store;
-    CounterState m_state;
-    std::unique_ptr<EGridModel> m_grid;
-    std::unique_ptr<Counter> m_counter;
+    std::unique_ptr<CounterFixture> m_f;
+    // Its parts, by the names the tests use.
+    TestClock* m_clock = nullptr;
+    StoreFixture* m_store = nullptr;
+    EGridModel* m_grid = nullptr;
+    Counter* m_counter = nullptr;
 };
 
 void TestShifts::init()
 {
-    m_clock = std::make_unique<TestClock>(kMorning);
-    m_store = std::make_unique<StoreFixture>();
-    m_state = CounterState();
-    m_state.machineCount = kMachines;
-    m_grid = std::make_unique<EGridModel>();
-    setupGrid(*m_grid, kMachines);
-    m_counter = std::make_unique<Counter>(m_state, *m_grid, &m_store->db);
+    m_f = std::make_unique<CounterFixture>(kMorning);
+    m_clock = &m_f->clock;
+    m_store = &m_f->store;
+    m_grid = &m_f->grid;
+    m_counter = &m_f->counter;
     QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"insert into 会员表 values ('A1', 100, 98, 2)"), s(u"insert into 商品表 values ('可乐', 2.5)") }));
 }
 
 void TestShifts::cleanup()
 {
-    m_counter.reset();
-    m_grid.reset();
-    m_store.reset();
-    m_clock.reset();
+    m_f.reset();
 }
 
 void TestShifts::timeMachine(int n, int minutes, const QString& deposit)

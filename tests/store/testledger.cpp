@@ -7,7 +7,7 @@
 #include "store/income.h"
 #include "store/ledgertable.h"
 #include "store/membertable.h"
-#include "support/testsupport.h"
+#include "support/counterfixture.h"
 
 #include <QtTest>
 
@@ -36,32 +36,28 @@ private:
     int rows() { return queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toInt(); }
     void event(const QString& kind);
 
-    std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<StoreFixture> m_store;
-    CounterState m_state;
-    std::unique_ptr<EGridModel> m_grid;
-    std::unique_ptr<Counter> m_counter;
+    std::unique_ptr<CounterFixture> m_f;
+    // Its parts, by the names the tests use.
+    TestClock* m_clock = nullptr;
+    StoreFixture* m_store = nullptr;
+    EGridModel* m_grid = nullptr;
+    Counter* m_counter = nullptr;
 };
 
 void TestLedger::init()
 {
-    m_clock = std::make_unique<TestClock>(kNoon);
-    m_store = std::make_unique<StoreFixture>();
-    m_state = CounterState();
-    m_state.machineCount = kMachines;
-    m_grid = std::make_unique<EGridModel>();
-    setupGrid(*m_grid, kMachines);
-    m_counter = std::make_unique<Counter>(m_state, *m_grid, &m_store->db);
+    m_f = std::make_unique<CounterFixture>(kNoon);
+    m_clock = &m_f->clock;
+    m_store = &m_f->store;
+    m_grid = &m_f->grid;
+    m_counter = &m_f->counter;
     QVERIFY(runSql(m_store->dir.databasePath(),
         { s(u"insert into 会员表 values ('A1', 100, 0, 30)"), s(u"insert into 商品表 values ('可乐', 2.5)") }));
 }
 
 void TestLedger::cleanup()
 {
-    m_counter.reset();
-    m_grid.reset();
-    m_store.reset();
-    m_clock.reset();
+    m_f.reset();
 }
 
 QString TestLedger::newest()

@@ -11,11 +11,6 @@ namespace {
 
 QString s(const char16_t* t) { return QString::fromUtf16(t); }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 int versionOf(const QString& path) { return queryValue(path, QStringLiteral("PRAGMA user_version")).toInt(); }
 
@@ -60,7 +55,7 @@ void TestSchema::olderFilesAreUpgraded()
         baseTableStatements() + extra
             + QStringList { s(u"insert into 会员表 values ('1001', 100, 0, 30)"),
                 s(u"insert into 收入记录 values ('2026-12-07 00:00:00', 3, '上机收入', '上机收入', 12.5)") }));
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     {
         Database db;
         QVERIFY(db.openDatabase(path));
@@ -69,15 +64,15 @@ void TestSchema::olderFilesAreUpgraded()
     QVERIFY(hasIndex(path, s(u"收入记录_类型日期")));
     QVERIFY(hasIndex(path, s(u"会员表_会员编号")));
     QCOMPARE(queryValue(path, rows).toString(), QStringLiteral("100130"));
-    QCOMPARE(bytesOf(path + QStringLiteral(".v0.bak")), before);
+    QCOMPARE(fileBytes(path + QStringLiteral(".v0.bak")), before);
     // Opened again, the file is current: nothing more is copied or changed.
     QVERIFY(QFile::remove(path + QStringLiteral(".v0.bak")));
-    const QByteArray upgraded = bytesOf(path);
+    const QByteArray upgraded = fileBytes(path);
     {
         Database db;
         QVERIFY(db.openDatabase(path));
     }
-    QCOMPARE(bytesOf(path), upgraded);
+    QCOMPARE(fileBytes(path), upgraded);
     QVERIFY(!QFile::exists(path + QStringLiteral(".v0.bak")));
     QVERIFY(responder.boxes.isEmpty());
 }
@@ -88,7 +83,7 @@ void TestSchema::newerFileIsNotWritten()
     ScriptedResponder responder;
     const QString path = dir.databasePath();
     QVERIFY(runSql(path, { QStringLiteral("PRAGMA user_version=%1").arg(currentSchemaVersion() + 5) }));
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     Database db;
     QVERIFY(!db.openDatabase(path));
     QCOMPARE(db.openFailure(), Database::OpenFailure::TooNew);
@@ -96,7 +91,7 @@ void TestSchema::newerFileIsNotWritten()
     const QString message = databaseOutageMessage(path, db.openFailure(), db.lastError());
     QVERIFY2(message.contains(s(u"较新版本")), qPrintable(message));
     QVERIFY(message.contains(s(u"计时照常进行")));
-    QCOMPARE(bytesOf(path), before);
+    QCOMPARE(fileBytes(path), before);
     QVERIFY(!QFile::exists(path + QStringLiteral(".v%1.bak").arg(currentSchemaVersion() + 5)));
 }
 
@@ -105,7 +100,7 @@ void TestSchema::failedStepChangesNothing()
     TestProgramDir dir(false);
     const QString path = dir.databasePath();
     QVERIFY(runSql(path, baseTableStatements()));
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     const QVector<SchemaStep> steps { { 1,
         { s(u"CREATE INDEX 收入记录_日期 ON 收入记录 (日期)"), s(u"CREATE TABLE 会员表 (会员编号 TEXT)") } } };
     QString error;
@@ -122,7 +117,7 @@ void TestSchema::failedStepChangesNothing()
     QVERIFY2(error.contains(s(u"第1版")), qPrintable(error));
     QCOMPARE(versionOf(path), 0);
     QVERIFY(!hasIndex(path, s(u"收入记录_日期"))); // the half that ran is undone
-    QCOMPARE(bytesOf(path + QStringLiteral(".v0.bak")), before);
+    QCOMPARE(fileBytes(path + QStringLiteral(".v0.bak")), before);
 }
 
 QTEST_MAIN(TestSchema)

@@ -95,3 +95,9 @@ QVariant queryValue(const QString& databasePath, const QString& statement)
         return QVariant();
     });
 }
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

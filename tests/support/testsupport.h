@@ -75,6 +75,9 @@ public:
 };
 
 
+// The whole of a file, or nothing when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 // Executes statements on a database file outside the program's connection (test set-up).
 bool runSql(const QString& databasePath, const QStringList& statements);
 // First column of the first row of a query, or an invalid variant.
