@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <limits>
+
 namespace {
 
 const QString kShiftColumns = QStringLiteral(
@@ -177,14 +179,30 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     t = ShiftTotals();
     if (!db.ensureOpen())
         return fail(error, db.lastError());
+    // Rows written while no shift could be opened (the store out at start) carry none; they
+    // belong to the shift that followed them: after the last handover before it, and before its
+    // own handover.
+    QSqlQuery bounds(db.connection());
+    bounds.prepare(QStringLiteral(
+        "select (select ifnull(max(序号), 0) from 操作记录 where 类型='交班' and 班次=(select max(编号) from 班次 "
+        "where 编号<?)), (select min(序号) from 操作记录 where 类型='交班' and 班次=?)"));
+    bounds.addBindValue(number);
+    bounds.addBindValue(number);
+    if (!bounds.exec() || !bounds.next())
+        return queryFailed(db, bounds, error);
+    const qint64 after = bounds.value(0).toLongLong();
+    const qint64 before = bounds.value(1).isNull() ? std::numeric_limits<qint64>::max() : bounds.value(1).toLongLong();
+    bounds.finish();
     // One pass over the shift's rows through their index, summed by kind. A checkout's 之前 is
     // the deposit it set off, so its cash before that is cash + deposit.
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral(
         "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
         "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
-        "end) from 操作记录 where 班次=? group by 类型"));
+        "end) from 操作记录 where 班次=? or (班次=0 and 序号>? and 序号<?) group by 类型"));
     q.addBindValue(number);
+    q.addBindValue(after);
+    q.addBindValue(before);
     if (!q.exec())
         return queryFailed(db, q, error);
     while (q.next()) {

@@ -150,10 +150,19 @@ void TestShifts::scriptedShift()
     QVERIFY(openShift(db, floatLeftInTheDrawer(db), next, &error));
     QCOMPARE(next.number, shift.number + 1);
     QVERIFY(!openShift(db, 0, next, &error)); // one open at a time
+    // A row written while no shift was open (the store out when one should have opened)
+    // counts in the shift that follows it, not in the one handed over before it.
+    db.setShift(0);
+    QVERIFY(topUpCard(db, QStringLiteral("A1"), 7, &error));
+    db.setShift(next.number);
     checkout(4, 10, QStringLiteral("-29.33"), QString(), QString());
     QVERIFY(readShiftTotals(db, next.number, t, &error));
     QCOMPARE(shiftMoney(t.depositsOut), QStringLiteral("30.00"));
     QCOMPARE(shiftMoney(t.depositsIn), QStringLiteral("0.00"));
+    QCOMPARE(shiftMoney(t.topUps), QStringLiteral("7.00"));
+    ShiftTotals handedOver;
+    QVERIFY(readShiftTotals(db, shift.number, handedOver, &error));
+    QCOMPARE(shiftMoney(handedOver.topUps), QStringLiteral("50.00"));
 }
 
 void TestShifts::aRestartKeepsTheShiftOpen()
