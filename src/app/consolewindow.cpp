@@ -130,6 +130,17 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     restoreUsages();
 
     m_acceptedRate = m_ui->编辑框_计费->text();
+    // The rate lives in jishi.ini, which anyone may edit between two runs: a rate other than
+    // the last one the program set is written down, so the ledger shows it came from outside.
+    QString lastRate;
+    if (readNewestAfter(*m_db, QStringLiteral("改单价"), lastRate) && !lastRate.isEmpty()
+        && hourlyRateOf(lastRate) != m_state.hourlyRate) {
+        LedgerEntry entry = ledgerEntry(*m_db, QStringLiteral("改单价"));
+        entry.before = lastRate;
+        entry.after = m_acceptedRate;
+        entry.detail = QStringLiteral("启动时发现jishi.ini中的单价与程序上次设定的不同");
+        m_counter->record(entry);
+    }
     connect(m_ui->编辑框_计费, &QLineEdit::editingFinished, this, &ConsoleWindow::checkRate);
     connect(&grid()->cells(), &EGridModel::cellEdited, this, &ConsoleWindow::acceptTypedCell);
 

@@ -364,6 +364,21 @@ bool readLedger(Database& db, DateTime from, DateTime to, const QString& operato
     return true;
 }
 
+bool readNewestAfter(Database& db, const QString& kind, QString& after)
+{
+    after.clear();
+    if (!db.ensureOpen())
+        return false;
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("select 之后 from 操作记录 where 类型=? order by 序号 desc limit 1"));
+    q.addBindValue(kind);
+    if (!q.exec())
+        return false;
+    if (q.next())
+        after = q.value(0).toString();
+    return true;
+}
+
 QStringList operatorNames(Database& db)
 {
     QStringList names;

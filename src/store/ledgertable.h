@@ -70,5 +70,9 @@ struct LedgerRow {
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
     QVector<LedgerRow>& rows, QString* error);
 
+// The 之后 of the newest row of a kind; false when the ledger could not be read, the empty text
+// when it has no such row.
+bool readNewestAfter(Database& db, const QString& kind, QString& after);
+
 // The operators the ledger can name, in the order they were created.
 QStringList operatorNames(Database& db);

@@ -64,6 +64,7 @@ private slots:
     void operatorsLogInAtStart();
     void handoverWithoutOperators();
     void installedLayoutKeepsFilesInTheDataDirectory();
+    void rateEditedOutsideIsWrittenDown();
     void buttonWindowsOpenOnceBesideTheConsole();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data();
     void usagesComeBackAfterACrash_data();
@@ -497,6 +498,28 @@ void TestConsoleWindow::installedLayoutKeepsFilesInTheDataDirectory()
     QCoreApplication::setApplicationName(oldName);
     qputenv("XDG_DATA_HOME", oldHome);
     QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestConsoleWindow::rateEditedOutsideIsWrittenDown()
+{
+    const QString newest = QStringLiteral("select 之前||'>'||之后 from 操作记录 where 类型='改单价' order by 序号 desc");
+    {
+        auto console = makeConsole();
+        auto* rate = console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"));
+        rate->setText(QStringLiteral("5"));
+        emit rate->editingFinished();
+        console->close();
+    }
+    QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("4>5"));
+    // Unchanged since, nothing is added; edited in jishi.ini, the start says so.
+    { auto console = makeConsole(); }
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 操作记录 where 类型='改单价'")).toInt(), 1);
+    QFile ini(m_dir->file(QStringLiteral("jishi.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[set]\r\n\xD0\xA1\xCA\xB1\xBC\xDB=2\r\n");
+    ini.close();
+    { auto console = makeConsole(); }
+    QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("5>2"));
 }
 
 void TestConsoleWindow::buttonWindowsOpenOnceBesideTheConsole()
