@@ -1,6 +1,7 @@
 #include "backupwindow.h"
 
 #include "backuprunner.h"
+#include "common/csv.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "ui_backupwindow.h"
@@ -12,11 +13,6 @@
 
 namespace {
 
-QString timeOf(DateTime t)
-{
-    const DateParts p = splitDate(t);
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-}
 
 QString sizeOf(qint64 bytes)
 {
@@ -67,13 +63,13 @@ void BackupWindow::refresh()
     list->clear();
     const QVector<BackupFile> copies = listBackups(m_runner.folder());
     for (const BackupFile& copy : copies) {
-        auto* item = new QTreeWidgetItem({ timeOf(copy.taken), sizeOf(copy.size), QStringLiteral("正常") });
+        auto* item = new QTreeWidgetItem({ csvDateTime(copy.taken), sizeOf(copy.size), QStringLiteral("正常") });
         item->setData(0, Qt::UserRole, copy.path);
         list->addTopLevelItem(item);
     }
     m_ui->标签_最近备份->setText(copies.isEmpty()
             ? QStringLiteral("还没有备份。")
-            : QStringLiteral("最近一次备份：") + timeOf(copies.first().taken) + QStringLiteral("（")
+            : QStringLiteral("最近一次备份：") + csvDateTime(copies.first().taken) + QStringLiteral("（")
                 + ageOf(copies.first().taken) + QStringLiteral("），共") + QString::number(copies.size())
                 + QStringLiteral("份"));
     m_ui->标签_最近备份->setToolTip(QStringLiteral("备份保存在") + QDir::toNativeSeparators(m_runner.folder()));

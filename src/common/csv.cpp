@@ -59,6 +59,12 @@ QString csvDate(DateTime day)
     return QString::asprintf("%04d-%02d-%02d", p.year, p.month, p.day);
 }
 
+QString csvDateTime(DateTime moment)
+{
+    const DateParts p = splitDate(moment);
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+}
+
 QString csvMoney(double amount)
 {
     const double cents = std::round(amount * 100.0) / 100.0;

@@ -15,6 +15,8 @@ QByteArray csvDocument(const QStringList& header, const QVector<QStringList>& ro
 // A date as a spreadsheet reads one (yyyy-mm-dd), an amount as a plain number with two
 // decimals (no currency sign, no negative zero).
 QString csvDate(DateTime day);
+// A moment to the second: yyyy-mm-dd hh:mm:ss, as the ledger and the slips show it too.
+QString csvDateTime(DateTime moment);
 QString csvMoney(double amount);
 
 // Writes the whole file or nothing: a failed write leaves no partial file and says why.

@@ -4,7 +4,6 @@
 #include "common/egridmodel.h"
 #include "common/values.h"
 
-#include <cmath>
 
 namespace {
 
@@ -12,20 +11,13 @@ const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"�
     u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明" };
 const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
 
-QString timeOf(DateTime t)
-{
-    const DateParts p = splitDate(t);
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-}
-
-QString money(double v) { return formatFixed(std::abs(v) < 0.005 ? 0.0 : v, 2); }
 
 QStringList fieldsOf(const LedgerRow& row)
 {
     const LedgerEntry& e = row.entry;
-    return { QString::number(row.number), timeOf(e.time), e.operatorName, e.authorisedBy, e.kind,
-        e.machineNo ? QString::number(e.machineNo) : QString(), e.cardNo, e.goodsName, money(e.amount), money(e.cash),
-        money(e.card), e.before, e.after, e.detail };
+    return { QString::number(row.number), csvDateTime(e.time), e.operatorName, e.authorisedBy, e.kind,
+        e.machineNo ? QString::number(e.machineNo) : QString(), e.cardNo, e.goodsName, csvMoney(e.amount), csvMoney(e.cash),
+        csvMoney(e.card), e.before, e.after, e.detail };
 }
 
 } // namespace

@@ -9,11 +9,6 @@
 
 namespace {
 
-QString timeOf(DateTime t)
-{
-    const DateParts p = splitDate(t);
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-}
 
 } // namespace
 
@@ -63,8 +58,8 @@ QVector<QPair<QString, QString>> slipLines(const ShiftRecord& s, const ShiftTota
     return {
         line(u"班次", QString::number(s.number)),
         line(u"操作员", s.operatorName),
-        line(u"开始时间", timeOf(s.opened)),
-        line(u"结束时间", s.closed ? timeOf(s.closedAt) : QString()),
+        line(u"开始时间", csvDateTime(s.opened)),
+        line(u"结束时间", s.closed ? csvDateTime(s.closedAt) : QString()),
         line(u"备用金", shiftMoney(s.openingFloat)),
         line(u"上机现金", shiftMoney(t.machineCash)),
         line(u"上机会员卡", shiftMoney(t.machineCard)),
