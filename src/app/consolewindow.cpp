@@ -364,7 +364,7 @@ void ConsoleWindow::ensureShift(bool ask)
         return;
     }
     // Operators defined but nobody logged in yet: the shift waits for the login.
-    if (!ask && m_rights.operatorsDefined() == false) {
+    if (!ask && !m_rights.operatorsDefined()) {
         QVector<OperatorRecord> operators;
         if (readOperators(*m_db, operators, &error) && !operators.isEmpty())
             return;

@@ -83,12 +83,11 @@ void BackupWindow::backUpNow()
     m_ui->按钮_立即备份->setEnabled(false);
 }
 
-void BackupWindow::copyDone(const BackupOutcome& outcome)
+void BackupWindow::copyDone()
 {
     m_ui->进度条_备份->setVisible(false);
     m_ui->按钮_立即备份->setEnabled(true);
     refresh(); // a failure is said by the console, which hears every copy end
-    Q_UNUSED(outcome);
 }
 
 void BackupWindow::chooseSecondFolder()

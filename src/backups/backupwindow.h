@@ -30,7 +30,7 @@ public:
     void askRestore(); // 按钮_恢复
 
 private:
-    void copyDone(const BackupOutcome& outcome);
+    void copyDone();
 
     std::unique_ptr<Ui::BackupWindow> m_ui;
     BackupRunner& m_runner;

@@ -4,7 +4,6 @@
 #include "common/egridmodel.h"
 #include "common/values.h"
 
-
 namespace {
 
 const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"授权店长", u"类型", u"机号", u"会员编号",

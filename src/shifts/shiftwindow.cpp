@@ -183,8 +183,7 @@ void ShiftWindow::commitCount()
     count->setText(shiftMoney(counted));
     showOpenShift();
     box(u"留存备用金")->setText(shiftMoney(std::min(m_shift.openingFloat, counted)));
-    ::setFocus(m_shift.difference != 0.0 && !differenceKind(m_shift.difference).isEmpty() ? m_ui->编辑框_备注
-                                                                                            : box(u"留存备用金"));
+    ::setFocus(!differenceKind(m_shift.difference).isEmpty() ? m_ui->编辑框_备注 : box(u"留存备用金"));
 }
 
 void ShiftWindow::confirmHandover()
