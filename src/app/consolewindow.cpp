@@ -105,6 +105,9 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
         QString why;
         createDatabase(databasePath, &why);
     }
+    const QString mismatch = sqliteLibraryMismatch();
+    if (!mismatch.isEmpty())
+        messageBox(mismatch, MbExclamation, QStringLiteral("数据库"));
     if (!m_db->openDatabase(databasePath)) {
         // Said at once: the operator would otherwise time machines all day and learn at the
         // first checkout that nothing can be booked. Timing goes on regardless.
@@ -133,7 +136,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // The rate lives in jishi.ini, which anyone may edit between two runs: a rate other than
     // the last one the program set is written down, so the ledger shows it came from outside.
     QString lastRate;
-    if (readNewestAfter(*m_db, QStringLiteral("改单价"), lastRate) && !lastRate.isEmpty()
+    if (readLastRate(*m_db, lastRate) && !lastRate.isEmpty()
         && hourlyRateOf(lastRate) != m_state.hourlyRate) {
         LedgerEntry entry = ledgerEntry(*m_db, QStringLiteral("改单价"));
         entry.before = lastRate;
@@ -403,6 +406,7 @@ void ConsoleWindow::openShiftWindow()
     loadWindow(&window, this, true);
     if (!window.handedOver())
         return;
+    rememberLedgerHead(*m_db);
     startBackup();
     // Machines go on timing; the next shift takes over their checkouts.
     if (m_rights.operatorsDefined()) {
@@ -422,6 +426,8 @@ void ConsoleWindow::startBackup()
 void ConsoleWindow::backupDone(const BackupOutcome& outcome)
 {
     showBackupAge();
+    if (outcome.ok)
+        rememberLedgerHead(*m_db);
     if (!outcome.ok) {
         messageBox(QStringLiteral("数据库备份失败：") + outcome.error + QStringLiteral("\n计时和记账不受影响。"),
             MbOk | MbExclamation, QStringLiteral("备份"));
@@ -507,6 +513,7 @@ bool ConsoleWindow::restoreDatabase(const QString& copyPath)
             + (out.error.isEmpty() ? QString() : u'\n' + out.error),
         MbOk | (out.error.isEmpty() ? MbInformation : MbExclamation), QStringLiteral("恢复"));
     // The console starts afresh on the restored file: its operators, its shift, its usages.
+    rememberLedgerHead(*m_db, true);
     m_db->setShift(0);
     if (!settleOperators())
         return true;
@@ -645,13 +652,14 @@ void ConsoleWindow::checkRate()
 
 void ConsoleWindow::acceptTypedCell(int row, int column)
 {
-    if (m_counter->acceptTyped(row, column)) {
+    QString why;
+    if (m_counter->acceptTyped(row, column, &why)) {
         QTimer::singleShot(0, this, &ConsoleWindow::sayIfUnprotected);
         return;
     }
     // Told after the grid has closed its editor, which a box shown from inside the edit would
     // leave to be deleted under the grid.
-    QTimer::singleShot(0, this, [] { messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("押金")); });
+    QTimer::singleShot(0, this, [why] { messageBox(why, MbOk | MbExclamation, QStringLiteral("押金")); });
 }
 
 QString ConsoleWindow::clockText() const { return m_ui->标签_现在时间->text(); }
@@ -680,6 +688,7 @@ void ConsoleWindow::closeEvent(QCloseEvent* event)
         m_counter->record(ledgerEntry(*m_db, QStringLiteral("退出登录")));
         m_rights.setOperator(QString(), QString());
     }
+    rememberLedgerHead(*m_db);
     event->accept();
     emit closed();
 }

@@ -22,19 +22,26 @@ float machineIncomeOf(const QString& receivedText, const QString& depositText, c
     return float(toNumber(receivedText) + toNumber(depositText) - toNumber(goodsText));
 }
 
-CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QString& balanceText)
+double bookedIncomeOf(const QString& receivedText, const QString& depositText, const QString& goodsText)
+{
+    return toCents(toNumber(receivedText) + toNumber(depositText) - toNumber(goodsText));
+}
+
+CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QString& balanceText)
 {
     CardCharge c;
-    const float charge = float(double(machineIncome) + toNumber(goodsText));
+    // Whether the card is short, and by what, is decided in single precision as the operator
+    // has always been told; what it is debited is the booking's own amount, to the cent.
+    const float charge = float(double(float(bookedIncome)) + toNumber(goodsText));
     const double stored = toNumber(balanceText);
     const float balance = float(stored);
-    c.debit = std::round(double(charge) * 10000.0) / 10000.0;
+    c.debit = toCents(bookedIncome + toNumber(goodsText));
     if (charge > balance) {
         c.shortOfFunds = true;
         c.shortfallText = toText(double(charge) - double(balance));
         c.debit = stored;
     }
-    // The rounding to four decimals never takes more than the card holds.
+    // Never more than the card holds.
     c.debit = std::min(c.debit, std::max(stored, 0.0));
     return c;
 }
@@ -61,14 +68,16 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
     const bool books = isNonZero(income);
-    const CardCharge card = in.useCard && books ? cardChargeOf(income, in.goodsText, in.balanceText) : CardCharge();
+    // Booked as typed, to the cent: the single decides only the figure the grid shows.
+    const double booked = books ? bookedIncomeOf(in.receivedText, in.depositText, in.goodsText) : 0.0;
+    const CardCharge card = in.useCard && books ? cardChargeOf(booked, in.goodsText, in.balanceText) : CardCharge();
 
     // What the drawer and the card see of it, for the ledger: cash is 实收 less what the card
     // was debited.
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("结帐"));
     entry.machineNo = in.machineNo;
-    entry.amount = books ? double(income) : 0.0;
-    entry.cash = toNumber(in.receivedText) - card.debit;
+    entry.amount = booked;
+    entry.cash = toCents(toNumber(in.receivedText) - card.debit);
     entry.card = -card.debit;
     entry.cardNo = in.useCard && books ? in.cardNo : QString();
     // The deposit set off and the goods on account paid, as the figures of a shift read them.
@@ -84,13 +93,14 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
 
     Transaction transaction(db);
     if (!books) {
-        // Nothing to book, but the cash changed hands: the ledger says so when it can.
-        if (transaction.isActive()) {
-            if (!appendLedger(db, entry, &out.errorText) || !transaction.commit()) {
-                out.result = SettleResult::Failed; // its cause said, not only that a part failed
-                if (out.errorText.isEmpty())
-                    out.errorText = transaction.error();
-            }
+        // Nothing to book, but the cash changed hands: the ledger says so, now or once the
+        // store takes writes again.
+        if (!transaction.isActive()) {
+            out.unwrittenLedger = entry;
+        } else if (!appendLedger(db, entry, &out.errorText) || !transaction.commit()) {
+            out.result = SettleResult::Failed; // its cause said, not only that a part failed
+            if (out.errorText.isEmpty())
+                out.errorText = transaction.error();
         }
         return out;
     }
@@ -99,7 +109,7 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
         out.errorText = transaction.error();
         return out;
     }
-    const IncomeRow row { now(), in.machineNo, QStringLiteral("上机收入"), QStringLiteral("上机收入"), double(income) };
+    const IncomeRow row { now(), in.machineNo, QStringLiteral("上机收入"), QStringLiteral("上机收入"), booked };
     if (!writeIncomeRows(rs, { row }, &out.errorText))
         return out;
     if (in.useCard && !debitCard(db, in.cardNo, card.debit, &out.errorText))
@@ -117,13 +127,18 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
 
 bool settleOnCounter(Counter& counter, Database& db, RecordSet& rs, const CheckoutInput& in, QString* error)
 {
-    return counter.bookCheckout(
+    std::optional<LedgerEntry> unwritten;
+    const bool settled = counter.bookCheckout(
         in.machineNo,
         [&](QString* booked, QString* why) {
             const SettleOutcome out = settleCheckout(db, rs, in);
             *booked = out.bookedText;
             *why = out.errorText;
+            unwritten = out.unwrittenLedger;
             return out.result != SettleResult::Failed;
         },
         error);
+    if (settled && unwritten)
+        counter.defer(*unwritten);
+    return settled;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "store/ledgertable.h"
+
 #include <QString>
+
+#include <optional>
 
 class Counter;
 class Database;
@@ -12,14 +16,16 @@ float machineIncomeOf(const QString& receivedText, const QString& depositText, c
 
 // What a member card pays of a charge: at most its balance, the rest in cash.
 struct CardCharge {
-    // The debit in the money column's four decimals, as the booking records the income: a
-    // single's six digits would debit 12345.7 for a booking of 12345.6699. Capped, it is the
-    // balance as stored, so the card ends at exactly 0.
+    // The debit to the cent, as the booking records the income: a single would debit 12345.6699
+    // for a booking of 12345.67. Capped, it is the balance as stored, so the card ends at
+    // exactly 0.
     double debit = 0.0;
     bool shortOfFunds = false;
     QString shortfallText; // "%.13g" of the missing amount
 };
-CardCharge cardChargeOf(float machineIncome, const QString& goodsText, const QString& balanceText);
+// The machine income as it is booked: the typed amounts' sum, to the cent.
+double bookedIncomeOf(const QString& receivedText, const QString& depositText, const QString& goodsText);
+CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QString& balanceText);
 
 // The message that asks for the part of a card charge the card cannot pay.
 QString shortfallMessage(const CardCharge& charge);
@@ -42,6 +48,9 @@ enum class SettleResult {
 struct SettleOutcome {
     SettleResult result = SettleResult::NothingToBook;
     QString bookedText;
+    // Nothing to book while the store took no writes: the ledger row of the cash that changed
+    // hands, to be written once it does.
+    std::optional<LedgerEntry> unwrittenLedger;
     // Why it failed, for the window to show; empty when the store has shown it already.
     QString errorText;
 };

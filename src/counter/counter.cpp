@@ -146,11 +146,19 @@ MachineBill Counter::stop(int n, const QString& clockText)
     return bill;
 }
 
-bool Counter::acceptTyped(int n, int column)
+bool Counter::acceptTyped(int n, int column, QString* why)
 {
     if (!valid(n))
         return true;
-    if (column == Col::Deposit && !isMoneyText(m_grid.getCell(n, column))) {
+    const QString typed = m_grid.getCell(n, column);
+    // A deposit is money the customer leaves: a negative one would hand cash out unasked.
+    const QString refusal = column != Col::Deposit ? QString()
+        : !isMoneyText(typed)                      ? moneyRangeMessage()
+        : toNumber(typed) < 0.0                    ? negativeAmountMessage(QStringLiteral("押金"))
+                                                   : QString();
+    if (!refusal.isEmpty()) {
+        if (why)
+            *why = refusal;
         // Back to what the file and the ledger hold for it.
         const QString last = isTiming(n) ? m_deposit[std::size_t(n)] : QString();
         m_grid.setCell(n, column, toNumber(last) == 0.0 ? QString() : last); // a zero is set by emptying
@@ -185,24 +193,24 @@ bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const s
         ? toText(float(toNumber(totalText) + toNumber(m_grid.getCell(n, Col::Goods))))
         : QString();
     const bool open = isTiming(n) || m_awaiting.contains(n);
+    LedgerEntry e = entry(onAccount ? QStringLiteral("商品挂帐") : QStringLiteral("商品现款"), n);
+    e.goodsName = goodsNames;
+    e.amount = toCents(toNumber(totalText));
+    e.cash = onAccount ? 0.0 : e.amount;
+    if (onAccount) {
+        e.before = m_grid.getCell(n, Col::Goods);
+        e.after = goods;
+    }
     bool usageWritten = false;
     if (m_db) {
         Transaction transaction(*m_db);
-        // Without the store nothing can be booked; a sale with nothing to book still goes on.
+        // While the transaction is refused the store takes nothing, so `book` succeeds only when
+        // the sale has nothing to book; its row then waits with the others the store missed.
+        if (!book(error))
+            return false;
         if (!transaction.isActive()) {
-            if (!book(error))
-                return false;
+            m_unwrittenLedger.append(e);
         } else {
-            if (!book(error))
-                return false;
-            LedgerEntry e = entry(onAccount ? QStringLiteral("商品挂帐") : QStringLiteral("商品现款"), n);
-            e.goodsName = goodsNames;
-            e.amount = toNumber(totalText);
-            e.cash = onAccount ? 0.0 : e.amount;
-            if (onAccount) {
-                e.before = m_grid.getCell(n, Col::Goods);
-                e.after = goods;
-            }
             if (!appendLedger(*m_db, e, error))
                 return false;
             if (toBill && open) {
@@ -236,14 +244,11 @@ bool Counter::bookCheckout(int n, const std::function<bool(QString*, QString*)>&
     bool ended = false;
     if (m_db) {
         Transaction transaction(*m_db);
-        if (!transaction.isActive()) {
-            // Nothing can be booked without the store; a checkout with nothing to book still
-            // closes, and its usage is removed once the store takes writes again.
-            if (!book(&booked, error))
-                return false;
-        } else {
-            if (!book(&booked, error))
-                return false;
+        // While the transaction is refused the store takes nothing: only a checkout with nothing
+        // to book gets through, and its usage is removed once the store takes writes again.
+        if (!book(&booked, error))
+            return false;
+        if (transaction.isActive()) {
             // The usage goes with the booking: a checkout that was booked is never restored.
             if (!deleteUsage(*m_db, n, error) || !transaction.commit()) {
                 if (error->isEmpty())
@@ -263,6 +268,8 @@ bool Counter::bookCheckout(int n, const std::function<bool(QString*, QString*)>&
         m_grid.setCell(n, Col::Amount, booked);
     return true;
 }
+
+void Counter::defer(const LedgerEntry& e) { m_unwrittenLedger.append(e); }
 
 void Counter::endUsage(int n)
 {

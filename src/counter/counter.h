@@ -47,11 +47,13 @@ public:
     MachineBill stop(int n, const QString& clockText);
 
     // The operator finished typing into a cell of machine n's row. A deposit beyond what a
-    // single carries to the cent is refused: the cell is emptied and false returned.
-    bool acceptTyped(int n, int column);
+    // single carries to the cent, or a negative one, is refused: the cell goes back to what was
+    // written and false is returned, with why.
+    bool acceptTyped(int n, int column, QString* why = nullptr);
 
     // Books a sale through `book` (which writes its income rows) and, on account, adds the
-    // total to machine n's 商品额, in one transaction: both or neither. The grid changes only
+    // total to machine n's 商品额, in one transaction with its ledger row: all or nothing. The
+    // total is the amount booked, to the cent (the ledger records it); the grid changes only
     // once it is committed.
     bool bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
         QString* error, const QString& goodsNames = QString());
@@ -80,6 +82,8 @@ public:
     // A row of the counter's own (a new hourly rate): written now, or with the next write the
     // store takes.
     void record(const LedgerEntry& entry);
+    // A row the store could not take with its change: written with the next write it takes.
+    void defer(const LedgerEntry& entry);
 
     // Whether every open usage is written to date.mdb as the grid shows it.
     bool isProtected() const;

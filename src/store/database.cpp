@@ -7,8 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -16,8 +22,24 @@
 
 namespace {
 
-// How long an open waits for another program's lock before it gives up.
+// How long anything waits for another program's lock before it gives up: an open, a booking,
+// a read.
 constexpr int kBusyTimeoutMs = 2000;
+
+// Retries in short, slightly uneven steps: SQLite's own waits grow to 100 ms, so two programs
+// booking all the time would leave one waiting while the other takes the lock again and again.
+// Called by SQLite with how often it was called for this one wait.
+int waitBriefly(void* started, int count)
+{
+    auto* start = static_cast<std::chrono::steady_clock::time_point*>(started);
+    const auto moment = std::chrono::steady_clock::now();
+    if (count == 0)
+        *start = moment;
+    if (moment - *start >= std::chrono::milliseconds(kBusyTimeoutMs))
+        return 0;
+    std::this_thread::sleep_for(std::chrono::microseconds(500 + 700 * (count % 3)));
+    return 1;
+}
 
 // Which file a path names now: a file deleted, or replaced by another under the same name,
 // gives another identity (or none) than the one the connection was opened on.
@@ -79,6 +101,11 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
         m_lastError = errorText(db.lastError());
         return false;
     }
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        if (sqlite3* h = *static_cast<sqlite3* const*>(handle.constData()))
+            sqlite3_busy_handler(h, waitBriefly, &m_waitStarted);
+    }
     // Reading the schema proves the file is a database and that nobody holds it locked;
     // full synchronous writes make every reported change survive a crash or a power loss.
     QSqlQuery check(db);
@@ -129,6 +156,10 @@ bool Database::closeDatabase()
 
 bool Database::ensureOpen()
 {
+    if (m_refusing > 0) {
+        m_lastError = m_refusal;
+        return false;
+    }
     if (isOpen()) {
         if (fileIdentity(m_path) == m_identity)
             return true;
@@ -149,6 +180,16 @@ bool Database::ensureOpen()
         return false;
     }
     return openDatabase(m_path);
+}
+
+QString sqliteLibraryMismatch()
+{
+    // The QtSql plugin and this program load the one libsqlite3 of the system; a program built
+    // against another major version would read its files with the wrong assumptions.
+    if (sqlite3_libversion_number() / 1000000 == SQLITE_VERSION_NUMBER / 1000000)
+        return QString();
+    return QStringLiteral("系统的SQLite版本（%1）与本程序编译时的版本（%2）不一致，数据库可能无法正确使用，请重新安装本程序。")
+        .arg(QString::fromLatin1(sqlite3_libversion()), QStringLiteral(SQLITE_VERSION));
 }
 
 QString databaseOutageMessage(const QString& path, Database::OpenFailure failure, const QString& engineText)
@@ -266,14 +307,20 @@ Transaction::Transaction(Database& db)
     : m_db(db)
 {
     m_active = m_db.beginTransaction();
-    if (!m_active)
+    if (!m_active) {
         m_error = m_db.lastError();
+        m_refused = true;
+        if (m_db.m_refusing++ == 0)
+            m_db.m_refusal = m_error.isEmpty() ? QStringLiteral("数据库正忙，本次操作未能完成。") : m_error;
+    }
 }
 
 Transaction::~Transaction()
 {
     if (m_active)
         m_db.rollbackTransaction();
+    if (m_refused)
+        --m_db.m_refusing;
 }
 
 bool Transaction::commit()

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <chrono>
+
 // The program's one connection to date.mdb (an SQLite file). Statements written for the
 // Access engine pass through translateStatement before they reach SQLite.
 class Database : public QObject {
@@ -49,6 +51,10 @@ public:
     QString lastError() const { return m_lastError; }
     QSqlDatabase connection() const;
 
+    // While a transaction that could not begin is still in scope, nothing is written or read:
+    // a booking whose transaction was refused must not go on in pieces of its own.
+    bool isRefusing() const { return m_refusing > 0; }
+
     // Who works the counter, as the ledger names them: empty while no operator is defined.
     void setOperatorName(const QString& name) { m_operatorName = name; }
     QString operatorName() const { return m_operatorName; }
@@ -68,6 +74,7 @@ public:
 
 private:
     friend class RecordSet;
+    friend class Transaction;
     bool runControl(const QString& statement);
     void setError(const QString& text) { m_lastError = text; }
 
@@ -82,6 +89,9 @@ private:
     int m_shift = 0;
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;
+    std::chrono::steady_clock::time_point m_waitStarted; // of the wait for a lock under way
+    int m_refusing = 0; // transactions in scope that could not begin
+    QString m_refusal; // why the outermost of them could not
 };
 
 // A write transaction that rolls back unless it is committed, so that every failure path of a
@@ -101,8 +111,13 @@ public:
 private:
     Database& m_db;
     bool m_active = false;
+    bool m_refused = false; // could not begin: the store refuses everything while this is in scope
     QString m_error;
 };
+
+// Empty when the SQLite library loaded is of the major version the program was built against;
+// otherwise what the operator is told.
+QString sqliteLibraryMismatch();
 
 // What the operator is told when date.mdb cannot be opened: the file, the cause, and that
 // nothing can be booked until it is put right.
