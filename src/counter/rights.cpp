@@ -81,8 +81,12 @@ void Rights::setOperator(const QString& name, const QString& role)
 
 OwnerPermit Rights::permit(OwnerAction action) const
 {
-    if (m_unknown && m_resolve)
-        m_resolve();
+    if (m_unknown && m_resolve) {
+        // Settling who may act clears the unknown state and with it this very function: a copy
+        // keeps it alive until it returns.
+        const std::function<void()> resolve = m_resolve;
+        resolve();
+    }
     if (m_unknown)
         return OwnerPermit();
     if (actsAsOwner())

@@ -72,6 +72,8 @@ private slots:
     void aBillBeingSettledComesBack();
     void damagedUsagesAreSkipped();
     void databaseOutageIsSaidAtOnceAndEndsWhenPutRight();
+    void ownerActionAfterAnOutageAtStart_data();
+    void ownerActionAfterAnOutageAtStart();
 
 private:
     std::unique_ptr<ConsoleWindow> makeConsole();
@@ -503,6 +505,22 @@ void TestConsoleWindow::installedLayoutKeepsFilesInTheDataDirectory()
 void TestConsoleWindow::rateEditedOutsideIsWrittenDown()
 {
     const QString newest = QStringLiteral("select 之前||'>'||之后 from 操作记录 where 类型='改单价' order by 序号 desc");
+    const auto editIni = [this](const QByteArray& rate) {
+        QFile ini(m_dir->file(QStringLiteral("jishi.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[set]\r\n\xD0\xA1\xCA\xB1\xBC\xDB=" + rate + "\r\n");
+    };
+    {
+        // Only a start has used the rate so far: a first edit outside is written down too.
+        auto console = makeConsole();
+        QTest::mouseClick(console->machineButton(1), Qt::LeftButton);
+        whenModalShown([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        QTest::mouseClick(console->machineButton(1), Qt::LeftButton);
+        console->close();
+    }
+    editIni("3.5");
+    { auto console = makeConsole(); }
+    QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("4>3.5"));
     {
         auto console = makeConsole();
         auto* rate = console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"));
@@ -510,14 +528,11 @@ void TestConsoleWindow::rateEditedOutsideIsWrittenDown()
         emit rate->editingFinished();
         console->close();
     }
-    QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("4>5"));
+    QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("3.5>5"));
     // Unchanged since, nothing is added; edited in jishi.ini, the start says so.
     { auto console = makeConsole(); }
-    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 操作记录 where 类型='改单价'")).toInt(), 1);
-    QFile ini(m_dir->file(QStringLiteral("jishi.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[set]\r\n\xD0\xA1\xCA\xB1\xBC\xDB=2\r\n");
-    ini.close();
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 操作记录 where 类型='改单价'")).toInt(), 2);
+    editIni("2");
     { auto console = makeConsole(); }
     QCOMPARE(queryValue(m_dir->databasePath(), newest).toString(), QStringLiteral("5>2"));
 }
@@ -737,6 +752,83 @@ void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight()
         QCOMPARE(queryValue(path, QStringLiteral("select count(*) from 收入记录")).toInt(), 1);
     }
     QSqlDatabase::removeDatabase(locker);
+}
+
+void TestConsoleWindow::ownerActionAfterAnOutageAtStart_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("operators");
+    for (const char* action : { "rate", "operators", "restore" }) {
+        const QString name = QString::fromLatin1(action);
+        QTest::newRow(qPrintable(name + QStringLiteral(", nobody defined"))) << name << false;
+        QTest::newRow(qPrintable(name + QStringLiteral(", an owner defined"))) << name << true;
+    }
+}
+
+void TestConsoleWindow::ownerActionAfterAnOutageAtStart()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, operators);
+    const QString path = m_dir->databasePath();
+    if (operators) {
+        Database db;
+        QVERIFY(db.openDatabase(path));
+        QString why;
+        QVERIFY(addOperator(db, QStringLiteral("老板"), ownerRole(), QStringLiteral("1234"), &why));
+    }
+    const QString aside = path + QStringLiteral(".aside");
+    QVERIFY(QFile::rename(path, aside));
+    auto console = makeConsole();
+    QTest::qWait(0);
+    QVERIFY(console->rights().isUnknown() || !operators);
+    QVERIFY(QFile::rename(aside, path));
+    // The file is back: the first owner-only action finds out who may act, which asks for the
+    // login when operators exist.
+    bool loggedIn = false;
+    // Each login opens a shift, whose offered float will do; a restore starts afresh and asks
+    // for both again.
+    std::function<void(int)> logInAsOwner = [&](int rounds) {
+        whenModalShown([&, rounds](QWidget* modal) {
+            QCOMPARE(modal->windowTitle(), QStringLiteral("登录"));
+            modal->findChild<QComboBox*>(QStringLiteral("组合框_操作员"))->setCurrentText(QStringLiteral("老板"));
+            modal->findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("1234"));
+            loggedIn = true;
+            whenModalShown([&, rounds](QWidget* next) {
+                QCOMPARE(next->windowTitle(), QStringLiteral("开班"));
+                if (rounds > 1)
+                    logInAsOwner(rounds - 1);
+                next->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+            });
+            modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+        });
+    };
+    if (operators)
+        logInAsOwner(action == u"restore" ? 2 : 1);
+    auto* rate = console->findChild<QLineEdit*>(QStringLiteral("编辑框_计费"));
+    if (action == u"rate") {
+        QTest::keyClick(rate, Qt::Key_5);
+        QTRY_VERIFY(!rate->isReadOnly());
+    } else if (action == u"operators") {
+        bool shown = false;
+        const auto closeIt = [&shown](QWidget* modal) {
+            shown = modal->windowTitle() == QStringLiteral("操作员管理");
+            qobject_cast<QDialog*>(modal)->reject();
+        };
+        if (operators)
+            QTimer::singleShot(0, [&] { QTRY_VERIFY(loggedIn); whenModalShown(closeIt); });
+        else
+            whenModalShown(closeIt);
+        console->openOperators();
+        QTRY_VERIFY(shown);
+    } else {
+        const QString copy = m_dir->file(QStringLiteral("copy.mdb"));
+        QVERIFY(QFile::copy(path, copy));
+        QVERIFY(console->restoreDatabase(copy));
+    }
+    QCOMPARE(loggedIn, operators);
+    QVERIFY(!console->rights().isUnknown());
+    QCOMPARE(console->findChild<QLabel*>(QStringLiteral("标签_操作员"))->text(),
+        operators ? QStringLiteral("操作员：老板") : QStringLiteral("操作员："));
 }
 
 QTEST_MAIN(TestConsoleWindow)
