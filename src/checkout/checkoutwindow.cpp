@@ -108,7 +108,8 @@ void CheckoutWindow::settle()
     }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
     if (in.useCard && isNonZero(income)) {
-        const CardCharge card = cardChargeOf(income, in.goodsText, in.balanceText);
+        const CardCharge card = cardChargeOf(bookedIncomeOf(in.receivedText, in.depositText, in.goodsText),
+            in.goodsText, in.balanceText);
         if (card.shortOfFunds)
             messageBox(shortfallMessage(card), MbOk, QStringLiteral("余额不足"));
     }

@@ -401,7 +401,24 @@ QString moneyRangeMessage()
     return QStringLiteral("金额必须在-99999.99到99999.99之间！");
 }
 
-bool isStorableText(const QString& text) { return QStringView(text).isValidUtf16(); }
+double toCents(double v)
+{
+    const double cents = std::round(v * 100.0) / 100.0;
+    return cents == 0.0 ? 0.0 : cents; // no -0 reaches a text or a hash
+}
+
+bool isStorableText(const QString& text)
+{
+    // A control character (U+0000 above all) reaches the file through bound values and then
+    // breaks every statement that names the text; a tab is the one that is typed on purpose.
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 && c != u'\t')
+            return false;
+    }
+    return QStringView(text).isValidUtf16();
+}
+
+QString negativeAmountMessage(const QString& what) { return what + QStringLiteral("不能为负数！"); }
 
 QString unstorableTextMessage()
 {

@@ -64,8 +64,13 @@ constexpr double kMoneyLimit = 99999.99;
 inline bool isMoneyInRange(double v) { return v >= -(kMoneyLimit + 0.005) && v <= kMoneyLimit + 0.005; }
 // The amount of a text, when it is one the program can carry (empty text is 0).
 inline bool isMoneyText(const QString& text) { return isMoneyInRange(toNumber(text)); }
+// An amount as money is booked: rounded to the cent, so that one typed with two decimals is
+// booked, debited and chained exactly as typed.
+double toCents(double v);
 // What the operator is told when a typed amount is too large.
 QString moneyRangeMessage();
+// What the operator is told when an amount that only means something positive is negative.
+QString negativeAmountMessage(const QString& what);
 
 // Text a statement can carry: no unpaired surrogate, such as pasted text cut in half leaves.
 bool isStorableText(const QString& text);

@@ -83,6 +83,10 @@ void GoodsWindow::saveGoods()
         messageBox(moneyRangeMessage());
         return;
     }
+    if (toNumber(price) < 0.0) {
+        messageBox(negativeAmountMessage(QStringLiteral("单价")));
+        return;
+    }
     const GoodsItem item { name, toSingle(price) };
     const OwnerPermit permit = m_rights.permit(OwnerAction::ChangeGoods);
     if (!permit)

@@ -75,8 +75,9 @@ QVector<IncomeRow> saleIncomeRows(const EGridModel& grid, int machineNo, DateTim
         const float amount = toSingle(grid.getCell(r, SaleColumn::Amount));
         if (!isNonZero(amount))
             continue;
+        // The line's two decimals as they stand, not the single's 10.0100002.
         rows.append({ day, machineNo, QStringLiteral("商品销售"), grid.getCell(r, SaleColumn::Goods),
-            double(amount) });
+            toCents(toNumber(grid.getCell(r, SaleColumn::Amount))) });
     }
     return rows;
 }

@@ -125,8 +125,13 @@ bool SaleWindow::bookSale()
     QStringList names;
     for (const IncomeRow& row : rows)
         names.append(row.name);
+    // What is booked and recorded is the lines' sum to the cent; the box keeps the six digits
+    // it shows.
+    double exact = 0.0;
+    for (const IncomeRow& row : rows)
+        exact += row.amount;
     const bool booked = m_counter.bookGoods(
-        machine, onAccount, total,
+        machine, onAccount, formatFixed(toCents(exact), 2),
         [&](QString* why) { return rows.isEmpty() || writeIncomeRows(m_rs, rows, why); }, &error,
         names.join(u'、'));
     if (!booked) {

@@ -34,6 +34,18 @@ bool parseTopUpAmount(const QString& typed, double& amount)
     return true;
 }
 
+QString topUpRefusal(const QString& typed, double& amount)
+{
+    if (!parseTopUpAmount(typed, amount))
+        return QStringLiteral("充值金额必须是数字！");
+    if (!isMoneyInRange(amount))
+        return moneyRangeMessage();
+    amount = toCents(amount);
+    if (amount <= 0.0)
+        return QStringLiteral("充值金额必须大于零！");
+    return QString();
+}
+
 bool topUpDiffersFromFace(float amount, double face)
 {
     return isNonZero(double(amount) - face);
@@ -55,6 +67,9 @@ CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry)
         if (holders > 0)
             return refused(duplicateCardMessage());
     }
+    // A card starts with what was paid for it: a negative face value would start it in debt.
+    if (toInteger(entry.faceText) < 0)
+        return refused(negativeAmountMessage(QStringLiteral("面值")));
     // The face value box takes whole numbers; a listed 12.5 is saved back as 12.
     QString error;
     switch (writeCard(rs, entry.isNew, entry.pickedCardNo, entry.cardNo, toInteger(entry.faceText), &error)) {

@@ -12,6 +12,11 @@ class RecordSet;
 // anything else, so no typed text ever reaches a statement.
 bool parseTopUpAmount(const QString& typed, double& amount);
 
+// Why a typed top-up cannot be booked (empty when it can), and its amount to the cent: a
+// number within what the program carries, and more than zero, since taking money off a card is
+// 清零's and the owner's.
+QString topUpRefusal(const QString& typed, double& amount);
+
 // Whether a top-up differs from the card's face value enough to ask the operator first.
 bool topUpDiffersFromFace(float amount, double face);
 

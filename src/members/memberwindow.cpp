@@ -166,12 +166,9 @@ void MemberWindow::topUpCard()
     if (!selectedCardNo(QStringLiteral("请选择要充值的会员编号！"), cardNo))
         return;
     double amount = 0.0;
-    if (!parseTopUpAmount(m_ui->编辑框_充值金额->text(), amount)) {
-        messageBox(QStringLiteral("充值金额必须是数字！"));
-        return;
-    }
-    if (!isMoneyInRange(amount)) {
-        messageBox(moneyRangeMessage());
+    const QString refusal = topUpRefusal(m_ui->编辑框_充值金额->text(), amount);
+    if (!refusal.isEmpty()) {
+        messageBox(refusal);
         return;
     }
     const double face = toNumber(m_ui->编辑框_面值->text());

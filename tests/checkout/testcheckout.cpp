@@ -212,7 +212,7 @@ void TestCheckout::cardSettlement_data()
     QTest::newRow("apostrophe") << "O'Brien" << 50.0 << "10.0" << "" << true << QString() << 40.0;
     // The card loses what the booking records, to the cent, never six digits of it.
     QTest::newRow("more than six digits") << "A001" << 20000.0 << "12345.67" << "" << true << QString()
-                                          << 7654.3301;
+                                          << 7654.33;
     QTest::newRow("capped at a balance of cents") << "A001" << 12345.67 << "20000" << "" << true
                                                   << s(u"会员卡余额不足，需补交现金7654.330078125元！") << 0.0;
     QTest::newRow("ticked without a card") << "A001" << 50.0 << "12.5" << "" << false

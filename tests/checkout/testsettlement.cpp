@@ -22,6 +22,8 @@ private slots:
     void amountsWithinASingle_data();
     void amountsWithinASingle();
     void exactChargesLeaveExactlyNothing();
+    void typedAmountsAreBookedAsTyped_data();
+    void typedAmountsAreBookedAsTyped();
 
 private:
     double balanceOf(StoreFixture& store, const QString& card)
@@ -67,8 +69,9 @@ void TestSettlement::cardCharges_data()
     QTest::newRow("within the balance") << "12.5" << "3.0" << "50" << 15.5 << "";
     QTest::newRow("exactly the balance") << "12.5" << "3.0" << "15.5" << 15.5 << "";
     QTest::newRow("short of funds") << "20.5" << "" << "8.2" << 8.2 << "12.30000019073";
-    // The debit is what the booking records, to four decimals, not a single's six digits.
-    QTest::newRow("more than six digits") << "12345.67" << "" << "20000" << 12345.6699 << "";
+    // The debit is what the booking records, to the cent, not a single's 12345.6699.
+    QTest::newRow("more than six digits") << "12345.67" << "" << "20000" << 12345.67 << "";
+    QTest::newRow("the whole balance of cents") << "12345.67" << "" << "12345.67" << 12345.67 << "";
     QTest::newRow("capped at a balance of cents") << "20000" << "" << "12345.67" << 12345.67 << "7654.330078125";
     QTest::newRow("no card picked") << "12.5" << "" << "" << 0.0 << "12.5";
 }
@@ -80,7 +83,7 @@ void TestSettlement::cardCharges()
     QFETCH(QString, balance);
     QFETCH(double, debit);
     QFETCH(QString, shortfall);
-    const CardCharge c = cardChargeOf(float(toNumber(income)), goods, balance);
+    const CardCharge c = cardChargeOf(toNumber(income), goods, balance);
     QCOMPARE(c.debit, debit);
     QCOMPARE(c.shortOfFunds, !shortfall.isEmpty());
     QCOMPARE(c.shortfallText, shortfall);
@@ -134,6 +137,41 @@ void TestSettlement::exactChargesLeaveExactlyNothing()
         QCOMPARE(settleCheckout(store.db, store.rs, in).result, SettleResult::Booked);
     }
     QCOMPARE(balanceOf(store, QStringLiteral("A001")), 0.0);
+}
+
+void TestSettlement::typedAmountsAreBookedAsTyped_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("balance"); // empty: paid in cash
+    QTest::addColumn<QString>("booked"); // income, ledger 金额, 现金, 卡额, the card's balance after
+    QTest::newRow("cash") << "1234.56" << "" << "1234.56 1234.56 1234.56 0";
+    QTest::newRow("cash at the limit") << "99999.99" << "" << "99999.99 99999.99 99999.99 0";
+    QTest::newRow("a card's whole balance") << "12345.67" << "12345.67" << "12345.67 12345.67 0 -12345.67 0";
+}
+
+void TestSettlement::typedAmountsAreBookedAsTyped()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, balance);
+    QFETCH(QString, booked);
+    StoreFixture store;
+    const QString path = store.dir.databasePath();
+    CheckoutInput in;
+    in.machineNo = 4;
+    in.feeText = received;
+    in.receivedText = received;
+    if (!balance.isEmpty()) {
+        QVERIFY(runSql(path, { QStringLiteral("insert into 会员表 values ('A9', 100, 0, %1)").arg(balance) }));
+        in.useCard = true;
+        in.cardNo = QStringLiteral("A9");
+        in.balanceText = toText(balanceOf(store, in.cardNo));
+    }
+    QCOMPARE(settleCheckout(store.db, store.rs, in).result, SettleResult::Booked);
+    QString figures = queryValue(path, s(u"select printf('%s %s %s %s', 收入金额, 金额, 现金, 卡额) from 收入记录, 操作记录 "
+                                          u"where 类型='结帐'")).toString();
+    if (!balance.isEmpty())
+        figures += u' ' + queryValue(path, s(u"select printf('%s', 余额) from 会员表")).toString();
+    QCOMPARE(figures, booked);
 }
 
 QTEST_MAIN(TestSettlement)

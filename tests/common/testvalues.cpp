@@ -30,6 +30,10 @@ private slots:
     void dateTimeRoundTripsThroughQDateTime();
     void nowReadsTheTestClockToTheSecond();
     void messageBoxGoesThroughTheResponder();
+    void storableTexts_data();
+    void storableTexts();
+    void centsAreExact_data();
+    void centsAreExact();
 };
 
 void TestValues::singlesAndDoublesPrint_data()
@@ -273,6 +277,43 @@ void TestValues::messageBoxGoesThroughTheResponder()
     QCOMPARE(responder.boxes[0].title, QStringLiteral("确认"));
     QCOMPARE(responder.boxes[1].title, QStringLiteral("信息："));
     QCOMPARE(responder.beeps, 1);
+}
+
+void TestValues::storableTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("storable");
+    QTest::newRow("plain") << QString::fromUtf16(u"可乐 大瓶") << true;
+    QTest::newRow("a tab") << QStringLiteral("a\tb") << true;
+    QTest::newRow("U+0000") << QString(QChar(0)) + QStringLiteral("x") << false;
+    QTest::newRow("a line feed") << QStringLiteral("a\nb") << false;
+    QTest::newRow("escape") << QStringLiteral("a\x1b") << false;
+    QTest::newRow("half a surrogate pair") << QString(QChar(0xD83D)) << false;
+}
+
+void TestValues::storableTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, storable);
+    QCOMPARE(isStorableText(text), storable);
+}
+
+void TestValues::centsAreExact_data()
+{
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<QString>("booked"); // as "%.17g" would show any residue
+    QTest::newRow("typed") << toNumber(QStringLiteral("1234.56")) << "1234.56";
+    QTest::newRow("through a single") << double(toSingle(QStringLiteral("99999.99"))) << "99999.99";
+    QTest::newRow("a sum a double misses") << 0.1 + 0.2 << "0.3";
+    QTest::newRow("minus zero") << -0.001 << "0";
+}
+
+void TestValues::centsAreExact()
+{
+    QFETCH(double, amount);
+    QFETCH(QString, booked);
+    QCOMPARE(toCents(amount), booked.toDouble());
+    QCOMPARE(formatGeneral(toCents(amount), 17), formatGeneral(booked.toDouble(), 17));
 }
 
 QTEST_GUILESS_MAIN(TestValues)

@@ -57,6 +57,7 @@ void TestCounter::typedDeposits_data()
     QTest::newRow("a deposit beyond cents") << int(ConsoleColumn::Deposit) << "100000" << false;
     QTest::newRow("forty nines") << int(ConsoleColumn::Deposit) << QString(40, u'9') << false;
     QTest::newRow("minutes are no money") << int(ConsoleColumn::FixedTime) << "100000" << true;
+    QTest::newRow("a negative deposit") << int(ConsoleColumn::Deposit) << "-50" << false;
 }
 
 void TestCounter::typedDeposits()

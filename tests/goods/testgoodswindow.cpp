@@ -251,6 +251,9 @@ void TestGoodsWindow::refusals_data()
                                      << s(u"金额必须在-99999.99到99999.99之间！");
     QTest::newRow("half a character") << QString() << QString(QChar(0xDC01)) << "2" << "按钮_保存"
                                       << s(u"无法保存的字符");
+    QTest::newRow("negative price") << QString() << s(u"可乐") << "-2" << "按钮_保存" << s(u"单价不能为负数！");
+    QTest::newRow("U+0000 in the name") << QString() << QString(QChar(0)) + s(u"可乐") << "2" << "按钮_保存"
+                                        << s(u"无法保存的字符");
     QTest::newRow("store refuses a new item") << frozen.arg(QStringLiteral("insert")) << s(u"可乐") << "2"
                                               << "按钮_保存" << s(u"商品表已冻结");
     QTest::newRow("store refuses the delete") << frozen.arg(QStringLiteral("delete")) << s(u"雪碧") << "3"

@@ -5,6 +5,7 @@
 #include "counter/consolegrid.h"
 #include "counter/counter.h"
 #include "goods/goodswindow.h"
+#include "goods/sale.h"
 #include "goods/salewindow.h"
 #include "store/database.h"
 #include "store/sqltext.h"
@@ -39,6 +40,8 @@ private slots:
     void pickingPricesTheLine();
     void saving_data();
     void saving();
+    void ledgerRecordsTheAmountBooked_data();
+    void ledgerRecordsTheAmountBooked();
     void nothingEnteredIsRefused();
     void refusedBookingChangesNothing();
     void saveAndStartNewKeepsMachineModeAndDay();
@@ -206,6 +209,33 @@ void TestSaleWindow::saving()
     QVERIFY(m_store->responder.boxes.isEmpty());
     QCOMPARE(income(m_store->dir.databasePath()), booked);
     QCOMPARE(m_console->getCell(7, ConsoleColumn::Goods), goodsCell);
+}
+
+void TestSaleWindow::ledgerRecordsTheAmountBooked_data()
+{
+    QTest::addColumn<QStringList>("prices");
+    QTest::addColumn<QString>("recorded"); // 金额 and 现金 of the ledger row
+    QTest::newRow("beyond six digits") << QStringList { QStringLiteral("12001.25") } << "12001.25 12001.25";
+    QTest::newRow("a cent past ten thousand") << QStringList { QStringLiteral("10000.01") } << "10000.01 10000.01";
+    QTest::newRow("cents that a single misses") << QStringList { QStringLiteral("0.1"), QStringLiteral("0.2") }
+                                                << "0.3 0.3";
+}
+
+void TestSaleWindow::ledgerRecordsTheAmountBooked()
+{
+    QFETCH(QStringList, prices);
+    QFETCH(QString, recorded);
+    open(*m_console);
+    unit<QComboBox>(u"组合框_销售方式")->setCurrentIndex(1);
+    for (int r = 0; r < prices.size(); ++r) {
+        lines().commitChoice(r + 1, 0, s(u"可乐"));
+        lines().commitEdit(r + 1, SaleColumn::Price, prices[r]);
+    }
+    click(u"按钮_保存");
+    QVERIFY(!m_window->isVisible());
+    const QString path = m_store->dir.databasePath();
+    QCOMPARE(queryValue(path, s(u"select 金额||' '||现金 from 操作记录 where 类型='商品现款'")).toString(), recorded);
+    QCOMPARE(queryValue(path, s(u"select round(sum(收入金额), 2) from 收入记录")).toString(), recorded.section(u' ', 0, 0));
 }
 
 void TestSaleWindow::nothingEnteredIsRefused()

@@ -1,4 +1,5 @@
 #include "members/membercards.h"
+#include "common/values.h"
 #include "store/membertable.h"
 #include "support/testsupport.h"
 
@@ -9,6 +10,9 @@ class TestMemberCards : public QObject {
 private slots:
     void topUpAmount_data();
     void topUpAmount();
+    void topUpRefusals_data();
+    void topUpRefusals();
+    void negativeFaceValueIsRefused();
 };
 
 void TestMemberCards::topUpAmount_data()
@@ -46,6 +50,44 @@ void TestMemberCards::topUpAmount()
     QCOMPARE(topUpStatement(parsed, QStringLiteral("O'Brien")),
         QString::fromUtf16(u"update 会员表 set 余额=round(余额+") + joined
             + QString::fromUtf16(u",4) where 会员编号='O''Brien'"));
+}
+
+void TestMemberCards::topUpRefusals_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<double>("amount");
+    QTest::newRow("a top-up") << "100" << "" << 100.0;
+    QTest::newRow("cents kept as typed") << "99999.99" << "" << 99999.99;
+    QTest::newRow("below a cent is no money") << "0.004" << QString::fromUtf16(u"充值金额必须大于零！") << 0.0;
+    QTest::newRow("zero") << "0" << QString::fromUtf16(u"充值金额必须大于零！") << 0.0;
+    QTest::newRow("negative") << "-100" << QString::fromUtf16(u"充值金额必须大于零！") << 0.0;
+    QTest::newRow("full-width negative") << QString::fromUtf16(u"－１００") << QString::fromUtf16(u"充值金额必须大于零！") << 0.0;
+    QTest::newRow("letters") << "abc" << QString::fromUtf16(u"充值金额必须是数字！") << 0.0;
+    QTest::newRow("beyond cents") << "100000" << moneyRangeMessage() << 0.0;
+}
+
+void TestMemberCards::topUpRefusals()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, refusal);
+    QFETCH(double, amount);
+    double parsed = 0.0;
+    QCOMPARE(topUpRefusal(typed, parsed), refusal);
+    if (refusal.isEmpty())
+        QCOMPARE(parsed, amount);
+}
+
+void TestMemberCards::negativeFaceValueIsRefused()
+{
+    StoreFixture store;
+    CardEntry entry;
+    entry.cardNo = QStringLiteral("A9");
+    entry.faceText = QStringLiteral("-50");
+    const CardSaveOutcome out = saveCard(store.rs, entry);
+    QCOMPARE(out.result, CardSaveOutcome::Refused);
+    QCOMPARE(out.errorText, QString::fromUtf16(u"面值不能为负数！"));
+    QCOMPARE(queryValue(store.dir.databasePath(), QStringLiteral("select count(*) from 会员表")).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMemberCards)
