@@ -9,9 +9,16 @@ namespace {
 QByteArray field(const QString& text)
 {
     QByteArray bytes = text.toUtf8();
-    // A name a spreadsheet would take for a formula (=, +, @) is kept as text.
-    if (!bytes.isEmpty() && (bytes[0] == '=' || bytes[0] == '+' || bytes[0] == '@'))
-        bytes.prepend('\'');
+    // A name a spreadsheet would take for a formula (=, +, @, a minus that starts no number, a
+    // leading tab or carriage return) is kept as text.
+    if (!bytes.isEmpty()) {
+        const char first = bytes[0];
+        bool number = false;
+        if (first == '-')
+            bytes.mid(1).toDouble(&number);
+        if (first == '=' || first == '+' || first == '@' || first == '\t' || first == '\r' || (first == '-' && !number))
+            bytes.prepend('\'');
+    }
     if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
         bytes.replace('"', "\"\"");
         bytes = '"' + bytes + '"';

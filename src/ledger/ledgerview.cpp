@@ -64,6 +64,8 @@ QString ledgerCheckMessage(const LedgerCheck& check)
         return QStringLiteral("操作记录无法读取！");
     if (check.firstBroken > 0)
         return QStringLiteral("第") + QString::number(check.firstBroken) + QStringLiteral("条记录被改动、删除或插入！");
+    if (check.removedAtEnd > 0)
+        return QStringLiteral("最后") + QString::number(check.removedAtEnd) + QStringLiteral("条记录被删除！");
     return QStringLiteral("记录完整，共") + QString::number(check.rows) + QStringLiteral("条。");
 }
 

@@ -10,6 +10,8 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_machine(new QBarSet(QStringLiteral("上机收入")))
@@ -42,9 +44,14 @@ ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* pa
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis;
+    m_valueAxis = axisY;
     axisY->setRange(lowest * 1.1, highest > 0.0 ? highest * 1.1 : 1.0);
     axisY->applyNiceNumbers();
-    axisY->setLabelFormat(QStringLiteral("%.0f"));
+    // As many decimals as the steps need, so that no two labels read alike.
+    const double step = (axisY->max() - axisY->min()) / std::max(1, axisY->tickCount() - 1);
+    axisY->setLabelFormat(step >= 1.0 ? QStringLiteral("%.0f") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
+    // Without income there is no scale to read: the title says so.
+    axisY->setVisible(highest > 0.0 || lowest < 0.0);
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
     chart->legend()->setAlignment(Qt::AlignBottom);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QBarSet;
+class QValueAxis;
 
 // 图表: machine and goods income of each day the report shows, as bars side by side, in a
 // window of its own; the figures are the report's own.
@@ -17,9 +18,11 @@ public:
     QBarSet* machineBars() const { return m_machine; }
     QBarSet* goodsBars() const { return m_goods; }
     QStringList dayLabels() const { return m_labels; }
+    QValueAxis* valueAxis() const { return m_valueAxis; }
 
 private:
     QBarSet* m_machine;
     QBarSet* m_goods;
     QStringList m_labels;
+    QValueAxis* m_valueAxis = nullptr;
 };

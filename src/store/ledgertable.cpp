@@ -4,6 +4,8 @@
 #include "sqltext.h"
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -216,6 +218,42 @@ ChainPart checkChainPart(const QSqlDatabase& connection, qint64 afterNumber, con
     return part;
 }
 
+struct LedgerHead {
+    qint64 number = 0;
+    QString hash;
+};
+
+QString headPath(const Database& db) { return db.connection().databaseName() + QStringLiteral(".head"); }
+
+LedgerHead knownHead(const Database& db)
+{
+    LedgerHead head;
+    QFile file(headPath(db));
+    if (!file.open(QIODevice::ReadOnly))
+        return head;
+    const QList<QByteArray> fields = file.read(200).trimmed().split(' ');
+    bool ok = false;
+    const qint64 number = fields.value(0).toLongLong(&ok);
+    if (ok && number > 0 && fields.size() == 2)
+        head = { number, QString::fromLatin1(fields[1]) };
+    return head;
+}
+
+bool writeHead(const Database& db, const LedgerHead& head)
+{
+    QSaveFile file(headPath(db));
+    const QByteArray text = QByteArray::number(head.number) + ' ' + head.hash.toLatin1() + '\n';
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+QString hashOfRow(Database& db, qint64 number)
+{
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("select 校验 from 操作记录 where 序号=?"));
+    q.addBindValue(number);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
 } // namespace
 
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress)
@@ -294,9 +332,36 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     result.rows = earlier.rows + (firstHalf < total ? later.rows : 0);
     result.firstBroken = earlier.firstBroken ? earlier.firstBroken : later.firstBroken;
     result.newestHash = QString::fromLatin1(firstHalf < total ? later.lastHash : earlier.lastHash);
+    if (!result.firstBroken) {
+        const LedgerHead known = knownHead(db);
+        if (known.number > result.rows) {
+            result.removedAtEnd = known.number - result.rows;
+        } else if (known.number > 0 && hashOfRow(db, known.number) != known.hash) {
+            result.firstBroken = known.number; // the rows up to it were replaced, chained anew
+        } else {
+            writeHead(db, { result.rows, result.newestHash });
+        }
+    }
     if (progress)
         progress(total, total);
     return result;
+}
+
+bool rememberLedgerHead(Database& db, bool restored)
+{
+    if (!db.ensureOpen())
+        return false;
+    QSqlQuery q(db.connection());
+    if (!q.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
+        return false;
+    LedgerHead head;
+    if (q.next())
+        head = { q.value(0).toLongLong(), q.value(1).toString() };
+    q.finish();
+    const LedgerHead known = knownHead(db);
+    if (!restored && (head.number < known.number || (known.number > 0 && hashOfRow(db, known.number) != known.hash)))
+        return false;
+    return writeHead(db, head);
 }
 
 QStringList ledgerKinds()
@@ -364,18 +429,18 @@ bool readLedger(Database& db, DateTime from, DateTime to, const QString& operato
     return true;
 }
 
-bool readNewestAfter(Database& db, const QString& kind, QString& after)
+bool readLastRate(Database& db, QString& rate)
 {
-    after.clear();
+    rate.clear();
     if (!db.ensureOpen())
         return false;
     QSqlQuery q(db.connection());
-    q.prepare(QStringLiteral("select 之后 from 操作记录 where 类型=? order by 序号 desc limit 1"));
-    q.addBindValue(kind);
-    if (!q.exec())
+    // A start records the rate it priced the machine at; a change, the rate it set.
+    if (!q.exec(QStringLiteral("select 类型, 之后, 金额 from 操作记录 where 类型 in ('改单价', '开始') "
+                               "order by 序号 desc limit 1")))
         return false;
     if (q.next())
-        after = q.value(0).toString();
+        rate = q.value(0).toString() == u"开始" ? toText(q.value(2).toDouble()) : q.value(1).toString();
     return true;
 }
 

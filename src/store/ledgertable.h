@@ -51,11 +51,21 @@ struct LedgerCheck {
     bool readable = false;
     qint64 rows = 0;
     qint64 firstBroken = 0; // counted from 1 in the ledger's order; 0 when the chain holds
+    qint64 removedAtEnd = 0; // rows the file lacks after the newest head the program knows
     QString newestHash;
 };
 
 // Walks the whole chain; `progress` (rows done, rows in all) may stop it by returning false.
+// Rows removed from the end leave a chain that holds: the newest head the program knows (see
+// rememberLedgerHead) tells them. An intact chain becomes the head known.
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress = {});
+
+// Keeps the ledger's newest row (number and hash) in a small file beside the database, the
+// place a check compares the file with. Written at moments the program knows the file whole:
+// a verified backup, a handover, the close. It only moves forward along the chain it knows, so
+// that rows removed meanwhile stay found; a restore, which puts an older file in place on
+// purpose, moves it back (`restored`).
+bool rememberLedgerHead(Database& db, bool restored = false);
 
 // The kinds of row the program writes, in the order the ledger window offers them.
 QStringList ledgerKinds();
@@ -70,9 +80,9 @@ struct LedgerRow {
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
     QVector<LedgerRow>& rows, QString* error);
 
-// The 之后 of the newest row of a kind; false when the ledger could not be read, the empty text
-// when it has no such row.
-bool readNewestAfter(Database& db, const QString& kind, QString& after);
+// The hourly rate the ledger knows last, from a change of the rate or a machine's start; false
+// when the ledger could not be read, the empty text when it knows none.
+bool readLastRate(Database& db, QString& rate);
 
 // The operators the ledger can name, in the order they were created.
 QStringList operatorNames(Database& db);

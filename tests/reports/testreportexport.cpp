@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QtTest>
+#include <QValueAxis>
 
 namespace {
 
@@ -27,6 +28,8 @@ private slots:
     void exportsAreSpreadsheetText();
     void failedWriteLeavesNoFile();
     void chartShowsTheReportsFigures();
+    void chartAxisLabelsReadApart_data();
+    void chartAxisLabelsReadApart();
 
 private:
     QString m_saveTo;
@@ -43,7 +46,9 @@ void TestReportExport::init()
     QVERIFY(m_f->book(texts({ "4 上机收入 12.5 3", "4 商品销售 3 3", "5 上机收入 -2 7" })));
     QVERIFY(runSql(m_f->dir.databasePath(),
         { s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 5, '商品销售', '薯片\"大\",原味', 4.5)"),
-            s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 6, '商品销售', '=1+1', 0)") }));
+            s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 6, '商品销售', '=1+1', 0)"),
+            s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 6, '商品销售', '-1+1', 0)"),
+            s(u"insert into 收入记录 values ('2026-07-04 00:00:00', 6, '商品销售', char(9) || 'x', 0)") }));
     m_console = std::make_unique<QWidget>();
     m_report = new ReportWindow(m_f->db, m_f->rs, m_console.get());
     m_report->show();
@@ -69,7 +74,8 @@ void TestReportExport::exportsAreSpreadsheetText_data()
     QTest::newRow("a day's detail") << true
                                     << s(u"\uFEFF日期,机号,类型,名称,金额\r\n2026-07-04,3,上机收入,上机收入,12.50\r\n"
                                          u"2026-07-04,3,商品销售,可乐,3.00\r\n"
-                                         u"2026-07-04,5,商品销售,\"薯片\"\"大\"\",原味\",4.50\r\n2026-07-04,6,商品销售,'=1+1,0.00\r\n");
+                                         u"2026-07-04,5,商品销售,\"薯片\"\"大\"\",原味\",4.50\r\n2026-07-04,6,商品销售,'=1+1,0.00\r\n"
+                                         u"2026-07-04,6,商品销售,'-1+1,0.00\r\n2026-07-04,6,商品销售,'\tx,0.00\r\n");
 }
 
 void TestReportExport::exportsAreSpreadsheetText()
@@ -109,6 +115,36 @@ void TestReportExport::chartShowsTheReportsFigures()
     QCOMPARE(chart->machineBars()->at(1), -2.0);
     QCOMPARE(chart->goodsBars()->at(0), 7.5);
     QCOMPARE(chart->goodsBars()->at(1), 0.0);
+}
+
+void TestReportExport::chartAxisLabelsReadApart_data()
+{
+    QTest::addColumn<QVector<double>>("machine");
+    QTest::addColumn<bool>("axisShown");
+    QTest::newRow("no income") << QVector<double>() << false;
+    QTest::newRow("all zero") << QVector<double>({ 0.0 }) << false;
+    QTest::newRow("two yuan") << QVector<double>({ 2.0 }) << true;
+    QTest::newRow("thirty cents") << QVector<double>({ 0.3 }) << true;
+    QTest::newRow("a refund") << QVector<double>({ -0.5, 3.0 }) << true;
+}
+
+void TestReportExport::chartAxisLabelsReadApart()
+{
+    QFETCH(QVector<double>, machine);
+    QFETCH(bool, axisShown);
+    QVector<DayIncome> days;
+    for (double m : machine)
+        days.append({ makeDate(2026, 7, 1 + int(days.size())), m, 0.0 });
+    ReportChartWindow chart(days);
+    QValueAxis* axis = chart.valueAxis();
+    QCOMPARE(axis->isVisible(), axisShown);
+    if (!axisShown)
+        return;
+    QStringList labels;
+    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+    for (int i = 0; i < axis->tickCount(); ++i)
+        labels.append(QString::asprintf(axis->labelFormat().toLatin1().constData(), axis->min() + i * step));
+    QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
 }
 
 QTEST_MAIN(TestReportExport)

@@ -139,7 +139,7 @@ void TestShifts::scriptedShift()
     QCOMPARE(shiftMoney(closed.counted), QStringLiteral("400.00"));
     QCOMPARE(closed.hash, checkLedger(db).newestHash);
     const QByteArray csv = slipCsv(closed, t);
-    for (const char16_t* line : { u"应有现金,402.50\r\n", u"差额,-2.50（短款）\r\n", u"在用押金,30.00\r\n",
+    for (const char16_t* line : { u"应有现金,402.50\r\n", u"差额,'-2.50（短款）\r\n", u"在用押金,30.00\r\n",
              u"留存备用金,200.00\r\n", u"备注,找错零钱\r\n" })
         QVERIFY2(csv.contains(s(line).toUtf8()), qPrintable(s(line)));
     QVERIFY(csv.contains((QStringLiteral("校验,") + closed.hash.left(12)).toUtf8()));

@@ -5,6 +5,7 @@
 #include "members/membercards.h"
 #include "store/goodstable.h"
 #include "store/income.h"
+#include "ledger/ledgerview.h"
 #include "store/ledgertable.h"
 #include "store/membertable.h"
 #include "support/counterfixture.h"
@@ -212,6 +213,9 @@ void TestLedger::tamperingIsFound_data()
         << 20002 << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号=100") } << 100;
     QTest::newRow("long, the row where the halves meet changed")
         << 20002 << QStringList { unlock, s(u"update 操作记录 set 说明='x' where 序号=10001") } << 10001;
+    // The chain still holds: only the head the program knows tells (firstBroken -n: n removed).
+    QTest::newRow("the newest rows removed") << 5 << QStringList { unlockDelete, s(u"delete from 操作记录 where 序号>3") }
+                                             << -2;
 }
 
 void TestLedger::tamperingIsFound()
@@ -231,6 +235,7 @@ void TestLedger::tamperingIsFound()
         }
         QVERIFY(all.commit());
     }
+    QVERIFY(rememberLedgerHead(m_store->db));
     QVERIFY(tamper.isEmpty() || runSql(m_store->dir.databasePath(), tamper));
     qint64 reported = 0;
     const LedgerCheck check = checkLedger(m_store->db, [&](qint64 done, qint64) {
@@ -238,7 +243,10 @@ void TestLedger::tamperingIsFound()
         return true;
     });
     QVERIFY(check.readable);
-    QCOMPARE(check.firstBroken, qint64(firstBroken));
+    QCOMPARE(check.firstBroken, qint64(std::max(firstBroken, 0)));
+    QCOMPARE(check.removedAtEnd, qint64(std::max(-firstBroken, 0)));
+    if (firstBroken < 0)
+        QCOMPARE(ledgerCheckMessage(check), QStringLiteral("最后%1条记录被删除！").arg(-firstBroken));
     QCOMPARE(reported, check.rows);
     QCOMPARE(check.rows, queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toLongLong());
     QCOMPARE(check.newestHash,
