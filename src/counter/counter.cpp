@@ -139,7 +139,7 @@ MachineBill Counter::stop(int n, const QString& clockText)
     // A machine stopped while its checkout is open comes back awaiting that checkout.
     const UsageRow row = usageOf(n);
     LedgerEntry e = entry(QStringLiteral("停止"), n);
-    e.amount = toNumber(bill.feeText);
+    e.amount = toCents(toNumber(bill.feeText));
     e.detail = QStringLiteral("结束时间") + clockText + QStringLiteral("，商品额") + bill.goodsText
         + QStringLiteral("，押金") + bill.depositText;
     journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
@@ -175,8 +175,8 @@ bool Counter::acceptTyped(int n, int column, QString* why)
         e.after = text;
         if (deposit) {
             // A deposit changed on a timing machine moves its difference in cash.
-            e.amount = toNumber(text);
-            e.cash = toNumber(text) - toNumber(last);
+            e.amount = toCents(toNumber(text));
+            e.cash = toCents(toNumber(text) - toNumber(last));
         }
         const UsageField field = deposit ? UsageField::Deposit : UsageField::FixedTime;
         journal(n, e, [&](QString* error) { return updateUsage(*m_db, n, field, text, error); });
