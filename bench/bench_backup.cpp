@@ -43,30 +43,36 @@ int main(int argc, char** argv)
         return 1;
     rs.bind(&db);
     BackupRunner runner(path, dir.filePath(QStringLiteral("backup")));
+    runner.setConnection(&db);
     BackupOutcome outcome;
     QObject::connect(&runner, &BackupRunner::finished, [&](const BackupOutcome& o) { outcome = o; });
     QElapsedTimer whole;
     whole.start();
     runner.start();
     double longest = 0.0;
+    double longestAt = 0.0;
     int bookings = 0;
     while (runner.isRunning()) {
+        // A checkout asked for while a step of the copy runs waits for that step: both count.
+        QElapsedTimer t;
+        t.start();
+        QCoreApplication::processEvents();
         CheckoutInput in;
         in.machineNo = bookings % 15 + 1;
         in.feeText = QStringLiteral("12.5");
         in.receivedText = in.feeText;
-        QElapsedTimer t;
-        t.start();
         if (settleCheckout(db, rs, in).result != SettleResult::Booked)
             std::fprintf(stderr, "booking %d failed\n", bookings);
-        longest = std::max(longest, double(t.nsecsElapsed()) / 1e6);
+        if (double(t.nsecsElapsed()) / 1e6 > longest) {
+            longest = double(t.nsecsElapsed()) / 1e6;
+            longestAt = double(whole.elapsed()) / 1000.0;
+        }
         ++bookings;
-        QCoreApplication::processEvents();
     }
     const double seconds = double(whole.elapsed()) / 1000.0;
     std::printf("backup of %lld MB (%d bookings) in %.2f s, the file held %.1f ms (%s)\n",
         QFileInfo(path).size() >> 20, rows, seconds, outcome.lockedMs, outcome.ok ? "checked" : qPrintable(outcome.error));
-    std::printf("%d checkouts during the backup, the longest %.1f ms\n", bookings, longest);
-    std::printf("ratio longest checkout wait/200 ms target: %.2f\n", longest / 200.0);
+    std::printf("%d checkouts during the backup, the longest %.1f ms at %.2f s\n", bookings, longest, longestAt);
+    std::printf("ratio longest checkout wait/50 ms target: %.2f\n", longest / 50.0);
     return outcome.ok ? 0 : 1;
 }

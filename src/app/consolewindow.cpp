@@ -121,6 +121,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_backups = new BackupRunner(databasePath, seams::dataFile(QStringLiteral("backup")), this);
     // Written to the settings only once set, so the file stays as it always was without one.
     m_backups->setSecondFolder(settings.read(kSection, kSecondFolderKey, QString()));
+    m_backups->setConnection(m_db);
     connect(m_backups, &BackupRunner::finished, this, &ConsoleWindow::backupDone);
     if (m_db->isOpen())
         startBackup();

@@ -6,8 +6,13 @@
 #include <QPointer>
 #include <QThread>
 
-// Takes copies of date.mdb in a thread of its own, one at a time, so the counter never waits
-// for more than the copy's read lock. The result comes back in the thread that asked.
+#include <functional>
+#include <memory>
+
+// Takes copies of date.mdb one at a time. With the program's connection, the copy is taken
+// through it in small steps between the events of the console's own thread, so a booking waits
+// at most for one step; the copy is then checked in a thread of its own. Without one, the file
+// is copied under a read lock in that thread. The result comes back in the thread that asked.
 class BackupRunner : public QObject {
     Q_OBJECT
 public:
@@ -18,7 +23,10 @@ public:
     void setSecondFolder(const QString& folder) { m_secondFolder = folder; }
     QString secondFolder() const { return m_secondFolder; }
 
-    bool isRunning() const { return m_thread != nullptr; }
+    // The connection copies are taken through, from now on (null: a whole-file copy).
+    void setConnection(Database* db);
+
+    bool isRunning() const { return m_thread != nullptr || m_copy != nullptr; }
     // Starts a copy unless one is under way; false when one is.
     bool start();
     // Until the copy under way is done (the program is closing).
@@ -33,6 +41,15 @@ signals:
     void finished(const BackupOutcome& outcome);
 
 private:
+    void stepCopy();
+    void keepInThread(const QString& checking, DateTime moment, double lockedMs);
+    void runInThread(const std::function<BackupOutcome()>& work);
+    void finish(const BackupOutcome& outcome);
+
+    Database* m_db = nullptr;
+    std::unique_ptr<OnlineCopy> m_copy; // the stepped copy under way
+    QString m_checking;
+    DateTime m_moment;
     QString m_databasePath;
     QString m_folder;
     QString m_secondFolder;

@@ -18,12 +18,16 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <filesystem>
 
 #ifdef Q_OS_WIN
 #include <io.h>
 #include <stdio.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -209,17 +213,22 @@ bool checkBackup(const QString& path, QString* error)
     return ok;
 }
 
-BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now)
+QString checkingPath(const QString& folder, DateTime now)
+{
+    // Checked under a name of its own: only a copy that passed counts as one.
+    return QDir(folder).filePath(backupName(now)) + QStringLiteral(".checking");
+}
+
+bool makeBackupFolder(const QString& folder, QString* error)
+{
+    return QDir().mkpath(folder) || fail(error, QStringLiteral("无法建立备份目录“%1”。").arg(native(folder)));
+}
+
+BackupOutcome keepBackup(const QString& checking, const QString& folder, const QString& secondFolder, DateTime now)
 {
     BackupOutcome out;
-    if (!QDir().mkpath(folder)) {
-        out.error = QStringLiteral("无法建立备份目录“%1”。").arg(native(folder));
-        return out;
-    }
     const QString target = QDir(folder).filePath(backupName(now));
-    // Checked under a name of its own: only a copy that passed counts as one.
-    const QString checking = target + QStringLiteral(".checking");
-    if (!copyLive(databasePath, checking, &out.lockedMs, &out.error) || !syncFile(checking, &out.error)) {
+    if (!syncFile(checking, &out.error)) {
         removeFile(checking);
         return out;
     }
@@ -249,6 +258,121 @@ BackupOutcome makeBackup(const QString& databasePath, const QString& folder, con
         }
     }
     return out;
+}
+
+BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now)
+{
+    BackupOutcome out;
+    if (!makeBackupFolder(folder, &out.error))
+        return out;
+    const QString checking = checkingPath(folder, now);
+    if (!copyLive(databasePath, checking, &out.lockedMs, &out.error)) {
+        removeFile(checking);
+        return out;
+    }
+    const double lockedMs = out.lockedMs;
+    out = keepBackup(checking, folder, secondFolder, now);
+    out.lockedMs = lockedMs;
+    return out;
+}
+
+namespace {
+
+// Asks the system to start writing a file's changed pages to the disk, without waiting.
+void startWriting(const QString& path)
+{
+#ifdef Q_OS_LINUX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(path);
+#endif
+}
+
+} // namespace
+
+OnlineCopy::OnlineCopy(Database& db, const QString& to)
+    : m_path(to)
+{
+    sqlite3* source = db.handle();
+    const QString fault = seams::writeFault(to);
+    if (!fault.isEmpty() || !source) {
+        m_error = !fault.isEmpty() ? fault : QStringLiteral("数据库未打开。");
+        return;
+    }
+    QFile::remove(to);
+    if (sqlite3_open_v2(QFile::encodeName(to).constData(), &m_target,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
+        m_error = QStringLiteral("无法写入“%1”。").arg(native(to));
+        return;
+    }
+    // The copy is synced once whole and checked before it counts: nothing to journal meanwhile.
+    sqlite3_exec(m_target, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    m_backup = sqlite3_backup_init(m_target, "main", source, "main");
+    if (!m_backup)
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_target));
+}
+
+OnlineCopy::~OnlineCopy()
+{
+    const bool finished = m_done;
+    close();
+    if (!finished)
+        QFile::remove(m_path);
+}
+
+void OnlineCopy::close()
+{
+    if (m_backup)
+        sqlite3_backup_finish(m_backup);
+    m_backup = nullptr;
+    if (m_target)
+        sqlite3_close(m_target);
+    m_target = nullptr;
+}
+
+OnlineCopy::Step OnlineCopy::step()
+{
+    if (!m_backup)
+        return Step::Failed;
+    QElapsedTimer held;
+    held.start();
+    const int rc = sqlite3_backup_step(m_backup, m_pages);
+    m_longestStepMs = std::max(m_longestStepMs, double(held.nsecsElapsed()) / 1e6);
+    const int remaining = sqlite3_backup_remaining(m_backup);
+    // The copy goes to the disk as it grows: left to the end, a hundred megabytes written at
+    // once would hold up every booking's own durable commit behind them.
+    m_sincePush += m_pages < 0 ? kPushPages : m_pages;
+    if (m_sincePush >= kPushPages) {
+        m_sincePush = 0;
+        startWriting(m_path);
+    }
+    // Another program's write starts the copy again; should that keep happening, the rest is
+    // taken in one step, under one read lock, as a whole-file copy would be.
+    if (m_remaining >= 0 && remaining > m_remaining && ++m_restarts >= kRestartsBeforeWhole)
+        m_pages = -1;
+    m_remaining = remaining;
+    if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        return Step::More;
+    if (rc == SQLITE_DONE) {
+        const int finished = sqlite3_backup_finish(m_backup);
+        m_backup = nullptr;
+        const int closed = sqlite3_close(m_target);
+        m_target = nullptr;
+        if (finished == SQLITE_OK && closed == SQLITE_OK) {
+            m_done = true;
+            return Step::Done;
+        }
+        m_error = QString::fromUtf8(sqlite3_errstr(finished != SQLITE_OK ? finished : closed));
+        return Step::Failed;
+    }
+    m_error = QStringLiteral("备份写入失败：") + QString::fromUtf8(sqlite3_errstr(rc));
+    close();
+    return Step::Failed;
 }
 
 RestoreOutcome restoreBackup(

@@ -7,6 +7,8 @@
 #include <QVector>
 
 class Database;
+struct sqlite3;
+struct sqlite3_backup;
 
 // Copies of date.mdb in backup/ beside it (and in a second folder, when one is set), taken
 // while the program runs: the file is copied under a read lock, so a booking waits only for
@@ -40,6 +42,46 @@ struct BackupOutcome {
 
 // Takes, checks and keeps one copy; runs in any thread on a connection of its own.
 BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now);
+
+// The steps of a backup: the folder made, the name a copy is taken under until it passed its
+// check, and the keeping of a copy so taken (synced, checked, named for `now`, the old ones
+// let go, a copy in the second folder). Keeping runs in any thread.
+bool makeBackupFolder(const QString& folder, QString* error);
+QString checkingPath(const QString& folder, DateTime now);
+BackupOutcome keepBackup(const QString& checking, const QString& folder, const QString& secondFolder, DateTime now);
+
+// A copy of the open database taken through the program's own connection with SQLite's online
+// backup, some pages at a time: between two steps the file is free, so a booking waits at most
+// for one step, and what the connection books meanwhile goes into the copy as well. Steps run
+// in the thread of the connection.
+class OnlineCopy {
+public:
+    OnlineCopy(Database& db, const QString& to);
+    ~OnlineCopy(); // a copy not finished is removed
+    OnlineCopy(const OnlineCopy&) = delete;
+    OnlineCopy& operator=(const OnlineCopy&) = delete;
+
+    enum class Step { More, Done, Failed };
+    Step step();
+    QString error() const { return m_error; }
+    double longestStepMs() const { return m_longestStepMs; }
+
+private:
+    static constexpr int kRestartsBeforeWhole = 3;
+    static constexpr int kPushPages = 1024; // four megabytes of the usual pages
+    void close();
+
+    QString m_path;
+    QString m_error;
+    sqlite3* m_target = nullptr;
+    sqlite3_backup* m_backup = nullptr;
+    int m_pages = 256; // a megabyte of the usual pages
+    int m_remaining = -1;
+    int m_restarts = 0;
+    int m_sincePush = 0; // pages copied since the disk was last asked to write them
+    bool m_done = false;
+    double m_longestStepMs = 0.0;
+};
 
 struct RestoreOutcome {
     bool ok = false;

@@ -61,6 +61,11 @@ QString fileIdentity(const QString& path)
 Database::Database(QObject* parent)
     : QObject(parent)
 {
+    // Before SQLite starts: its memory statistics take one lock that every connection of the
+    // process shares, which would make the chain check's two threads take turns. Later calls
+    // are refused by SQLite and change nothing.
+    static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    Q_UNUSED(configured);
     static int serial = 0;
     setObjectName(QStringLiteral("数据库连接1"));
     m_connectionName = QStringLiteral("数据库连接1#%1").arg(++serial);
@@ -101,11 +106,8 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
         m_lastError = errorText(db.lastError());
         return false;
     }
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        if (sqlite3* h = *static_cast<sqlite3* const*>(handle.constData()))
-            sqlite3_busy_handler(h, waitBriefly, &m_waitStarted);
-    }
+    if (sqlite3* h = handle())
+        sqlite3_busy_handler(h, waitBriefly, &m_waitStarted);
     // Reading the schema proves the file is a database and that nobody holds it locked;
     // full synchronous writes make every reported change survive a crash or a power loss.
     QSqlQuery check(db);
@@ -150,6 +152,7 @@ bool Database::closeDatabase()
     m_depth = 0;
     if (!db.isOpen())
         return false;
+    dropStatements();
     db.close();
     return true;
 }
@@ -172,6 +175,7 @@ bool Database::ensureOpen()
         // The file was deleted or replaced while open: the connection would go on writing to
         // the old one, or fail with misleading texts. What stands at the path now is opened,
         // or its absence is an outage like a missing file at start.
+        dropStatements();
         connection().close();
     }
     if (m_path.isEmpty()) {
@@ -248,6 +252,8 @@ bool Database::beginTransaction()
     }
     m_depth = 0;
     m_rollbackOnly = false;
+    m_hasPendingHead = false;
+    m_transactionVersion = -1;
     if (!runControl(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
     m_depth = 1;
@@ -266,7 +272,13 @@ bool Database::commitTransaction()
         return false;
     }
     m_depth = 0;
-    return runControl(QStringLiteral("COMMIT"));
+    const bool committed = runControl(QStringLiteral("COMMIT"));
+    if (committed && m_hasPendingHead) {
+        m_head = m_pendingHead;
+        m_headVersion = m_transactionVersion;
+    }
+    m_hasPendingHead = false;
+    return committed;
 }
 
 bool Database::rollbackTransaction()
@@ -278,7 +290,9 @@ bool Database::rollbackTransaction()
     }
     m_depth = 0;
     m_rollbackOnly = false;
+    m_hasPendingHead = false;
     if (isOpen() && fileIdentity(m_path) != m_identity) {
+        dropStatements();
         connection().close(); // closing rolls back what was begun on the old file
         return true;
     }
@@ -290,17 +304,95 @@ bool Database::run(const QString& statement, const QVariantList& values)
     m_rowsAffected = 0;
     if (!ensureOpen())
         return false;
-    QSqlQuery q(connection());
-    q.prepare(statement);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        m_lastError = errorText(q.lastError());
+    QSqlQuery* q = prepared(statement);
+    if (!q)
         return false;
+    for (int i = 0; i < values.size(); ++i)
+        q->bindValue(i, values[i]);
+    const bool done = q->exec();
+    if (!done)
+        m_lastError = errorText(q->lastError());
+    m_rowsAffected = done ? q->numRowsAffected() : 0;
+    q->finish();
+    if (done)
+        m_lastError.clear();
+    return done;
+}
+
+QSqlQuery* Database::prepared(const QString& statement)
+{
+    // Preparing costs as much as running a short statement: a booking's few statements are
+    // prepared once per opened file.
+    auto it = m_prepared.find(statement);
+    if (it == m_prepared.end()) {
+        QSqlQuery q(connection());
+        if (!q.prepare(statement)) {
+            m_lastError = errorText(q.lastError());
+            return nullptr;
+        }
+        it = m_prepared.insert(statement, q);
     }
-    m_rowsAffected = q.numRowsAffected();
-    m_lastError.clear();
+    return &it.value();
+}
+
+void Database::dropStatements()
+{
+    emit closing();
+    m_prepared.clear();
+    m_head = {};
+    m_hasPendingHead = false;
+}
+
+sqlite3* Database::handle() const
+{
+    if (!isOpen())
+        return nullptr;
+    const QVariant h = connection().driver()->handle();
+    return h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.constData()) : nullptr;
+}
+
+qint64 Database::dataVersion() const
+{
+    sqlite3* h = handle();
+    sqlite3_stmt* st = nullptr;
+    qint64 version = -1;
+    if (h && sqlite3_prepare_v2(h, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return version;
+}
+
+bool Database::ledgerHead(LedgerHead& head)
+{
+    if (m_hasPendingHead) {
+        head = m_pendingHead; // a row appended earlier in this transaction
+        return true;
+    }
+    if (m_depth == 0)
+        return false;
+    // Under the write lock nobody else commits; the version tells whether anybody did since
+    // the head was last known, so another program's row is never chained over.
+    m_transactionVersion = dataVersion();
+    if (m_head.number < 0 || m_transactionVersion < 0 || m_transactionVersion != m_headVersion)
+        return false;
+    head = m_head;
     return true;
+}
+
+void Database::setLedgerHead(const LedgerHead& head)
+{
+    if (m_depth == 0) {
+        // Committed on its own, with no write lock between the look-up and the version: read
+        // again next time. (This connection's own commits leave the version as it was, so a
+        // head kept from before would be taken as current.)
+        Q_UNUSED(head);
+        m_head = {};
+        return;
+    }
+    if (!m_hasPendingHead && m_transactionVersion < 0)
+        m_transactionVersion = dataVersion();
+    m_pendingHead = head;
+    m_hasPendingHead = true;
 }
 
 Transaction::Transaction(Database& db)

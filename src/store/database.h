@@ -2,7 +2,9 @@
 
 #include "common/values.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSqlQuery>
 #include <QSqlDatabase>
 #include <QVariant>
 #include <QVector>
@@ -11,6 +13,14 @@
 
 // The program's one connection to date.mdb (an SQLite file). Statements written for the
 // Access engine pass through translateStatement before they reach SQLite.
+struct sqlite3;
+
+// The ledger's newest row: its number and hash.
+struct LedgerHead {
+    qint64 number = -1; // -1: not known
+    QString hash;
+};
+
 class Database : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +61,16 @@ public:
     QString lastError() const { return m_lastError; }
     QSqlDatabase connection() const;
 
+    // SQLite's own connection under the open one, for what QtSql cannot do; null while closed.
+    sqlite3* handle() const;
+
+    // Inside a write transaction: the ledger's head as this connection last committed it, when
+    // no other program has written the file since, or as a row appended earlier in the same
+    // transaction left it. False when it must be read from the file.
+    bool ledgerHead(LedgerHead& head);
+    // The head after a row appended in the transaction under way; known once it commits.
+    void setLedgerHead(const LedgerHead& head);
+
     // While a transaction that could not begin is still in scope, nothing is written or read:
     // a booking whose transaction was refused must not go on in pieces of its own.
     bool isRefusing() const { return m_refusing > 0; }
@@ -72,10 +92,18 @@ public:
     // Whether the view exists as the create statement would make it.
     bool viewMadeBy(const QString& name, const QString& createStatement) const;
 
+signals:
+    // Right before the connection closes (on purpose, or for a file replaced under it): what
+    // works on SQLite's own connection lets go of it now.
+    void closing();
+
 private:
     friend class RecordSet;
     friend class Transaction;
     bool runControl(const QString& statement);
+    QSqlQuery* prepared(const QString& statement);
+    void dropStatements();
+    qint64 dataVersion() const;
     void setError(const QString& text) { m_lastError = text; }
 
     QString m_connectionName;
@@ -90,6 +118,12 @@ private:
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;
     std::chrono::steady_clock::time_point m_waitStarted; // of the wait for a lock under way
+    QHash<QString, QSqlQuery> m_prepared; // of the file open now
+    LedgerHead m_head; // as last committed
+    qint64 m_headVersion = -1; // the file's data version when m_head was known
+    LedgerHead m_pendingHead; // after a row of the transaction under way
+    bool m_hasPendingHead = false;
+    qint64 m_transactionVersion = -1; // read under the write lock of the transaction under way
     int m_refusing = 0; // transactions in scope that could not begin
     QString m_refusal; // why the outermost of them could not
 };

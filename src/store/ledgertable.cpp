@@ -10,7 +10,13 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 #include <atomic>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string>
 #include <cmath>
 #include <thread>
 
@@ -26,52 +32,10 @@ QString moneyText(double v)
 constexpr char kSeparator = '\x1f'; // no field of the ledger holds it
 
 // The fields of a row as the hash reads them, the same text whether built from an entry or by
-// the engine from the stored row (see kFieldsBeforeMoney).
+// the chain check from the stored row (see ChainReader).
 QByteArray hashInput(const QString& previousHash, qint64 number, const QByteArray& fields)
 {
     return previousHash.toLatin1() + kSeparator + QByteArray::number(number) + kSeparator + fields;
-}
-
-// Each field in the text form the hash takes. Only what the program itself writes gets it: a
-// value of another type (a number turned into text, a Null, more than four decimals) gives a
-// character no written field holds, so the hash breaks.
-QString textField(const char* column)
-{
-    return QStringLiteral("(CASE WHEN typeof(%1)='text' THEN %1 ELSE char(0) END)").arg(QString::fromUtf8(column));
-}
-
-QString integerField(const char* column)
-{
-    return QStringLiteral("(CASE WHEN typeof(%1)='integer' THEN %1 ELSE char(0) END)").arg(QString::fromUtf8(column));
-}
-
-// The engine joins the text and whole-number fields on each side of the three amounts; the
-// amounts come over as numbers and get their text here, which costs far less than the
-// engine's printf.
-const QString kFieldsBeforeMoney = QStringList { textField("时间"), textField("操作员"), textField("授权店长"),
-    textField("类型"), integerField("机号"), textField("会员编号"), textField("商品名称") }
-                                       .join(QStringLiteral("||char(31)||"));
-const QString kFieldsAfterMoney = QStringList { textField("之前"), textField("之后"), textField("说明"),
-    integerField("班次") }
-                                      .join(QStringLiteral("||char(31)||"));
-
-// An amount as the hash takes it: four decimals, as the program writes it. Anything else (a
-// text, a Null, more decimals) gives a character no written field holds, so the hash breaks.
-void appendMoneyField(QByteArray& out, const QVariant& v)
-{
-    const int type = v.typeId();
-    if (type != QMetaType::LongLong && type != QMetaType::Double && type != QMetaType::Int) {
-        out += '\0';
-        return;
-    }
-    const double d = v.toDouble();
-    // Qt's shortest-exact conversion gives printf's digits for four decimals, in any locale.
-    const QByteArray text = QByteArray::number(d, 'f', 4);
-    if (text.toDouble() != d) {
-        out += '\0';
-        return;
-    }
-    out += text;
 }
 
 // Texts are stored as text, the empty one included, so every row reads back as it was hashed;
@@ -116,20 +80,26 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
     };
     if (!db.ensureOpen())
         return fail();
-    QSqlQuery last(db.connection());
-    if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
-        return fail();
-    const qint64 number = last.next() ? last.value(0).toLongLong() + 1 : 1;
-    const QString previous = number > 1 ? last.value(1).toString() : QString();
-    const QString hash = ledgerHash(previous, number, entry);
+    LedgerHead head;
+    if (!db.ledgerHead(head)) {
+        QSqlQuery last(db.connection());
+        if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
+            return fail();
+        head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
+    }
+    const qint64 number = head.number + 1;
+    const QString hash = ledgerHash(number > 1 ? head.hash : QString(), number, entry);
     // The stored amounts are the hashed ones: four decimals, as the money columns keep them.
-    return db.run(QStringLiteral("insert into 操作记录 (") + kColumns
-                   + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
-                   entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
-                   moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
-                   text(entry.after), text(entry.detail), entry.shift, hash })
-        || fail();
+    static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
+        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!db.run(insert,
+            { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
+                entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
+                moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
+                text(entry.after), text(entry.detail), entry.shift, hash }))
+        return fail();
+    db.setLedgerHead({ number, hash });
+    return true;
 }
 
 bool changeWithLedger(Database& db, LedgerEntry entry, const std::function<bool(LedgerEntry&, QString*)>& change,
@@ -161,73 +131,183 @@ struct ChainPart {
     QByteArray lastHash;
 };
 
-// Checks `count` rows in the ledger's order after the row numbered `afterNumber`, whose stored
-// hash is `previous`; `first` is the position of the first of them, counted from 1. Each row's
-// hash depends only on its own fields and the stored hash before it, so parts of the chain can
-// be checked side by side.
-ChainPart checkChainPart(const QSqlDatabase& connection, qint64 afterNumber, const QByteArray& previousHash,
-    qint64 first, qint64 count, std::atomic<qint64>* done = nullptr, const std::atomic<bool>* stop = nullptr)
-{
-    ChainPart part;
-    QSqlQuery q(connection);
-    q.setForwardOnly(true);
-    // As blobs, the texts come over in the UTF-8 they are hashed in, with no conversion.
-    q.prepare(QStringLiteral("select 序号, cast(校验 as blob), cast(") + kFieldsBeforeMoney
-        + QStringLiteral(" as blob), 金额, 现金, 卡额, cast(") + kFieldsAfterMoney
-        + QStringLiteral(" as blob) from 操作记录 where 序号>? order by 序号 limit ?"));
-    q.addBindValue(afterNumber);
-    q.addBindValue(count);
-    if (!q.exec())
-        return part;
-    QByteArray previous = previousHash;
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    QByteArray input;
-    qint64 position = first - 1;
-    while (q.next()) {
-        ++position;
-        const QByteArray stored = q.value(1).toByteArray();
-        part.lastNumber = q.value(0).toLongLong();
-        if (!part.firstBroken) {
-            // A row renumbered, removed or slipped in breaks the numbering or the hash.
-            input = previous;
-            input += kSeparator;
-            input += QByteArray::number(position);
-            input += kSeparator;
-            input += q.value(2).toByteArray();
-            for (int money = 3; money <= 5; ++money) {
-                input += kSeparator;
-                appendMoneyField(input, q.value(money));
-            }
-            input += kSeparator;
-            input += q.value(6).toByteArray();
-            sha.reset();
-            sha.addData(input);
-            if (part.lastNumber != position || sha.result().toHex() != stored)
-                part.firstBroken = position;
+// Rows read at a time: between two reads the file is free for a booking to commit.
+constexpr qint64 kChunkRows = 4096;
+
+// Reads the chain with SQLite's own API on a read-only connection of its own, so the columns
+// come over as the very bytes the hash takes, with nothing converted between.
+class ChainReader {
+public:
+    explicit ChainReader(const QString& path)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                nullptr)
+            != SQLITE_OK)
+            return;
+        sqlite3_busy_timeout(m_db, 2000);
+        sqlite3_prepare_v2(m_db,
+            "select 序号, 校验, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, "
+            "班次 from 操作记录 where 序号>? and 序号<=? order by 序号 limit ?",
+            -1, &m_rows, nullptr);
+    }
+    ~ChainReader()
+    {
+        sqlite3_finalize(m_rows);
+        sqlite3_close(m_db);
+    }
+    ChainReader(const ChainReader&) = delete;
+    ChainReader& operator=(const ChainReader&) = delete;
+
+    bool isOpen() const { return m_rows != nullptr; }
+
+    // The first column of the first row of a query, -1 when it fails.
+    qint64 number(const char* sql, qint64 bound = 0, QByteArray* text = nullptr)
+    {
+        sqlite3_stmt* st = nullptr;
+        qint64 value = -1;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &st, nullptr) == SQLITE_OK
+            && (sqlite3_bind_parameter_count(st) == 0 || sqlite3_bind_int64(st, 1, bound) == SQLITE_OK)
+            && sqlite3_step(st) == SQLITE_ROW) {
+            value = sqlite3_column_int64(st, 0);
+            if (text)
+                *text = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), sqlite3_column_bytes(st, 1));
         }
-        previous = stored;
-        if (done && (position & 1023) == 0) {
-            done->fetch_add(1024);
-            if (stop && stop->load())
+        sqlite3_finalize(st);
+        return value;
+    }
+
+    // Checks the rows numbered above `afterNumber`, whose stored hash is `previousHash`, up to
+    // `lastNumber`, in the ledger's order; `first` is the position of the first of them,
+    // counted from 1. Each row's hash is worked out again from the previous row's stored hash.
+    ChainPart check(qint64 afterNumber, const QByteArray& previousHash, qint64 first, qint64 lastNumber,
+        std::atomic<qint64>* done = nullptr, const std::atomic<bool>* stop = nullptr)
+    {
+        ChainPart part;
+        part.lastNumber = afterNumber;
+        // The previous row's stored hash; one of another length can match no row's hash input.
+        std::string previous(previousHash.constData(), std::size_t(previousHash.size()));
+        qint64 position = first - 1;
+        std::string input;
+        input.reserve(512);
+        QCryptographicHash sha(QCryptographicHash::Sha256);
+        char hex[64];
+        char digits[24];
+        bool finished = true;
+        for (;;) {
+            if (stop && stop->load()) {
+                finished = false;
+                break;
+            }
+            const qint64 want = kChunkRows;
+            sqlite3_bind_int64(m_rows, 1, part.lastNumber);
+            sqlite3_bind_int64(m_rows, 2, lastNumber);
+            sqlite3_bind_int64(m_rows, 3, want);
+            qint64 got = 0;
+            int step = SQLITE_OK;
+            while ((step = sqlite3_step(m_rows)) == SQLITE_ROW) {
+                ++got;
+                ++position;
+                const qint64 number = sqlite3_column_int64(m_rows, 0);
+                const char* stored = reinterpret_cast<const char*>(sqlite3_column_text(m_rows, 1));
+                const int storedBytes = sqlite3_column_bytes(m_rows, 1);
+                if (!part.firstBroken) {
+                    // A row renumbered, removed or slipped in breaks the numbering or the hash.
+                    input.assign(previous);
+                    input += kSeparator;
+                    input.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, position).ptr - digits));
+                    for (int c = 2; c <= 15; ++c) {
+                        input += kSeparator;
+                        if (c >= 9 && c <= 11)
+                            appendMoney(input, c);
+                        else
+                            appendField(input, c, c == 6 || c == 15);
+                    }
+                    sha.reset();
+                    sha.addData(QByteArrayView(input.data(), qsizetype(input.size())));
+                    toHex(sha.resultView(), hex);
+                    if (number != position || storedBytes != 64 || std::memcmp(hex, stored, 64) != 0)
+                        part.firstBroken = position;
+                }
+                part.lastNumber = number;
+                previous.assign(stored ? stored : "", std::size_t(storedBytes));
+            }
+            // Reset at once: the read lock goes with it, and a checkout waiting commits now.
+            sqlite3_reset(m_rows);
+            if (step != SQLITE_DONE)
                 return part;
+            part.rows += got;
+            if (done)
+                done->fetch_add(got);
+            if (got < want)
+                break; // read to the end
+        }
+        part.lastHash = QByteArray(previous.data(), qsizetype(previous.size()));
+        part.readable = finished;
+        return part;
+    }
+
+private:
+    // A text field as stored, or a whole number in its decimal form; anything of another type
+    // gives a character no written field holds, so the hash breaks.
+    void appendField(std::string& out, int column, bool whole)
+    {
+        const int type = sqlite3_column_type(m_rows, column);
+        if (type != (whole ? SQLITE_INTEGER : SQLITE_TEXT)) {
+            out += '\0';
+            return;
+        }
+        out.append(reinterpret_cast<const char*>(sqlite3_column_text(m_rows, column)), sqlite3_column_bytes(m_rows, column));
+    }
+
+    // An amount as the hash takes it: four decimals, as the program writes it. Anything else (a
+    // text, a Null, more decimals) gives a character no written field holds.
+    void appendMoney(std::string& out, int column)
+    {
+        const int type = sqlite3_column_type(m_rows, column);
+        if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) {
+            out += '\0';
+            return;
+        }
+        const double d = sqlite3_column_double(m_rows, column);
+        const long long n = std::llround(d * 10000.0);
+        if (std::fabs(d) < 1e12 && double(n) / 10000.0 == d && !(d == 0.0 && std::signbit(d))) {
+            // The digits printf gives: d is the double nearest to n / 10000.
+            const unsigned long long magnitude = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : n;
+            if (n < 0)
+                out += '-';
+            char whole[24];
+            out.append(whole, std::size_t(std::to_chars(whole, whole + sizeof whole, magnitude / 10000).ptr - whole));
+            char frac[6] = { '.', char('0' + magnitude / 1000 % 10), char('0' + magnitude / 100 % 10),
+                char('0' + magnitude / 10 % 10), char('0' + magnitude % 10), 0 };
+            out.append(frac, 5);
+            return;
+        }
+        const QByteArray text = QByteArray::number(d, 'f', 4);
+        if (text.toDouble() != d)
+            out += '\0';
+        else
+            out.append(text.constData(), std::size_t(text.size()));
+    }
+
+    static void toHex(QByteArrayView bytes, char* out)
+    {
+        static const char digits[] = "0123456789abcdef";
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            out[2 * i] = digits[b >> 4];
+            out[2 * i + 1] = digits[b & 15];
         }
     }
-    part.rows = position - first + 1;
-    part.readable = !q.lastError().isValid() && part.rows == count;
-    part.lastHash = previous;
-    return part;
-}
 
-struct LedgerHead {
-    qint64 number = 0;
-    QString hash;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_rows = nullptr;
 };
 
 QString headPath(const Database& db) { return db.connection().databaseName() + QStringLiteral(".head"); }
 
 LedgerHead knownHead(const Database& db)
 {
-    LedgerHead head;
+    LedgerHead head { 0, {} };
     QFile file(headPath(db));
     if (!file.open(QIODevice::ReadOnly))
         return head;
@@ -256,67 +336,57 @@ QString hashOfRow(Database& db, qint64 number)
 
 } // namespace
 
-LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress)
+LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64, qint64)>& progress)
 {
     LedgerCheck result;
-    if (!db.ensureOpen())
+    ChainReader reader(path);
+    if (!reader.isOpen())
         return result;
-    QSqlQuery count(db.connection());
-    if (!count.exec(QStringLiteral("select count(*) from 操作记录")) || !count.next())
+    const qint64 total = reader.number("select count(*) from 操作记录");
+    if (total < 0)
         return result;
-    const qint64 total = count.value(0).toLongLong();
-    count.finish();
-    // On a long ledger the later half goes to a thread of its own, on a connection of its own,
-    // starting after the row where the first half ends; rows appended meanwhile are not counted.
-    const qint64 firstHalf = total >= 20000 ? total / 2 : total;
-    qint64 middleNumber = 0;
+    // On a long ledger the later half goes to a thread of its own, on a connection of its own:
+    // the rows numbered above the middle row, to the end. The middle row is found by its number,
+    // not by counting: when the first half holds, the row at that position carries it; when
+    // it does not, the first half says where.
+    const qint64 newest = reader.number("select max(序号) from 操作记录");
+    const qint64 middleNumber = total >= 20000 ? total / 2 : std::max<qint64>(newest, 0);
     QByteArray middleHash;
-    if (firstHalf < total) {
-        QSqlQuery middle(db.connection());
-        if (!middle.exec(QStringLiteral("select 序号, cast(校验 as blob) from 操作记录 order by 序号 limit 1 offset %1")
-                             .arg(firstHalf - 1))
-            || !middle.next())
-            return result;
-        middleNumber = middle.value(0).toLongLong();
-        middleHash = middle.value(1).toByteArray();
-    }
+    const bool split = total >= 20000;
+    if (split && reader.number("select 序号, 校验 from 操作记录 where 序号<=? order by 序号 desc limit 1", middleNumber,
+                     &middleHash)
+            < 0)
+        return result;
     std::atomic<qint64> done { 0 };
     std::atomic<bool> stop { false };
     ChainPart later;
     std::thread worker;
-    if (firstHalf < total) {
-        const QString path = db.connection().databaseName();
-        const QString name = QStringLiteral("ledgercheck:%1").arg(quintptr(&done));
-        worker = std::thread([&, path, name] {
-            {
-                QSqlDatabase own = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-                own.setDatabaseName(path);
-                own.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-                if (own.open())
-                    later = checkChainPart(own, middleNumber, middleHash, firstHalf + 1, total - firstHalf, &done, &stop);
-                own.close();
-            }
-            QSqlDatabase::removeDatabase(name);
+    if (split) {
+        worker = std::thread([&] {
+            ChainReader own(path);
+            if (own.isOpen())
+                later = own.check(middleNumber, middleHash, middleNumber + 1, std::numeric_limits<qint64>::max(), &done,
+                    &stop);
         });
     }
     // The first half, a part at a time, says how far both have come between its parts.
     ChainPart earlier;
     earlier.readable = true;
-    qint64 position = 1;
-    while (position <= firstHalf) {
-        const qint64 step = std::min<qint64>(20000, firstHalf - position + 1);
-        const ChainPart part
-            = checkChainPart(db.connection(), earlier.lastNumber, earlier.lastHash, position, step);
+    while (earlier.lastNumber < middleNumber) {
+        const ChainPart part = reader.check(earlier.lastNumber, earlier.lastHash, earlier.rows + 1,
+            std::min(middleNumber, earlier.lastNumber + 20000));
         earlier.readable = part.readable;
         if (!part.readable)
             break;
         if (!earlier.firstBroken)
             earlier.firstBroken = part.firstBroken;
-        earlier.lastNumber = part.lastNumber;
         earlier.lastHash = part.lastHash;
         earlier.rows += part.rows;
-        position += step;
-        if (progress && !progress(std::min(total, position - 1 + done.load()), total)) {
+        if (part.rows == 0 && part.lastNumber == earlier.lastNumber)
+            earlier.lastNumber = std::min(middleNumber, earlier.lastNumber + 20000); // a gap of numbers
+        else
+            earlier.lastNumber = part.lastNumber;
+        if (progress && !progress(std::min(total, earlier.rows + done.load()), total)) {
             earlier.readable = false; // stopped: no result
             break;
         }
@@ -326,13 +396,23 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     if (worker.joinable())
         worker.join();
     // A check stopped early, or a read that stopped early, is no intact chain.
-    if (!earlier.readable || (firstHalf < total && !later.readable))
+    if (!earlier.readable || (split && !later.readable))
         return result;
     result.readable = true;
-    result.rows = earlier.rows + (firstHalf < total ? later.rows : 0);
+    result.rows = earlier.rows + (split ? later.rows : 0);
     result.firstBroken = earlier.firstBroken ? earlier.firstBroken : later.firstBroken;
-    result.newestHash = QString::fromLatin1(firstHalf < total ? later.lastHash : earlier.lastHash);
-    if (!result.firstBroken) {
+    result.newestHash = QString::fromLatin1(split && later.rows > 0 ? later.lastHash : earlier.lastHash);
+    if (progress)
+        progress(total, total);
+    return result;
+}
+
+LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress)
+{
+    if (!db.ensureOpen())
+        return {};
+    LedgerCheck result = checkLedgerFile(db.connection().databaseName(), progress);
+    if (result.readable && !result.firstBroken) {
         const LedgerHead known = knownHead(db);
         if (known.number > result.rows) {
             result.removedAtEnd = known.number - result.rows;
@@ -342,8 +422,6 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
             writeHead(db, { result.rows, result.newestHash });
         }
     }
-    if (progress)
-        progress(total, total);
     return result;
 }
 
@@ -354,7 +432,7 @@ bool rememberLedgerHead(Database& db, bool restored)
     QSqlQuery q(db.connection());
     if (!q.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
         return false;
-    LedgerHead head;
+    LedgerHead head { 0, {} };
     if (q.next())
         head = { q.value(0).toLongLong(), q.value(1).toString() };
     q.finish();

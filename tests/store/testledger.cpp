@@ -30,6 +30,7 @@ private slots:
     void rowAndChangeGoTogether();
     void tamperingIsFound_data();
     void tamperingIsFound();
+    void anotherProgramsRowIsNeverChainedOver();
 
 private:
     // The newest row as "kind|machine|card|goods|amount|cash|card amount|before|after".
@@ -251,6 +252,22 @@ void TestLedger::tamperingIsFound()
     QCOMPARE(check.rows, queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toLongLong());
     QCOMPARE(check.newestHash,
         queryValue(m_store->dir.databasePath(), s(u"select 校验 from 操作记录 order by 序号 desc limit 1")).toString());
+}
+
+void TestLedger::anotherProgramsRowIsNeverChainedOver()
+{
+    // The head each connection keeps in memory is taken only while nobody else has written.
+    Database other;
+    QVERIFY(other.openDatabase(m_store->dir.databasePath()));
+    QString error;
+    for (Database* db : { &m_store->db, &m_store->db, &other, &m_store->db, &other, &other, &m_store->db }) {
+        Transaction transaction(*db);
+        QVERIFY(appendLedger(*db, ledgerEntry(*db, QStringLiteral("登录")), &error));
+        QVERIFY2(transaction.commit(), qPrintable(transaction.error()));
+    }
+    const LedgerCheck check = checkLedger(m_store->db);
+    QCOMPARE(check.rows, 7);
+    QCOMPARE(check.firstBroken, 0);
 }
 
 QTEST_MAIN(TestLedger)
