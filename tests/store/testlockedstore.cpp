@@ -1,3 +1,4 @@
+#include "backups/backuprunner.h"
 #include "checkout/settlement.h"
 #include "store/income.h"
 #include "store/ledgertable.h"
@@ -5,6 +6,7 @@
 #include "support/counterfixture.h"
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -33,6 +35,7 @@ private slots:
     void bookingUnderALongLockIsWholeOrNothing();
     void depositHandedBackUnderALockIsWrittenLater();
     void twoProgramsBookingAllTheTimeBothGetThrough();
+    void backupWhileAnotherProgramBooksIsTheFileOfOneMoment();
 };
 
 void TestLockedStore::bookingUnderALongLockIsWholeOrNothing_data()
@@ -158,6 +161,39 @@ void TestLockedStore::twoProgramsBookingAllTheTimeBothGetThrough()
         QCOMPARE(queryValue(path, s(u"select count(*) from 收入记录")).toInt(), 2 * ((kBookings + 1) / 3 + kBookings / 3));
         QVERIFY(checkLedger(store.db).firstBroken == 0);
     }
+}
+
+void TestLockedStore::backupWhileAnotherProgramBooksIsTheFileOfOneMoment()
+{
+    StoreFixture store;
+    const QString path = store.dir.databasePath();
+    // Large enough for the copy to take many steps.
+    QVERIFY(runSql(path, { s(u"insert into 会员表 values ('P1', 10, 0, 10)"),
+                             s(u"with recursive n(i) as (select 0 union all select i+1 from n where i<199999) "
+                               u"insert into 收入记录 select '2026-12-01 00:00:00', i % 15 + 1, '上机收入', '上机收入', "
+                               u"(i % 40) / 2.0 from n") }));
+    QProcess peer;
+    peer.start(QStringLiteral(STOREPEER), { QStringLiteral("book"), path, QStringLiteral("300"), QStringLiteral("1") });
+    QVERIFY(peer.waitForStarted());
+    BackupRunner runner(path, store.dir.file(QStringLiteral("backup")));
+    runner.setConnection(&store.db);
+    QSignalSpy done(&runner, &BackupRunner::finished);
+    QTest::qWait(50); // the peer is booking
+    QVERIFY(runner.start());
+    QVERIFY(done.wait(60000));
+    QVERIFY(peer.waitForFinished(60000));
+    const BackupOutcome outcome = done.first().first().value<BackupOutcome>();
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    // Rows are only ever added: the copy of one moment holds the file's first rows, no more,
+    // no fewer, and a ledger whose chain holds.
+    const QString copy = outcome.copy.path;
+    const qint64 last = queryValue(copy, s(u"select max(rowid) from 收入记录")).toLongLong();
+    QCOMPARE(queryValue(copy, s(u"select count(*) || ':' || sum(收入金额) from 收入记录")).toString(),
+        queryValue(path, s(u"select count(*) || ':' || sum(收入金额) from 收入记录 where rowid<=%1").arg(last)).toString());
+    QVERIFY(queryValue(path, s(u"select count(*) from 收入记录")).toLongLong() >= last);
+    const LedgerCheck check = checkLedgerFile(copy);
+    QVERIFY(check.readable);
+    QCOMPARE(check.firstBroken, 0);
 }
 
 QTEST_GUILESS_MAIN(TestLockedStore)
