@@ -4,12 +4,23 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "ledger/ledgerview.h"
+#include "store/database.h"
 #include "widgets/egrid.h"
 #include "widgets/windows.h"
 #include "ui_ledgerwindow.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+
+struct LedgerWindow::Check {
+    std::atomic<qint64> done { 0 };
+    std::atomic<qint64> total { 0 };
+    std::atomic<bool> stop { false };
+    LedgerCheck result;
+};
 
 LedgerWindow::LedgerWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window)
@@ -34,6 +45,12 @@ LedgerWindow::LedgerWindow(Database& db, QWidget* parent)
         addComboItem(m_ui->组合框_类型, kind);
     m_ui->组合框_类型->setCurrentIndex(0);
     m_ui->进度条_核对->setRange(0, 100);
+    m_progress = new QTimer(this);
+    m_progress->setInterval(100);
+    connect(m_progress, &QTimer::timeout, this, [this] {
+        const qint64 total = m_check->total;
+        m_ui->进度条_核对->setValue(total > 0 ? int(std::min<qint64>(m_check->done, total) * 100 / total) : 0);
+    });
 
     connect(m_ui->按钮_查询, &QPushButton::clicked, this, &LedgerWindow::showRows);
     connect(m_ui->按钮_核对, &QPushButton::clicked, this, &LedgerWindow::checkChain);
@@ -41,7 +58,14 @@ LedgerWindow::LedgerWindow(Database& db, QWidget* parent)
     showRows();
 }
 
-LedgerWindow::~LedgerWindow() = default;
+LedgerWindow::~LedgerWindow()
+{
+    if (m_checker) {
+        m_check->stop = true;
+        m_checker->wait();
+        delete m_checker;
+    }
+}
 
 EGrid* LedgerWindow::grid() const { return m_ui->高级表格1; }
 
@@ -59,19 +83,60 @@ void LedgerWindow::showRows()
 
 void LedgerWindow::checkChain()
 {
-    m_ui->进度条_核对->setValue(0);
-    // The window may be closed while the check runs (the close reaches it between the rows):
-    // the check then stops and nothing of the window is touched again.
-    QPointer<LedgerWindow> alive(this);
-    const LedgerCheck check = checkLedger(m_db, [this, alive](qint64 done, qint64 total) {
-        if (!alive || !isVisible())
-            return false;
-        m_ui->进度条_核对->setValue(total > 0 ? int(done * 100 / total) : 100);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return alive && isVisible();
-    });
-    if (!alive || !isVisible())
+    if (m_checker) {
+        m_check->stop = true;
         return;
+    }
+    if (!m_db.ensureOpen()) {
+        messageBox(ledgerCheckMessage(LedgerCheck()), MbExclamation, QStringLiteral("核对"));
+        return;
+    }
+    m_ui->进度条_核对->setValue(0);
+    m_ui->按钮_核对->setText(QStringLiteral("停止核对"));
+    auto check = std::make_shared<Check>();
+    m_check = check;
+    const QString path = m_db.connection().databaseName();
+    m_checker = QThread::create([check, path] {
+        check->result = checkLedgerFile(path, [check](qint64 done, qint64 total) {
+            check->done = done;
+            check->total = total;
+            return !check->stop;
+        });
+    });
+    connect(m_checker, &QThread::finished, this, &LedgerWindow::checkDone);
+    m_checker->start();
+    m_progress->start();
+}
+
+void LedgerWindow::stopChecking()
+{
+    if (!m_checker)
+        return;
+    m_check->stop = true;
+    m_checker->wait();
+    checkDone();
+}
+
+void LedgerWindow::hideEvent(QHideEvent* event)
+{
+    // Closed, the window stops its check: nobody would read the answer.
+    stopChecking();
+    QWidget::hideEvent(event);
+}
+
+void LedgerWindow::checkDone()
+{
+    if (!m_checker)
+        return;
+    m_checker->wait();
+    delete m_checker;
+    m_checker = nullptr;
+    m_progress->stop();
+    m_ui->按钮_核对->setText(QStringLiteral("核对"));
+    if (m_check->stop)
+        return;
+    LedgerCheck check = m_check->result;
+    compareWithKnownHead(m_db, check);
     m_ui->进度条_核对->setValue(100);
     m_ui->标签_校验->setText(QStringLiteral("最新校验：") + hashHead(check.newestHash));
     messageBox(ledgerCheckMessage(check), check.readable && check.firstBroken == 0 ? MbInformation : MbExclamation,

@@ -8,6 +8,8 @@
 #include <memory>
 
 class Database;
+class QThread;
+class QTimer;
 class EGrid;
 namespace Ui {
 class LedgerWindow;
@@ -24,11 +26,23 @@ public:
 
     EGrid* grid() const;
     void showRows();
+    // 核对, in a thread of its own so the counter goes on meanwhile; pressed again, it stops.
     void checkChain();
+    bool isChecking() const { return m_checker != nullptr; }
     void exportRows();
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    struct Check;
+    void checkDone();
+    void stopChecking();
+
     std::unique_ptr<Ui::LedgerWindow> m_ui;
+    std::shared_ptr<Check> m_check; // shared with the thread that walks the chain
+    QThread* m_checker = nullptr;
+    QTimer* m_progress = nullptr;
     Database& m_db;
     QVector<LedgerRow> m_rows;
 };

@@ -412,7 +412,13 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
     if (!db.ensureOpen())
         return {};
     LedgerCheck result = checkLedgerFile(db.connection().databaseName(), progress);
-    if (result.readable && !result.firstBroken) {
+    compareWithKnownHead(db, result);
+    return result;
+}
+
+void compareWithKnownHead(Database& db, LedgerCheck& result)
+{
+    if (result.readable && !result.firstBroken && db.ensureOpen()) {
         const LedgerHead known = knownHead(db);
         if (known.number > result.rows) {
             result.removedAtEnd = known.number - result.rows;
@@ -422,7 +428,6 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
             writeHead(db, { result.rows, result.newestHash });
         }
     }
-    return result;
 }
 
 bool rememberLedgerHead(Database& db, bool restored)

@@ -59,6 +59,9 @@ struct LedgerCheck {
 // Rows removed from the end leave a chain that holds: the newest head the program knows (see
 // rememberLedgerHead) tells them. An intact chain becomes the head known.
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress = {});
+// A walk that found the chain whole, held against the newest head the program knows (rows
+// removed from the end), which it then becomes.
+void compareWithKnownHead(Database& db, LedgerCheck& check);
 // The walk itself, on read-only connections of its own: callable from any thread. It reads a
 // few thousand rows at a time, so a booking waits at most for one such read.
 LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64, qint64)>& progress = {});
