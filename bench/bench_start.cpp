@@ -1,0 +1,85 @@
+// The console's start on a file whose ledger holds a million rows, beside the start on an
+// empty one: nothing done at start may grow with the ledger.
+#include "app/consolewindow.h"
+#include "backups/backuprunner.h"
+#include "benchsupport.h"
+#include "common/seams.h"
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+bool makeProgramDir(const QString& dir, int ledgerRows)
+{
+    const QString path = QDir(dir).filePath(QStringLiteral("date.mdb"));
+    if (!createDatabase(path))
+        return false;
+    if (ledgerRows == 0)
+        return true;
+    Database db;
+    if (!db.openDatabase(path))
+        return false;
+    Transaction transaction(db);
+    QSqlQuery q(db.connection());
+    return q.exec(QStringLiteral(
+               "with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
+               "insert into 操作记录 (序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, "
+               "之后, 说明, 班次, 校验) select i, datetime('2025-01-01 08:00:00', '+' || (i / 2000) || ' days'), '', '', "
+               "case i % 4 when 0 then '结帐' when 1 then '开始' when 2 then '商品现款' else '充值' end, i % 15 + 1, '', "
+               "'', 4, 4, 0, '', '', '', 0, 'x' from n")
+                      .arg(ledgerRows))
+        && transaction.commit();
+}
+
+// From nothing to the console shown and its first events done.
+double startMs(const QString& dir)
+{
+    seams::setProgramDir(dir);
+    QElapsedTimer t;
+    t.start();
+    double ms = 0.0;
+    {
+        ConsoleWindow console;
+        console.show();
+        QCoreApplication::processEvents();
+        ms = double(t.nsecsElapsed()) / 1e6;
+        console.backups().wait();
+    }
+    seams::setProgramDir(QString());
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    writeMessagesToStderr();
+    QTemporaryDir empty, full;
+    if (!makeProgramDir(empty.path(), 0) || !makeProgramDir(full.path(), 1000000))
+        return 1;
+    startMs(empty.path()); // the first start loads what every later one finds loaded
+    std::vector<double> a, b;
+    for (int i = 0; i < 21; ++i) {
+        a.push_back(startMs(empty.path()));
+        b.push_back(startMs(full.path()));
+    }
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    std::printf("console start: %.1f ms on an empty ledger, %.1f ms on a million rows\n", a[10], b[10]);
+    std::printf("ratio start 1M ledger/empty: %.2f\n", b[10] / a[10]);
+    return 0;
+}
