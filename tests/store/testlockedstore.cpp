@@ -72,12 +72,7 @@ void TestLockedStore::bookingUnderALongLockIsWholeOrNothing()
     QString kind;
     if (checkout) {
         kind = s(u"结帐");
-        CheckoutInput in;
-        in.machineNo = 3;
-        in.feeText = bill.feeText;
-        in.goodsText = bill.goodsText;
-        in.depositText = bill.depositText;
-        in.receivedText = QStringLiteral("3");
+        const CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("3"), false, {}, {} };
         booked = settleOnCounter(f.counter, f.store.db, f.store.rs, in, &error);
     } else if (booking == u"top-up") {
         kind = s(u"充值");
