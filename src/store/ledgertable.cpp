@@ -132,7 +132,7 @@ struct ChainPart {
 };
 
 // Rows read at a time: between two reads the file is free for a booking to commit.
-constexpr qint64 kChunkRows = 4096;
+constexpr qint64 kChunkRows = 1024;
 
 // Reads the chain with SQLite's own API on a read-only connection of its own, so the columns
 // come over as the very bytes the hash takes, with nothing converted between.

@@ -63,7 +63,7 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
 // removed from the end), which it then becomes.
 void compareWithKnownHead(Database& db, LedgerCheck& check);
 // The walk itself, on read-only connections of its own: callable from any thread. It reads a
-// few thousand rows at a time, so a booking waits at most for one such read.
+// thousand rows at a time, so a booking waits at most for one such read.
 LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64, qint64)>& progress = {});
 
 // Keeps the ledger's newest row (number and hash) in a small file beside the database, the
