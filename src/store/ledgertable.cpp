@@ -401,6 +401,11 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
     result.readable = true;
     result.rows = earlier.rows + (split ? later.rows : 0);
     result.firstBroken = earlier.firstBroken ? earlier.firstBroken : later.firstBroken;
+    // Rows the walk never met (numbered 0 or below) stand before the first in the ledger's order.
+    if (result.rows < total) {
+        result.firstBroken = 1;
+        result.rows = total;
+    }
     result.newestHash = QString::fromLatin1(split && later.rows > 0 ? later.lastHash : earlier.lastHash);
     if (progress)
         progress(total, total);

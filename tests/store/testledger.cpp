@@ -203,6 +203,8 @@ void TestLedger::tamperingIsFound_data()
         s(u"update 操作记录 set 序号=-(序号+1) where 序号>=4"), s(u"update 操作记录 set 序号=-序号 where 序号<0"),
         s(u"insert into 操作记录 (序号, 时间, 类型, 校验) values (4, '2026-12-08 12:00:00', '充值', 'x')") }
                                   << 4;
+    QTest::newRow("a row put in before the first") << 5 << QStringList {
+        s(u"insert into 操作记录 (序号, 时间, 类型, 校验) values (0, '2026-12-08 12:00:00', '充值', 'x')") } << 1;
     QTest::newRow("the newest row's hash made up") << 5 << QStringList { unlock,
         s(u"update 操作记录 set 说明='改过', 校验='0' where 序号=(select max(序号) from 操作记录)") }
                                                    << 5;
