@@ -82,7 +82,7 @@ void BackupRunner::stepCopy()
         return;
     switch (m_copy->step()) {
     case OnlineCopy::Step::More:
-        QTimer::singleShot(0, this, &BackupRunner::stepCopy);
+        QTimer::singleShot(m_copy->wasBusy() ? 100 : 0, this, &BackupRunner::stepCopy);
         return;
     case OnlineCopy::Step::Failed: {
         BackupOutcome failed;

@@ -9,6 +9,7 @@
 #include "widgets/windows.h"
 #include "ui_ledgerwindow.h"
 
+#include <QHideEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -108,6 +109,8 @@ void LedgerWindow::checkChain()
     m_progress->start();
 }
 
+bool LedgerWindow::lastCheckStopped() const { return m_check && !m_check->result.readable; }
+
 void LedgerWindow::stopChecking()
 {
     if (!m_checker)
@@ -119,8 +122,9 @@ void LedgerWindow::stopChecking()
 
 void LedgerWindow::hideEvent(QHideEvent* event)
 {
-    // Closed, the window stops its check: nobody would read the answer.
-    stopChecking();
+    // Closed, the window stops its check: nobody would read the answer. Minimised, it goes on.
+    if (!event->spontaneous())
+        stopChecking();
     QWidget::hideEvent(event);
 }
 
@@ -139,7 +143,7 @@ void LedgerWindow::checkDone()
     compareWithKnownHead(m_db, check);
     m_ui->进度条_核对->setValue(100);
     m_ui->标签_校验->setText(QStringLiteral("最新校验：") + hashHead(check.newestHash));
-    messageBox(ledgerCheckMessage(check), check.readable && check.firstBroken == 0 ? MbInformation : MbExclamation,
+    messageBox(ledgerCheckMessage(check), check.readable && check.firstBroken == 0 && check.removedAtEnd == 0 ? MbInformation : MbExclamation,
         QStringLiteral("核对"));
 }
 

@@ -29,6 +29,8 @@ public:
     // 核对, in a thread of its own so the counter goes on meanwhile; pressed again, it stops.
     void checkChain();
     bool isChecking() const { return m_checker != nullptr; }
+    // Whether the last check ended before it had walked the whole chain.
+    bool lastCheckStopped() const;
     void exportRows();
 
 protected:

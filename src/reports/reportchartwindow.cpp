@@ -47,8 +47,12 @@ ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* pa
     m_valueAxis = axisY;
     axisY->setRange(lowest * 1.1, highest > 0.0 ? highest * 1.1 : 1.0);
     axisY->applyNiceNumbers();
-    // As many decimals as the steps need, so that no two labels read alike.
-    const double step = (axisY->max() - axisY->min()) / std::max(1, axisY->tickCount() - 1);
+    // As many decimals as the steps need, so that no two labels read alike; a few cents get
+    // fewer ticks rather than steps below a cent.
+    const double range = axisY->max() - axisY->min();
+    if (range / std::max(1, axisY->tickCount() - 1) < 0.01)
+        axisY->setTickCount(std::max(2, int(range / 0.01) + 1));
+    const double step = range / std::max(1, axisY->tickCount() - 1);
     axisY->setLabelFormat(step >= 1.0 ? QStringLiteral("%.0f") : step >= 0.1 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
     // Without income there is no scale to read: the title says so.
     axisY->setVisible(highest > 0.0 || lowest < 0.0);

@@ -304,7 +304,7 @@ OnlineCopy::OnlineCopy(Database& db, const QString& to)
         return;
     }
     QFile::remove(to);
-    if (sqlite3_open_v2(QFile::encodeName(to).constData(), &m_target,
+    if (sqlite3_open_v2(to.toUtf8().constData(), &m_target,
             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         m_error = QStringLiteral("无法写入“%1”。").arg(native(to));
@@ -356,7 +356,13 @@ OnlineCopy::Step OnlineCopy::step()
     if (m_remaining >= 0 && remaining > m_remaining && ++m_restarts >= kRestartsBeforeWhole)
         m_pages = -1;
     m_remaining = remaining;
-    if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+    m_busy = rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+    if (m_busy && ++m_busySteps > kBusyStepsBeforeGivingUp) {
+        m_error = QStringLiteral("数据库一直被占用，本次备份未完成。");
+        close();
+        return Step::Failed;
+    }
+    if (rc == SQLITE_OK || m_busy)
         return Step::More;
     if (rc == SQLITE_DONE) {
         const int finished = sqlite3_backup_finish(m_backup);

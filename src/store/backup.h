@@ -65,10 +65,13 @@ public:
     Step step();
     QString error() const { return m_error; }
     double longestStepMs() const { return m_longestStepMs; }
+    // The last step found the file held: the next one had better wait a little.
+    bool wasBusy() const { return m_busy; }
 
 private:
     static constexpr int kRestartsBeforeWhole = 3;
     static constexpr int kPushPages = 1024; // four megabytes of the usual pages
+    static constexpr int kBusyStepsBeforeGivingUp = 20;
     void close();
 
     QString m_path;
@@ -78,6 +81,8 @@ private:
     int m_pages = 256; // a megabyte of the usual pages
     int m_remaining = -1;
     int m_restarts = 0;
+    int m_busySteps = 0;
+    bool m_busy = false;
     int m_sincePush = 0; // pages copied since the disk was last asked to write them
     bool m_done = false;
     double m_longestStepMs = 0.0;

@@ -70,6 +70,11 @@ public:
     bool ledgerHead(LedgerHead& head);
     // The head after a row appended in the transaction under way; known once it commits.
     void setLedgerHead(const LedgerHead& head);
+    void forgetLedgerHead()
+    {
+        m_head = {};
+        m_hasPendingHead = false;
+    }
 
     // While a transaction that could not begin is still in scope, nothing is written or read:
     // a booking whose transaction was refused must not go on in pieces of its own.

@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -96,8 +97,10 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
             { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
                 entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
                 moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
-                text(entry.after), text(entry.detail), entry.shift, hash }))
+                text(entry.after), text(entry.detail), entry.shift, hash })) {
+        db.forgetLedgerHead(); // read from the file next time
         return fail();
+    }
     db.setLedgerHead({ number, hash });
     return true;
 }
@@ -140,7 +143,7 @@ class ChainReader {
 public:
     explicit ChainReader(const QString& path)
     {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+        if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                 nullptr)
             != SQLITE_OK)
             return;
@@ -326,12 +329,18 @@ bool writeHead(const Database& db, const LedgerHead& head)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
 
-QString hashOfRow(Database& db, qint64 number)
+// The stored hash of a row, empty when there is no such row; false when it cannot be read.
+bool hashOfRow(Database& db, qint64 number, QString& hash)
 {
+    hash.clear();
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral("select 校验 from 操作记录 where 序号=?"));
     q.addBindValue(number);
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
+    if (!q.exec())
+        return false;
+    if (q.next())
+        hash = q.value(0).toString();
+    return true;
 }
 
 } // namespace
@@ -359,6 +368,7 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
         return result;
     std::atomic<qint64> done { 0 };
     std::atomic<bool> stop { false };
+    std::atomic<bool> laterDone { !split };
     ChainPart later;
     std::thread worker;
     if (split) {
@@ -367,6 +377,7 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
             if (own.isOpen())
                 later = own.check(middleNumber, middleHash, middleNumber + 1, std::numeric_limits<qint64>::max(), &done,
                     &stop);
+            laterDone = true;
         });
     }
     // The first half, a part at a time, says how far both have come between its parts.
@@ -382,10 +393,16 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
             earlier.firstBroken = part.firstBroken;
         earlier.lastHash = part.lastHash;
         earlier.rows += part.rows;
-        if (part.rows == 0 && part.lastNumber == earlier.lastNumber)
-            earlier.lastNumber = std::min(middleNumber, earlier.lastNumber + 20000); // a gap of numbers
-        else
+        if (part.rows == 0 && part.lastNumber == earlier.lastNumber) {
+            // A gap of numbers: on to the next row there is.
+            const qint64 next = reader.number("select min(序号) from 操作记录 where 序号>?", earlier.lastNumber);
+            if (next <= earlier.lastNumber)
+                break;
+            earlier.lastNumber = std::min(middleNumber, next - 1);
+        } else {
             earlier.lastNumber = part.lastNumber;
+        }
+
         if (progress && !progress(std::min(total, earlier.rows + done.load()), total)) {
             earlier.readable = false; // stopped: no result
             break;
@@ -393,6 +410,14 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
     }
     if (!earlier.readable)
         stop = true;
+    // The later half still going: its progress is told, and it may still be stopped.
+    while (!laterDone) {
+        if (progress && !stop && !progress(std::min(total, earlier.rows + done.load()), total)) {
+            earlier.readable = false;
+            stop = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (worker.joinable())
         worker.join();
     // A check stopped early, or a read that stopped early, is no intact chain.
@@ -423,16 +448,28 @@ LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>&
 
 void compareWithKnownHead(Database& db, LedgerCheck& result)
 {
-    if (result.readable && !result.firstBroken && db.ensureOpen()) {
-        const LedgerHead known = knownHead(db);
-        if (known.number > result.rows) {
-            result.removedAtEnd = known.number - result.rows;
-        } else if (known.number > 0 && hashOfRow(db, known.number) != known.hash) {
-            result.firstBroken = known.number; // the rows up to it were replaced, chained anew
-        } else {
-            writeHead(db, { result.rows, result.newestHash });
+    if (!result.readable || result.firstBroken || !db.ensureOpen())
+        return;
+    const LedgerHead known = knownHead(db);
+    if (known.number > 0) {
+        QString hash;
+        if (!hashOfRow(db, known.number, hash)) {
+            result.readable = false;
+            return;
         }
+        if (hash.isEmpty() && known.number > result.rows) {
+            result.removedAtEnd = known.number - result.rows;
+            return;
+        }
+        if (hash != known.hash) {
+            result.firstBroken = known.number; // the rows up to it were replaced, chained anew
+            return;
+        }
+        // Written meanwhile by a backup or a handover, the head known may be ahead of the walk.
+        if (known.number > result.rows)
+            return;
     }
+    writeHead(db, { result.rows, result.newestHash });
 }
 
 bool rememberLedgerHead(Database& db, bool restored)
@@ -447,7 +484,10 @@ bool rememberLedgerHead(Database& db, bool restored)
         head = { q.value(0).toLongLong(), q.value(1).toString() };
     q.finish();
     const LedgerHead known = knownHead(db);
-    if (!restored && (head.number < known.number || (known.number > 0 && hashOfRow(db, known.number) != known.hash)))
+    QString knownNow;
+    if (!restored
+        && (head.number < known.number
+            || (known.number > 0 && (!hashOfRow(db, known.number, knownNow) || knownNow != known.hash))))
         return false;
     return writeHead(db, head);
 }

@@ -113,6 +113,7 @@ void TestLedgerWindow::aSecondPressStopsTheCheck()
     QVERIFY(m_window->isChecking());
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_VERIFY(!m_window->isChecking());
+    QVERIFY(m_window->lastCheckStopped());
     QCOMPARE(button->text(), s(u"核对"));
     QVERIFY(m_store->responder.boxes.isEmpty()); // stopped by the operator: no verdict
 }

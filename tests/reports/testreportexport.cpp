@@ -125,6 +125,7 @@ void TestReportExport::chartAxisLabelsReadApart_data()
     QTest::newRow("all zero") << QVector<double>({ 0.0 }) << false;
     QTest::newRow("two yuan") << QVector<double>({ 2.0 }) << true;
     QTest::newRow("thirty cents") << QVector<double>({ 0.3 }) << true;
+    QTest::newRow("two cents") << QVector<double>({ 0.02 }) << true;
     QTest::newRow("a refund") << QVector<double>({ -0.5, 3.0 }) << true;
 }
 
