@@ -76,9 +76,6 @@ public:
         m_hasPendingHead = false;
     }
 
-    // While a transaction that could not begin is still in scope, nothing is written or read:
-    // a booking whose transaction was refused must not go on in pieces of its own.
-    bool isRefusing() const { return m_refusing > 0; }
 
     // Who works the counter, as the ledger names them: empty while no operator is defined.
     void setOperatorName(const QString& name) { m_operatorName = name; }
@@ -129,6 +126,8 @@ private:
     LedgerHead m_pendingHead; // after a row of the transaction under way
     bool m_hasPendingHead = false;
     qint64 m_transactionVersion = -1; // read under the write lock of the transaction under way
+    // While a transaction that could not begin is still in scope, nothing is written or read:
+    // a booking whose transaction was refused must not go on in pieces of its own.
     int m_refusing = 0; // transactions in scope that could not begin
     QString m_refusal; // why the outermost of them could not
 };
