@@ -22,7 +22,6 @@ int main(int argc, char** argv)
     seams::setBeepResponder([] { });
     seams::setMessageResponder([](const QString&, int, const QString&) { return 0; });
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     NullStatus status;

@@ -33,7 +33,6 @@ int main(int argc, char** argv)
     double withJournal[3] = {}, without[3] = {};
     for (Database* store : { &db, static_cast<Database*>(nullptr) }) {
         CounterState state;
-        state.machineCount = kMachines;
         EGridModel grid;
         setupGrid(grid, kMachines);
         Counter counter(state, grid, store);
@@ -57,7 +56,6 @@ int main(int argc, char** argv)
 
     // Fifteen machines timing, one tick a second for ten simulated minutes: how many writes.
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid, &db);

@@ -36,6 +36,7 @@
 #include <QLabel>
 #include <QFile>
 #include <QTextBrowser>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -78,8 +79,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_ui->标签_现在时间->clear();
 
     // The start-up sequence, in its order.
-    m_state.machineCount = kMachines;
-    setupGrid(grid()->cells(), m_state.machineCount);
+    setupGrid(grid()->cells(), m_state.machines);
     m_counter = std::make_unique<Counter>(m_state, grid()->cells(), m_db);
     layOutWindow(this, grid());
     grid()->setRowSelection(false);
@@ -169,6 +169,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_ui->按钮_操作员->setMenu(operatorMenu);
     m_ui->按钮_操作员->setEnabled(true);
     m_ui->编辑框_计费->installEventFilter(this);
+    grid()->installEventFilter(this);
     m_rights.setOwnerAsker([this](OwnerAction action) {
         AuthoriseWindow ask(*m_db, action, QApplication::activeWindow() ? QApplication::activeWindow() : this);
         return loadWindow(&ask, ask.parentWidget(), true) && ask.result() == QDialog::Accepted ? ask.owner()
@@ -195,22 +196,79 @@ EGrid* ConsoleWindow::grid() const { return m_ui->高级表格1; }
 void ConsoleWindow::createMachineButtons()
 {
     QPushButton* tmpl = m_ui->按钮1号机开始;
-    for (int i = 1; i <= kMachines; ++i) {
-        QPushButton* b = copyControl(tmpl);
-        b->setObjectName(tmpl->objectName() + QStringLiteral("_%1").arg(i));
-        b->move(tmpl->x(), tmpl->y() + i * (tmpl->height() + 4));
-        b->setText(toText(i) + QStringLiteral("号开始"));
-        setTag(b, toText(i));
-        b->setVisible(true);
-        connect(b, &QPushButton::clicked, this, [this, b] { toggleMachine(b); });
-        machineButtons[std::size_t(i)] = b;
+    if (!m_buttonStrip) {
+        // The strip covers the grid's height beside it: a long list of buttons scrolls inside
+        // it with the grid, each button staying beside its machine's row.
+        m_buttonStrip = new QWidget(tmpl->parentWidget());
+        m_buttonStrip->setObjectName(QStringLiteral("机器按钮栏"));
+        m_buttonStrip->setGeometry(tmpl->x(), grid()->y(), tmpl->width(), grid()->height());
+        m_buttonColumn = new QWidget(m_buttonStrip);
+        m_buttonStrip->installEventFilter(this);
+        m_buttonStrip->show();
+        connect(grid()->verticalScrollBar(), &QScrollBar::valueChanged, this, &ConsoleWindow::followGridScroll);
     }
+    for (QPushButton* b : std::as_const(machineButtons))
+        delete b;
+    machineButtons.clear();
+    const int step = tmpl->height() + 4;
+    int i = 0;
+    for (const MachineSlot& m : std::as_const(m_state.machines)) {
+        ++i;
+        QPushButton* b = copyControl(tmpl);
+        b->setParent(m_buttonColumn);
+        b->setObjectName(tmpl->objectName() + QStringLiteral("_%1").arg(m.number));
+        b->move(0, tmpl->y() - grid()->y() + i * step);
+        const bool timing = m_counter->isTiming(m.number);
+        b->setText(toText(m.number) + (timing ? QStringLiteral("号停止") : QStringLiteral("号开始")));
+        QFont font = b->font();
+        font.setBold(timing);
+        b->setFont(font);
+        if (!m.name.isEmpty())
+            b->setAccessibleDescription(m.name);
+        setTag(b, toText(m.number));
+        b->setVisible(true);
+        b->installEventFilter(this);
+        connect(b, &QPushButton::clicked, this, [this, b] { toggleMachine(b); });
+        machineButtons.insert(m.number, b);
+    }
+    m_buttonColumn->setGeometry(0, 0, tmpl->width(), tmpl->y() - grid()->y() + (i + 1) * step);
+    followGridScroll(grid()->verticalScrollBar()->value());
     tmpl->setVisible(false);
 }
 
-QPushButton* ConsoleWindow::machineButton(int n) const
+QPushButton* ConsoleWindow::machineButton(int n) const { return machineButtons.value(n); }
+
+void ConsoleWindow::followGridScroll(int firstRow)
 {
-    return n >= 1 && n <= kMachines ? machineButtons[std::size_t(n)] : nullptr;
+    m_buttonColumn->move(0, -firstRow * grid()->rowHeight(0));
+}
+
+void ConsoleWindow::showMachines(const QVector<MachineSlot>& machines)
+{
+    m_counter->setMachines(machines);
+    createMachineButtons();
+    setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
+}
+
+bool ConsoleWindow::findTypedMachine(QKeyEvent* key)
+{
+    const EGridModel& cells = grid()->cells();
+    const int row = cells.getCurrentRow();
+    const int column = cells.getCurrentColumn() < 0 ? 0 : cells.getCurrentColumn();
+    // In 定时 and 押金 digits are the cell's own.
+    if (key->text().size() != 1 || !key->text().at(0).isDigit() || (row >= 1 && !cells.isReadOnly(row, column)))
+        return false;
+    const qint64 moment = qint64(now().days * 86400000.0);
+    if (moment - m_typedAt > 1500 || m_typedNumber.size() >= 3)
+        m_typedNumber.clear();
+    m_typedAt = moment;
+    m_typedNumber += key->text();
+    const int found = m_state.rowOf(toInteger(m_typedNumber));
+    if (found > 0) {
+        grid()->cells().setCurrentCell(found, column);
+        grid()->scrollTo(grid()->model()->index(found, column));
+    }
+    return true;
 }
 
 void ConsoleWindow::toggleMachine(QPushButton* source)
@@ -218,7 +276,7 @@ void ConsoleWindow::toggleMachine(QPushButton* source)
     if (!source)
         return;
     const int n = toInteger(tagOf(source));
-    if (n < 1 || n > kMachines)
+    if (!m_state.isListed(n))
         return;
     QFont font = source->font();
     // The machine's state decides, and the caption is made to agree with it.
@@ -276,13 +334,8 @@ void ConsoleWindow::sayIfUnprotected()
 void ConsoleWindow::restoreUsages()
 {
     const RestoredUsages found = m_counter->restore();
-    for (const UsageRow& row : found.timing) {
-        QPushButton* b = machineButton(row.machineNo);
-        b->setText(toText(row.machineNo) + QStringLiteral("号停止"));
-        QFont font = b->font();
-        font.setBold(true);
-        b->setFont(font);
-    }
+    // Captions as the usages found say, and a button for a machine listed again for its bill.
+    createMachineButtons();
     setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
     if (found.isEmpty() && found.skipped.isEmpty() && found.readError.isEmpty())
         return;
@@ -386,9 +439,9 @@ void ConsoleWindow::ensureShift(bool ask)
 double ConsoleWindow::depositsHeld() const
 {
     double held = 0.0;
-    for (int n = 1; n <= m_state.machineCount; ++n) {
-        if (m_counter->isTiming(n))
-            held += toNumber(m_counter->usageOf(n).depositText);
+    for (const MachineSlot& m : m_state.machines) {
+        if (m_counter->isTiming(m.number))
+            held += toNumber(m_counter->usageOf(m.number).depositText);
     }
     return held;
 }
@@ -589,6 +642,13 @@ void ConsoleWindow::askToChangeRate()
 
 bool ConsoleWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The wheel over the buttons scrolls the grid, which the buttons follow.
+    if (event->type() == QEvent::Wheel && (watched == m_buttonStrip || watched->parent() == m_buttonColumn)) {
+        QCoreApplication::sendEvent(grid()->verticalScrollBar(), event);
+        return true;
+    }
+    if (watched == grid() && event->type() == QEvent::KeyPress && findTypedMachine(static_cast<QKeyEvent*>(event)))
+        return true;
     if (watched == m_ui->编辑框_计费 && m_ui->编辑框_计费->isReadOnly()
         && (event->type() == QEvent::MouseButtonDblClick || (event->type() == QEvent::KeyPress && typesIntoABox(event)))) {
         // Asked after the event: the box would otherwise get a key it no longer expects.
@@ -654,7 +714,7 @@ void ConsoleWindow::checkRate()
 void ConsoleWindow::acceptTypedCell(int row, int column)
 {
     QString why;
-    if (m_counter->acceptTyped(row, column, &why)) {
+    if (m_counter->acceptTyped(m_state.machineAt(row), column, &why)) {
         QTimer::singleShot(0, this, &ConsoleWindow::sayIfUnprotected);
         return;
     }
@@ -703,7 +763,7 @@ SaleWindow* ConsoleWindow::openSale()
 {
     return showOnce(m_saleWindow, this,
         [this] {
-            return new SaleWindow(*m_db, *m_rs, *m_counter, m_state.machineCount, this, m_rights);
+            return new SaleWindow(*m_db, *m_rs, *m_counter, this, m_rights);
         });
 }
 

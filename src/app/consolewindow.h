@@ -8,7 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <array>
+#include <QHash>
 #include <memory>
 #include <optional>
 
@@ -26,6 +26,7 @@ class QTextBrowser;
 namespace Ui {
 class ConsoleWindow;
 }
+class QKeyEvent;
 class QTimer;
 class RecordSet;
 
@@ -90,6 +91,14 @@ private:
     void setStatusText(int part, const QString& text) override;
 
     void createMachineButtons();
+    // The grid and the buttons for the machines the store lists; open usages keep their rows.
+    void showMachines(const QVector<MachineSlot>& machines);
+    // The button column follows the grid's first visible row.
+    void followGridScroll(int firstRow);
+    // Digits typed while the grid has the focus move to that machine's row.
+    bool findTypedMachine(QKeyEvent* key);
+    // 机器设置, for an owner (anybody while no operator is defined).
+    void openMachines();
     // A typed rate or deposit outside the money limit is refused where it was typed.
     void checkRate();
     void acceptTypedCell(int row, int column);
@@ -127,7 +136,11 @@ private:
     QTimer* m_timer;
     Database* m_db;
     RecordSet* m_rs;
-    std::array<QPushButton*, kMachines + 1> machineButtons {};
+    QHash<int, QPushButton*> machineButtons; // by machine number
+    QWidget* m_buttonStrip = nullptr; // clips the buttons to the grid's height
+    QWidget* m_buttonColumn = nullptr; // holds them, moved with the grid's scrolling
+    QString m_typedNumber; // digits typed on the grid to find a machine
+    qint64 m_typedAt = 0;
     QPointer<MemberWindow> m_memberWindow;
     QPointer<SaleWindow> m_saleWindow;
     QPointer<ReportWindow> m_reportWindow;

@@ -55,6 +55,8 @@ void EGridModel::setGridRowCount(int rows)
     m_cells.resize(rows);
     for (auto& row : m_cells)
         row.resize(m_columns.size());
+    if (m_rowBackgrounds.size() > rows)
+        m_rowBackgrounds.resize(rows);
     if (m_currentRow >= rows) {
         m_currentRow = -1;
         m_currentColumn = -1;
@@ -355,11 +357,36 @@ QColor EGridModel::cellBackground(int row, int column) const
         return QColor();
     if (row == 0 || column < m_fixedColumns)
         return kHeaderBackground;
+    if (row < m_rowBackgrounds.size() && m_rowBackgrounds[row].isValid())
+        return m_rowBackgrounds[row];
     if (m_altMode == 1)
         return row % 2 == 1 ? m_altA : m_altB;
     if (m_altMode == 2)
         return column % 2 == 1 ? m_altA : m_altB;
     return QColor();
+}
+
+void EGridModel::setRowBackground(int row, const QColor& colour)
+{
+    if (!inside(row, 0))
+        return;
+    if (row >= m_rowBackgrounds.size()) {
+        if (!colour.isValid())
+            return;
+        m_rowBackgrounds.resize(row + 1);
+    }
+    if (m_rowBackgrounds[row] == colour)
+        return;
+    m_rowBackgrounds[row] = colour;
+    emit dataChanged(index(row, 0), index(row, gridColumnCount() - 1), { Qt::BackgroundRole });
+}
+
+void EGridModel::setCellDescription(int row, int column, const QString& text)
+{
+    if (!inside(row, column) || m_cells[row][column].description == text)
+        return;
+    m_cells[row][column].description = text;
+    emit dataChanged(index(row, column), index(row, column), { Qt::ToolTipRole });
 }
 
 void EGridModel::setAlignment(int row1, int column1, int row2, int column2, Align align)
@@ -576,6 +603,9 @@ QVariant EGridModel::data(const QModelIndex& index, int role) const
                                                           : Qt::AlignLeft;
         return QVariant::fromValue(h | Qt::AlignVCenter);
     }
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        return cell.description.isEmpty() ? QVariant() : QVariant(cell.description);
     case Qt::ForegroundRole:
         return cell.colour.isValid() ? QVariant(cell.colour) : QVariant();
     case Qt::BackgroundRole: {

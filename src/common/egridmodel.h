@@ -58,6 +58,10 @@ public:
     QColor cellColour(int row, int column) const;
     void setAlternateRowColours(int mode, const QColor& a, const QColor& b);
     QColor cellBackground(int row, int column) const;
+    // A row's own background, over the alternating colours; an invalid colour gives it back.
+    void setRowBackground(int row, const QColor& colour);
+    // A longer word on a cell for its tooltip and a screen reader's description.
+    void setCellDescription(int row, int column, const QString& text);
     void setAlignment(int row1, int column1, int row2, int column2, Align align);
     Align cellAlignment(int row, int column) const;
 
@@ -119,6 +123,7 @@ private:
         bool readOnly = false;
         QColor colour;
         Align align = AlignDefault;
+        QString description;
     };
     struct Column {
         ColumnType type = TextColumn;
@@ -157,6 +162,7 @@ private:
     int m_fixedColumns = 0;
     int m_altMode = 0;
     QColor m_altA, m_altB;
+    QVector<QColor> m_rowBackgrounds; // by row; shorter than the grid where none is set
     int m_currentRow = -1;
     int m_currentColumn = -1;
     int m_chainBudget = 0;

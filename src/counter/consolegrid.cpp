@@ -3,8 +3,11 @@
 #include "common/egridmodel.h"
 #include "common/values.h"
 
-void setupGrid(EGridModel& grid, int machineCount)
+void setupGrid(EGridModel& grid, int machineCount) { setupGrid(grid, CounterState::numbered(machineCount)); }
+
+void setupGrid(EGridModel& grid, const QVector<MachineSlot>& machines)
 {
+    const int machineCount = int(machines.size());
     using G = EGridModel;
     grid.setGridColumnCount(ConsoleColumn::Count);
     grid.setGridRowCount(machineCount + 1);
@@ -38,6 +41,10 @@ void setupGrid(EGridModel& grid, int machineCount)
     grid.setReadOnly(0, 7, machineCount, 7, true);
     grid.setReadOnly(0, 9, machineCount, 10, true);
 
-    for (int n = 1; n <= machineCount; ++n)
-        grid.setCell(n, ConsoleColumn::Label, toText(n) + QStringLiteral("号"));
+    for (int r = 1; r <= machineCount; ++r) {
+        const MachineSlot& m = machines[r - 1];
+        grid.setCell(r, ConsoleColumn::Label, toText(m.number) + QStringLiteral("号"));
+        grid.setCellDescription(r, ConsoleColumn::Label, m.name);
+        grid.setRowBackground(r, m.colour);
+    }
 }

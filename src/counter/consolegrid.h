@@ -1,5 +1,7 @@
 #pragma once
 
+#include "counterstate.h"
+
 class EGridModel;
 
 // Columns of the console's machine grid.
@@ -23,3 +25,6 @@ enum {
 // Rows, titles, widths, types, decimals, the amount formula, colours and read-only cells of
 // the console grid: one header row and one row per machine.
 void setupGrid(EGridModel& grid, int machineCount);
+// The same for the machines listed: row titles N号, the machine's name as the title's
+// description, and the zone's colour on the rows of a zone that has one.
+void setupGrid(EGridModel& grid, const QVector<MachineSlot>& machines);

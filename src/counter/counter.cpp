@@ -29,24 +29,68 @@ Counter::Counter(CounterState& state, EGridModel& grid, Database* db)
 {
 }
 
+void Counter::setMachines(const QVector<MachineSlot>& machines)
+{
+    // The rows of open usages move with their machine, cell by cell as the grid shows them.
+    struct Kept {
+        int number;
+        QStringList cells;
+        int column;
+    };
+    QVector<Kept> kept;
+    for (const MachineSlot& slot : std::as_const(m_state.machines)) {
+        const int r = row(slot.number);
+        if (!isTiming(slot.number) && !m_awaiting.contains(slot.number) && m_grid.getCell(r, Col::StartTime).isEmpty())
+            continue;
+        Kept k { slot.number, {}, m_grid.getCurrentRow() == r ? m_grid.getCurrentColumn() : -1 };
+        for (int c = Col::StartTime; c <= Col::Balance; ++c)
+            k.cells.append(m_grid.getCell(r, c));
+        kept.append(k);
+    }
+    QVector<MachineSlot> next = machines;
+    for (const Kept& k : std::as_const(kept)) {
+        const bool listed = std::any_of(next.cbegin(), next.cend(), [&](const MachineSlot& m) { return m.number == k.number; });
+        if (!listed && (isTiming(k.number) || m_awaiting.contains(k.number)))
+            next.append(MachineSlot { k.number, QString(), QString(), QColor() });
+    }
+    m_state.setMachines(next);
+    setupGrid(m_grid, m_state.machines);
+    for (const Kept& k : std::as_const(kept)) {
+        const int r = row(k.number);
+        if (r == 0)
+            continue;
+        // 金额 last: a booked amount stands over what the minutes and price would give.
+        for (int c : { Col::StartTime, Col::StopTime, Col::Minutes, Col::MinutePrice, Col::FixedTime, Col::Countdown,
+                 Col::Deposit, Col::Goods, Col::Balance, Col::Amount })
+            m_grid.setCell(r, c, k.cells[c - Col::StartTime]);
+        if (isTiming(k.number))
+            m_grid.setCellColour(r, Col::Label, r, Col::Label, QColor(255, 0, 0));
+        if (k.column >= 0)
+            m_grid.setCurrentCell(r, k.column);
+    }
+}
+
 bool Counter::isTiming(int n) const { return valid(n) && m_state.machineTable[n].state == 1; }
 
 UsageRow Counter::usageOf(int n) const
 {
-    UsageRow row;
-    row.machineNo = n;
-    row.startTime = m_state.machineTable[n].startTime;
-    row.perMinutePrice = m_state.machineTable[n].perMinutePrice;
-    row.clockText = m_grid.getCell(n, Col::StartTime);
-    row.fixedText = m_grid.getCell(n, Col::FixedTime);
-    row.depositText = m_grid.getCell(n, Col::Deposit);
-    row.goodsText = m_grid.getCell(n, Col::Goods);
-    row.awaitingCheckout = m_awaiting.contains(n);
-    if (row.awaitingCheckout) {
-        row.stopClockText = m_grid.getCell(n, Col::StopTime);
-        row.feeText = m_grid.getCell(n, Col::Amount);
+    UsageRow usage;
+    usage.machineNo = n;
+    const int r = row(n);
+    if (r == 0)
+        return usage;
+    usage.startTime = m_state.machineTable[n].startTime;
+    usage.perMinutePrice = m_state.machineTable[n].perMinutePrice;
+    usage.clockText = m_grid.getCell(r, Col::StartTime);
+    usage.fixedText = m_grid.getCell(r, Col::FixedTime);
+    usage.depositText = m_grid.getCell(r, Col::Deposit);
+    usage.goodsText = m_grid.getCell(r, Col::Goods);
+    usage.awaitingCheckout = m_awaiting.contains(n);
+    if (usage.awaitingCheckout) {
+        usage.stopClockText = m_grid.getCell(r, Col::StopTime);
+        usage.feeText = m_grid.getCell(r, Col::Amount);
     }
-    return row;
+    return usage;
 }
 
 void Counter::markWritten(int n, bool written)
@@ -118,15 +162,15 @@ void Counter::start(int n, const QString& clockText, const QString& rateText)
         return;
     startMachine(m_state, m_grid, n, clockText, rateText);
     m_awaiting.removeAll(n);
-    m_deposit[std::size_t(n)] = m_grid.getCell(n, Col::Deposit);
-    m_fixed[std::size_t(n)] = m_grid.getCell(n, Col::FixedTime);
-    const UsageRow row = usageOf(n);
+    m_deposit[n] = m_grid.getCell(row(n), Col::Deposit);
+    m_fixed[n] = m_grid.getCell(row(n), Col::FixedTime);
+    const UsageRow usage = usageOf(n);
     LedgerEntry e = entry(QStringLiteral("开始"), n);
     // The rate used: what the machine is priced at for the whole usage.
     e.amount = isMoneyText(rateText) ? toNumber(rateText) : 0.0;
-    e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，分钟价") + toText(row.perMinutePrice)
+    e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，分钟价") + toText(usage.perMinutePrice)
         + QStringLiteral("，上机时间") + clockText;
-    journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
+    journal(n, e, [&](QString* error) { return writeUsage(*m_db, usage, error); });
 }
 
 MachineBill Counter::stop(int n, const QString& clockText)
@@ -137,12 +181,12 @@ MachineBill Counter::stop(int n, const QString& clockText)
     if (!m_awaiting.contains(n))
         m_awaiting.append(n);
     // A machine stopped while its checkout is open comes back awaiting that checkout.
-    const UsageRow row = usageOf(n);
+    const UsageRow usage = usageOf(n);
     LedgerEntry e = entry(QStringLiteral("停止"), n);
     e.amount = toCents(toNumber(bill.feeText));
     e.detail = QStringLiteral("结束时间") + clockText + QStringLiteral("，商品额") + bill.goodsText
         + QStringLiteral("，押金") + bill.depositText;
-    journal(n, e, [&](QString* error) { return writeUsage(*m_db, row, error); });
+    journal(n, e, [&](QString* error) { return writeUsage(*m_db, usage, error); });
     return bill;
 }
 
@@ -150,7 +194,7 @@ bool Counter::acceptTyped(int n, int column, QString* why)
 {
     if (!valid(n))
         return true;
-    const QString typed = m_grid.getCell(n, column);
+    const QString typed = m_grid.getCell(row(n), column);
     // A deposit is money the customer leaves: a negative one would hand cash out unasked.
     const QString refusal = column != Col::Deposit ? QString()
         : !isMoneyText(typed)                      ? moneyRangeMessage()
@@ -160,14 +204,14 @@ bool Counter::acceptTyped(int n, int column, QString* why)
         if (why)
             *why = refusal;
         // Back to what the file and the ledger hold for it.
-        const QString last = isTiming(n) ? m_deposit[std::size_t(n)] : QString();
-        m_grid.setCell(n, column, toNumber(last) == 0.0 ? QString() : last); // a zero is set by emptying
+        const QString last = isTiming(n) ? m_deposit[n] : QString();
+        m_grid.setCell(row(n), column, toNumber(last) == 0.0 ? QString() : last); // a zero is set by emptying
         return false;
     }
     if (isTiming(n) && (column == Col::Deposit || column == Col::FixedTime)) {
-        const QString text = m_grid.getCell(n, column);
+        const QString text = m_grid.getCell(row(n), column);
         const bool deposit = column == Col::Deposit;
-        QString& last = deposit ? m_deposit[std::size_t(n)] : m_fixed[std::size_t(n)];
+        QString& last = deposit ? m_deposit[n] : m_fixed[n];
         if (text == last)
             return true;
         LedgerEntry e = entry(deposit ? QStringLiteral("改押金") : QStringLiteral("改定时"), n);
@@ -190,15 +234,15 @@ bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const s
 {
     const bool toBill = onAccount && valid(n);
     const QString goods = toBill
-        ? toText(float(toNumber(totalText) + toNumber(m_grid.getCell(n, Col::Goods))))
+        ? toText(float(toNumber(totalText) + toNumber(m_grid.getCell(row(n), Col::Goods))))
         : QString();
     const bool open = isTiming(n) || m_awaiting.contains(n);
     LedgerEntry e = entry(onAccount ? QStringLiteral("商品挂帐") : QStringLiteral("商品现款"), n);
     e.goodsName = goodsNames;
     e.amount = toCents(toNumber(totalText));
     e.cash = onAccount ? 0.0 : e.amount;
-    if (onAccount) {
-        e.before = m_grid.getCell(n, Col::Goods);
+    if (toBill) {
+        e.before = m_grid.getCell(row(n), Col::Goods);
         e.after = goods;
     }
     bool usageWritten = false;
@@ -214,9 +258,9 @@ bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const s
             if (!appendLedger(*m_db, e, error))
                 return false;
             if (toBill && open) {
-                UsageRow row = usageOf(n);
-                row.goodsText = goods;
-                usageWritten = (m_unprotected.contains(n) ? writeUsage(*m_db, row, nullptr)
+                UsageRow usage = usageOf(n);
+                usage.goodsText = goods;
+                usageWritten = (m_unprotected.contains(n) ? writeUsage(*m_db, usage, nullptr)
                                                           : updateUsage(*m_db, n, UsageField::Goods, goods, nullptr))
                     && catchUp(n, nullptr);
             }
@@ -231,7 +275,7 @@ bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const s
         return false;
     }
     if (toBill) {
-        m_grid.setCell(n, Col::Goods, goods);
+        m_grid.setCell(row(n), Col::Goods, goods);
         if (open)
             markWritten(n, usageWritten);
     }
@@ -265,7 +309,7 @@ bool Counter::bookCheckout(int n, const std::function<bool(QString*, QString*)>&
     if (!ended && m_db && !m_endedUnwritten.contains(n))
         m_endedUnwritten.append(n);
     if (!booked.isEmpty() && valid(n))
-        m_grid.setCell(n, Col::Amount, booked);
+        m_grid.setCell(row(n), Col::Amount, booked);
     return true;
 }
 
@@ -281,9 +325,9 @@ void Counter::endUsage(int n)
         return;
     // Closed without 确定: nothing booked, and the ledger says so.
     LedgerEntry e = entry(QStringLiteral("放弃结帐"), n);
-    e.amount = toNumber(m_grid.getCell(n, Col::Amount));
-    e.detail = QStringLiteral("商品额") + m_grid.getCell(n, Col::Goods) + QStringLiteral("，押金")
-        + m_grid.getCell(n, Col::Deposit);
+    e.amount = toNumber(m_grid.getCell(row(n), Col::Amount));
+    e.detail = QStringLiteral("商品额") + m_grid.getCell(row(n), Col::Goods) + QStringLiteral("，押金")
+        + m_grid.getCell(row(n), Col::Deposit);
     QString error;
     Transaction transaction(*m_db);
     // Not removed, the usage would come back at the next start as if it were still open.
@@ -343,37 +387,46 @@ RestoredUsages Counter::restore()
     if (!m_db || !m_db->isOpen())
         return found;
     QVector<UsageRow> rows;
-    if (!readUsages(*m_db, m_state.machineCount, rows, found.skipped, &found.readError))
+    if (!readUsages(*m_db, kHighestMachineNo, rows, found.skipped, &found.readError))
         return found;
     found.lastSeenKnown = readLastSeen(*m_db, found.lastSeen);
-    for (const UsageRow& row : rows) {
-        const int n = row.machineNo;
+    // A usage of a machine taken off the list since still has a bill to settle: the machine is
+    // shown again until the list is set anew.
+    QVector<MachineSlot> listed = m_state.machines;
+    for (const UsageRow& usage : std::as_const(rows)) {
+        if (!valid(usage.machineNo))
+            listed.append(MachineSlot { usage.machineNo, QString(), QString(), QColor() });
+    }
+    if (listed.size() != m_state.machines.size())
+        setMachines(listed);
+    for (const UsageRow& usage : std::as_const(rows)) {
+        const int n = usage.machineNo;
         if (m_state.machineTable[n].state == 1)
             continue;
         MachineRecord& m = m_state.machineTable[n];
-        m.startTime = row.startTime;
-        m.perMinutePrice = row.perMinutePrice;
-        m_grid.clearCells(n, Col::StartTime, n, Col::Balance);
-        m_grid.setCell(n, Col::StartTime, row.clockText);
-        m_grid.setCell(n, Col::Minutes, 0);
-        m_grid.setCell(n, Col::MinutePrice, m.perMinutePrice);
-        m_grid.setCell(n, Col::FixedTime, row.fixedText);
-        m_grid.setCell(n, Col::Deposit, row.depositText);
-        m_grid.setCell(n, Col::Goods, row.goodsText);
-        m_deposit[std::size_t(n)] = m_grid.getCell(n, Col::Deposit);
-        m_fixed[std::size_t(n)] = m_grid.getCell(n, Col::FixedTime);
-        if (row.awaitingCheckout) {
-            m_grid.setCell(n, Col::StopTime, row.stopClockText);
-            m_grid.setCell(n, Col::Amount, row.feeText);
+        m.startTime = usage.startTime;
+        m.perMinutePrice = usage.perMinutePrice;
+        m_grid.clearCells(row(n), Col::StartTime, row(n), Col::Balance);
+        m_grid.setCell(row(n), Col::StartTime, usage.clockText);
+        m_grid.setCell(row(n), Col::Minutes, 0);
+        m_grid.setCell(row(n), Col::MinutePrice, m.perMinutePrice);
+        m_grid.setCell(row(n), Col::FixedTime, usage.fixedText);
+        m_grid.setCell(row(n), Col::Deposit, usage.depositText);
+        m_grid.setCell(row(n), Col::Goods, usage.goodsText);
+        m_deposit[n] = m_grid.getCell(row(n), Col::Deposit);
+        m_fixed[n] = m_grid.getCell(row(n), Col::FixedTime);
+        if (usage.awaitingCheckout) {
+            m_grid.setCell(row(n), Col::StopTime, usage.stopClockText);
+            m_grid.setCell(row(n), Col::Amount, usage.feeText);
             m_awaiting.append(n);
-            found.awaitingCheckout.append({ n, m_grid.getCell(n, Col::Amount), m_grid.getCell(n, Col::Goods),
-                m_grid.getCell(n, Col::Deposit) });
+            found.awaitingCheckout.append({ n, m_grid.getCell(row(n), Col::Amount), m_grid.getCell(row(n), Col::Goods),
+                m_grid.getCell(row(n), Col::Deposit) });
             continue;
         }
         m.state = 1;
-        m_grid.setCellColour(n, Col::Label, n, Col::Label, QColor(255, 0, 0));
+        m_grid.setCellColour(row(n), Col::Label, row(n), Col::Label, QColor(255, 0, 0));
         ++m_state.runningCount;
-        found.timing.append(row);
+        found.timing.append(usage);
     }
     m_gapOpen = !found.timing.isEmpty();
     return found;
@@ -384,9 +437,10 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
     const DateTime moment = now();
     const double gap = charged ? 0.0 : std::max(0.0, moment.days - lastSeen.days);
     m_gapOpen = false;
-    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
-        if (m_state.machineTable[n].state == 1)
-            m_state.machineTable[n].startTime = DateTime(m_state.machineTable[n].startTime.days + gap);
+    for (const MachineSlot& slot : std::as_const(m_state.machines)) {
+        MachineRecord& m = m_state.machineTable[slot.number];
+        if (m.state == 1)
+            m.startTime = DateTime(m.startTime.days + gap);
     }
     if (!m_db)
         return;
@@ -397,9 +451,9 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
     LedgerEntry e = entry(QStringLiteral("恢复上机"), 0);
     e.after = charged ? QStringLiteral("计费") : QStringLiteral("不计费");
     QStringList machines;
-    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
-        if (m_state.machineTable[n].state == 1)
-            machines.append(toText(n) + QStringLiteral("号"));
+    for (const MachineSlot& slot : std::as_const(m_state.machines)) {
+        if (m_state.machineTable[slot.number].state == 1)
+            machines.append(toText(slot.number) + QStringLiteral("号"));
     }
     e.detail = machines.join(u'、') + QStringLiteral("，中断") + timeToText(lastSeen, 1) + QStringLiteral("至")
         + timeToText(moment, 1);
@@ -409,9 +463,9 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
         return;
     }
     // The answer lives in memory only: written again whole with the next change that can be.
-    for (int n = 1; n <= m_state.machineCount && n <= kMachines; ++n) {
-        if (m_state.machineTable[n].state == 1)
-            markWritten(n, false);
+    for (const MachineSlot& slot : std::as_const(m_state.machines)) {
+        if (m_state.machineTable[slot.number].state == 1)
+            markWritten(slot.number, false);
     }
 }
 

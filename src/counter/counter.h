@@ -8,7 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
-#include <array>
+#include <QHash>
+
 #include <functional>
 
 class Database;
@@ -39,6 +40,10 @@ public:
     const CounterState& state() const { return m_state; }
     EGridModel& grid() { return m_grid; }
     const EGridModel& grid() const { return m_grid; }
+
+    // The machines the console lists, the grid built anew for them. Open usages keep their
+    // figures in their machine's new row; a machine with an open usage stays listed.
+    void setMachines(const QVector<MachineSlot>& machines);
 
     bool isTiming(int n) const;
     // Whether any machine is timing or waits for its checkout.
@@ -93,7 +98,8 @@ public:
     UsageRow usageOf(int n) const;
 
 private:
-    bool valid(int n) const { return n >= 1 && n <= m_state.machineCount && n <= kMachines; }
+    bool valid(int n) const { return m_state.isListed(n); }
+    int row(int n) const { return m_state.rowOf(n); }
     // Writes one change and its ledger row; a failure leaves the change in memory and marks
     // machine n.
     void journal(int n, const LedgerEntry& entry, const std::function<bool(QString*)>& write);
@@ -112,6 +118,6 @@ private:
     QVector<int> m_endedUnwritten; // ended, but still in the file
     QVector<LedgerEntry> m_unwrittenLedger; // rows of changes the store could not take
     bool m_gapOpen = false; // restored usages wait for the answer on the interruption
-    std::array<QString, kMachines + 1> m_deposit {}, m_fixed {}; // as last written, for the ledger
+    QHash<int, QString> m_deposit, m_fixed; // by machine, as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
 };

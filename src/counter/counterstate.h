@@ -2,10 +2,12 @@
 
 #include "common/values.h"
 
+#include <QColor>
 #include <QString>
+#include <QVector>
 
-#include <array>
 #include <cstdint>
+#include <vector>
 
 // One machine's usage between start and stop; its money values live in the console grid.
 struct MachineRecord {
@@ -14,16 +16,28 @@ struct MachineRecord {
     float perMinutePrice = 0.0f;
 };
 
+// The machines a café has when the owner has set none.
 constexpr int kMachines = 15;
+// Machine numbers run from 1 to this.
+constexpr int kHighestMachineNo = 500;
 
-// Entries 1..15 (entry 0 is never used, so a machine number is its own index).
+// One record per machine number (entry 0 is never used, so a number is its own index); the
+// table grows to the highest number asked for.
 class MachineTable {
 public:
     MachineRecord& operator[](int n);
     const MachineRecord& operator[](int n) const;
 
 private:
-    std::array<MachineRecord, kMachines + 1> m_entries {};
+    std::vector<MachineRecord> m_entries = std::vector<MachineRecord>(kMachines + 1);
+};
+
+// A machine as the console lists it: one grid row and one button each, in number order.
+struct MachineSlot {
+    int number = 0;
+    QString name;
+    QString zone;
+    QColor colour; // the zone's, when the owner chose one
 };
 
 // What the stop of a machine hands to its checkout: the machine and its bill cells as they
@@ -41,11 +55,29 @@ enum class ReminderKind { FixedTime = 1, Deposit = 2 };
 // reference to the operations that start, stop and price machines.
 struct CounterState {
     MachineTable machineTable;
-    int machineCount = 0;
+    QVector<MachineSlot> machines; // grid row r is machines[r - 1]
     int runningCount = 0;
     float hourlyRate = 0.0f;
     int reminderCounter = 0;
 
     // The first timing machine, or 0 when every machine is idle.
     int firstTimingMachine() const;
+
+    // Until set otherwise, the default fifteen.
+    CounterState() { setMachines(numbered(kMachines)); }
+    int machineCount() const { return int(machines.size()); }
+
+    // The machines listed, in number order; numbers outside 1..kHighestMachineNo and
+    // repeats are left out.
+    void setMachines(QVector<MachineSlot> list);
+    // Machines 1..count with no name or zone.
+    static QVector<MachineSlot> numbered(int count);
+    // The grid row of machine n, 0 when it is not listed.
+    int rowOf(int n) const { return n >= 1 && n < m_rows.size() ? m_rows[n] : 0; }
+    // The machine of grid row r, 0 for the header or a row beyond the list.
+    int machineAt(int row) const { return row >= 1 && row <= machines.size() ? machines[row - 1].number : 0; }
+    bool isListed(int n) const { return rowOf(n) != 0; }
+
+private:
+    QVector<int> m_rows; // by machine number
 };

@@ -24,30 +24,32 @@ float hourlyRateOf(const QString& rateText)
 
 void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText)
 {
+    const int r = state.rowOf(n);
     MachineRecord& m = state.machineTable[n];
     m.state = 1;
     m.startTime = now();
-    grid.clearCells(n, Col::StartTime, n, Col::Balance);
-    grid.setCurrentCell(n, Col::StartTime);
+    grid.clearCells(r, Col::StartTime, r, Col::Balance);
+    grid.setCurrentCell(r, Col::StartTime);
     m.perMinutePrice = perMinutePriceOf(rateText);
-    grid.setCell(n, Col::StartTime, clockText);
-    grid.setCell(n, Col::Minutes, 0);
-    grid.setCell(n, Col::MinutePrice, m.perMinutePrice);
-    grid.setCellColour(n, Col::Label, n, Col::Label, QColor(255, 0, 0));
+    grid.setCell(r, Col::StartTime, clockText);
+    grid.setCell(r, Col::Minutes, 0);
+    grid.setCell(r, Col::MinutePrice, m.perMinutePrice);
+    grid.setCellColour(r, Col::Label, r, Col::Label, QColor(255, 0, 0));
     ++state.runningCount;
 }
 
 MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText)
 {
+    const int r = state.rowOf(n);
     state.machineTable[n].state = 0;
-    grid.setCurrentCell(n, Col::StopTime);
-    grid.setCell(n, Col::StopTime, clockText);
-    grid.setCellColour(n, Col::Label, n, Col::Label, QColor(0, 0, 0));
+    grid.setCurrentCell(r, Col::StopTime);
+    grid.setCell(r, Col::StopTime, clockText);
+    grid.setCellColour(r, Col::Label, r, Col::Label, QColor(0, 0, 0));
     --state.runningCount;
     MachineBill bill;
-    bill.feeText = grid.getCell(n, Col::Amount);
-    bill.goodsText = grid.getCell(n, Col::Goods);
-    bill.depositText = grid.getCell(n, Col::Deposit);
+    bill.feeText = grid.getCell(r, Col::Amount);
+    bill.goodsText = grid.getCell(r, Col::Goods);
+    bill.depositText = grid.getCell(r, Col::Deposit);
     bill.machineNo = n;
     return bill;
 }
@@ -56,31 +58,32 @@ void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
 {
     status.setClockText(timeToText(now(), 3));
     float total = 0.0f;
-    for (int n = 1; n <= state.machineCount && n <= kMachines; ++n) {
+    for (int r = 1; r <= state.machines.size(); ++r) {
+        const int n = state.machines[r - 1].number;
         const MachineRecord& m = state.machineTable[n];
         if (m.state != 1)
             continue;
         const int minutes = toInteger(timeInterval(now(), m.startTime, 7));
-        grid.setCell(n, Col::Minutes, toText(minutes));
+        grid.setCell(r, Col::Minutes, toText(minutes));
 
-        const int fixed = toInteger(toNumber(grid.getCell(n, Col::FixedTime)));
+        const int fixed = toInteger(toNumber(grid.getCell(r, Col::FixedTime)));
         if (fixed > 0) {
             const int left = toInteger(double(fixed) - double(minutes)); // no overflow on odd input
-            grid.setCell(n, Col::Countdown, toText(left));
+            grid.setCell(r, Col::Countdown, toText(left));
             if (left <= 0)
                 remind(state, n, ReminderKind::FixedTime, status);
         }
 
-        const float deposit = float(toNumber(grid.getCell(n, Col::Deposit)));
+        const float deposit = float(toNumber(grid.getCell(r, Col::Deposit)));
         if (isNonZero(deposit)) {
-            const double goods = toNumber(grid.getCell(n, Col::Goods));
-            const double amount = toNumber(grid.getCell(n, Col::Amount));
+            const double goods = toNumber(grid.getCell(r, Col::Goods));
+            const double amount = toNumber(grid.getCell(r, Col::Amount));
             const float balance = float(double(deposit) - goods - amount);
-            grid.setCell(n, Col::Balance, toText(balance));
+            grid.setCell(r, Col::Balance, toText(balance));
             if (double(balance) <= 0.0000001)
                 remind(state, n, ReminderKind::Deposit, status);
         }
-        total = float(double(total) + double(toSingle(grid.getCell(n, Col::Amount))));
+        total = float(double(total) + double(toSingle(grid.getCell(r, Col::Amount))));
     }
     status.setStatusText(StatusPart::Total, toText(total));
 }

@@ -16,8 +16,7 @@
 
 #include <QTimer>
 
-SaleWindow::SaleWindow(
-    Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent, const Rights& rights)
+SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* parent, const Rights& rights)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::SaleWindow>())
     , m_db(db)
@@ -35,9 +34,10 @@ SaleWindow::SaleWindow(
     layOutWindow(this, grid);
     fillGoodsChoices();
 
-    for (int i = 1; i <= machineCount; ++i)
-        addComboItem(m_ui->组合框_机号, toText(i));
-    // The console's header row (or no current row at all) stands for machine 1.
+    for (const MachineSlot& m : m_counter.state().machines)
+        addComboItem(m_ui->组合框_机号, toText(m.number));
+    // The console's header row (or no current row at all) stands for the first machine; the
+    // list has one entry per grid row, in the same order.
     m_ui->组合框_机号->setCurrentIndex(m_counter.grid().getCurrentRow() - 1);
     if (m_ui->组合框_机号->currentIndex() == -1)
         m_ui->组合框_机号->setCurrentIndex(0);
@@ -112,10 +112,10 @@ bool SaleWindow::bookSale()
             return false;
         }
     }
-    const int machine = m_ui->组合框_机号->currentIndex() + 1;
+    const int machine = m_counter.state().machineAt(m_ui->组合框_机号->currentIndex() + 1);
     const bool onAccount = m_ui->组合框_销售方式->currentIndex() == 0;
     if (!isMoneyText(total)
-        || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_counter.grid().getCell(machine, ConsoleColumn::Goods))))) {
+        || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_counter.grid().getCell(m_counter.state().rowOf(machine), ConsoleColumn::Goods))))) {
         messageBox(moneyRangeMessage(), MbOk | MbExclamation);
         return false;
     }

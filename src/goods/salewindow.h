@@ -23,7 +23,7 @@ public:
     // The sale is booked through the counter, which puts goods on account on the machine's
     // bill in the same transaction; its grid gives the machine to preselect.
     // `rights` go on to the catalogue, whose changes are the owner's.
-    SaleWindow(Database& db, RecordSet& rs, Counter& counter, int machineCount, QWidget* parent = nullptr,
+    SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* parent = nullptr,
         const Rights& rights = Rights::everyone());
     ~SaleWindow() override;
 

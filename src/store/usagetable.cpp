@@ -66,7 +66,7 @@ bool settleInterruption(Database& db, double gapDays, const QString& answer, QSt
         db.run(QStringLiteral("update 上机记录 set 上机时间=上机时间+?, 中断处理=?"), { gapDays, answer }), error);
 }
 
-bool readUsages(Database& db, int machineCount, QVector<UsageRow>& rows, QStringList& skipped, QString* error)
+bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QStringList& skipped, QString* error)
 {
     rows.clear();
     skipped.clear();
@@ -89,7 +89,7 @@ bool readUsages(Database& db, int machineCount, QVector<UsageRow>& rows, QString
         row.startTime = DateTime(q.value(1).toDouble());
         row.perMinutePrice = float(q.value(2).toDouble());
         // Only what the program itself wrote can be trusted to price a bill.
-        const bool sound = q.value(11).toString() == u"integer" && row.machineNo >= 1 && row.machineNo <= machineCount
+        const bool sound = q.value(11).toString() == u"integer" && row.machineNo >= 1 && row.machineNo <= highestMachineNo
             && (q.value(12).toString() == u"real" || q.value(12).toString() == u"integer")
             && std::isfinite(row.startTime.days) && row.startTime.days > 0
             && (q.value(13).toString() == u"real" || q.value(13).toString() == u"integer")

@@ -38,9 +38,9 @@ bool deleteUsage(Database& db, int machineNo, QString* error);
 // `gapDays` when the interruption is not charged.
 bool settleInterruption(Database& db, double gapDays, const QString& answer, QString* error);
 
-// Every row, in machine order. A row that cannot be read as a usage of machine 1..machineCount
+// Every row, in machine order. A row that cannot be read as a usage of machine 1..highestMachineNo
 // is left out and named in `skipped`. False when the table could not be read at all.
-bool readUsages(Database& db, int machineCount, QVector<UsageRow>& rows, QStringList& skipped, QString* error);
+bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QStringList& skipped, QString* error);
 
 bool writeLastSeen(Database& db, DateTime moment, QString* error);
 // False when the program has never written it.

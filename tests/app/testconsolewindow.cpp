@@ -117,7 +117,7 @@ void TestConsoleWindow::firstStartInAnEmptyDirectory()
         QPushButton* b = console->machineButton(n);
         QCOMPARE(b->text(), QString::number(n) + QStringLiteral("号开始"));
         QVERIFY(b->isVisible());
-        QCOMPARE(b->geometry(), QRect(633, 46 + 24 * n, 70, 20));
+        QCOMPARE(QRect(b->mapTo(console.get(), QPoint(0, 0)), b->size()), QRect(633, 46 + 24 * n, 70, 20));
         QVERIFY(b->y() > lastTop);
         lastTop = b->y();
     }
@@ -669,12 +669,19 @@ void TestConsoleWindow::damagedUsagesAreSkipped()
         { QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价, 上机钟点) values (3, %1, 0.1, '9时0分0秒')")
                 .arg(DateTime::fromQDateTime(kMorning.addSecs(-3600)).days, 0, 'f', 10),
             QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价) values (6, 'abc', 0.1)"),
-            QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价) values (99, 46000.5, 0.1)") }));
+            QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价) values (999, 46000.5, 0.1)"),
+            // A machine no longer listed still has its bill: it is shown, below the others.
+            QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价, 上机钟点) values (40, %1, 0.1, '9时0分0秒')")
+                .arg(DateTime::fromQDateTime(kMorning.addSecs(-600)).days, 0, 'f', 10) }));
     m_responder->answerNext(AnswerYes);
     auto console = makeConsole();
     QTRY_COMPARE(m_responder->boxes.size(), 2);
-    QCOMPARE(m_responder->boxes[0].text, QStringLiteral("上机记录中有无法恢复的记录（机号：6、99），已跳过。"));
+    QCOMPARE(m_responder->boxes[0].text, QStringLiteral("上机记录中有无法恢复的记录（机号：6、999），已跳过。"));
     QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("3号机  上机时间 9时0分0秒")));
+    QVERIFY(m_responder->boxes[1].text.contains(QStringLiteral("40号机  上机时间 9时0分0秒")));
+    QCOMPARE(console->grid()->cells().getCell(16, ConsoleColumn::Label), QStringLiteral("40号"));
+    QCOMPARE(console->grid()->cells().getCell(16, ConsoleColumn::Minutes), QStringLiteral("10"));
+    QCOMPARE(console->machineButton(40)->text(), QStringLiteral("40号停止"));
     QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Minutes), QStringLiteral("60"));
     QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Amount), QStringLiteral("6.0"));
     QCOMPARE(console->machineButton(6)->text(), QStringLiteral("6号开始"));

@@ -66,7 +66,6 @@ void TestCheckout::init()
     m_grid = std::make_unique<EGridModel>();
     setupGrid(*m_grid, kMachines);
     m_counter = CounterState();
-    m_counter.machineCount = kMachines;
     m_usage = std::make_unique<Counter>(m_counter, *m_grid, &m_store->db);
 }
 

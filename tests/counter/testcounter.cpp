@@ -19,7 +19,6 @@ void TestCounter::usageFromStartToCheckout()
 {
     TestClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 30)));
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid);
@@ -66,7 +65,6 @@ void TestCounter::typedDeposits()
     QFETCH(QString, typed);
     QFETCH(bool, accepted);
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid);
@@ -80,7 +78,6 @@ void TestCounter::usagesMissedInAnOutageAreWrittenLater()
     TestClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 30)));
     StoreFixture store;
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid, &store.db);

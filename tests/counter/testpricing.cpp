@@ -43,7 +43,6 @@ private:
 void TestPricing::init()
 {
     m_state = CounterState();
-    m_state.machineCount = kMachines;
     setupGrid(m_grid, kMachines);
     m_status = RecordingStatus();
 }

@@ -79,7 +79,6 @@ void TestSaleWindow::init()
     m_console = std::make_unique<EGridModel>();
     setupGrid(*m_console, kMachines);
     m_counter = CounterState();
-    m_counter.machineCount = kMachines;
 }
 
 void TestSaleWindow::cleanup()
@@ -94,7 +93,7 @@ void TestSaleWindow::cleanup()
 SaleWindow* TestSaleWindow::open(EGridModel& console)
 {
     m_usage = std::make_unique<Counter>(m_counter, console, &m_store->db);
-    m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, *m_usage, kMachines);
+    m_window = std::make_unique<SaleWindow>(m_store->db, m_store->rs, *m_usage);
     m_window->show();
     return m_window.get();
 }

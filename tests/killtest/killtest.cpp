@@ -97,7 +97,6 @@ int runDay(const QString& dir, quint32 seed)
         return 1;
     rs.bind(&db);
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid, &db);

@@ -102,7 +102,6 @@ void TestLockedStore::bookingUnderALongLockIsWholeOrNothing()
     Database next;
     QVERIFY(next.openDatabase(path));
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter again(state, grid, &next);

@@ -16,11 +16,7 @@ struct CounterFixture {
 
     TestClock clock;
     StoreFixture store;
-    CounterState state = [] {
-        CounterState s;
-        s.machineCount = kMachines;
-        return s;
-    }();
+    CounterState state;
     EGridModel grid;
     Counter counter { state, grid, &store.db };
 };

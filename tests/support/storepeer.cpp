@@ -50,7 +50,6 @@ int book(const QString& path, int count, int first)
         return 1;
     rs.bind(&db);
     CounterState state;
-    state.machineCount = kMachines;
     EGridModel grid;
     setupGrid(grid, kMachines);
     Counter counter(state, grid, &db);
