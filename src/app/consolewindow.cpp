@@ -11,6 +11,7 @@
 #include "counter/counter.h"
 #include "goods/salewindow.h"
 #include "ledger/ledgerwindow.h"
+#include "machines/machinewindow.h"
 #include "members/memberwindow.h"
 #include "operators/authorisewindow.h"
 #include "operators/loginwindow.h"
@@ -21,6 +22,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/inifile.h"
+#include "store/machinetable.h"
 #include "store/operatortable.h"
 #include "store/schema.h"
 #include "store/shifttable.h"
@@ -118,6 +120,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // With no operator the shift opens silently, so the start is as it always was; with
     // operators, it opens after the login.
     ensureShift(false);
+    loadMachines();
     m_backups = new BackupRunner(databasePath, seams::dataFile(QStringLiteral("backup")), this);
     // Written to the settings only once set, so the file stays as it always was without one.
     m_backups->setSecondFolder(settings.read(kSection, kSecondFolderKey, QString()));
@@ -156,6 +159,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_记录, &QPushButton::clicked, this, &ConsoleWindow::openLedger);
     connect(m_ui->按钮_交班, &QPushButton::clicked, this, &ConsoleWindow::openShiftWindow);
     connect(m_ui->按钮_备份, &QPushButton::clicked, this, &ConsoleWindow::openBackups);
+    connect(m_ui->按钮_机器, &QPushButton::clicked, this, &ConsoleWindow::openMachines);
     m_ui->按钮_交班->setEnabled(true);
 
     auto* operatorMenu = new QMenu(m_ui->按钮_操作员);
@@ -248,6 +252,42 @@ void ConsoleWindow::showMachines(const QVector<MachineSlot>& machines)
     m_counter->setMachines(machines);
     createMachineButtons();
     setStatusText(StatusPart::RunningCount, toText(m_state.runningCount));
+}
+
+void ConsoleWindow::loadMachines()
+{
+    MachineSetup setup;
+    QString error;
+    // A store that cannot be read has been said; the machines shown stay.
+    if (!readMachines(*m_db, setup, &error))
+        return;
+    QHash<QString, QColor> colours;
+    for (const ZoneInfo& zone : std::as_const(setup.zones)) {
+        if (!zone.colour.isEmpty())
+            colours.insert(zone.name, QColor(zone.colour));
+    }
+    QVector<MachineSlot> listed;
+    for (const MachineInfo& m : std::as_const(setup.machines)) {
+        const QString zone = m.zone.isEmpty() ? defaultZoneName() : m.zone;
+        listed.append(MachineSlot { m.number, m.name, zone, colours.value(zone) });
+    }
+    const bool same = std::equal(listed.cbegin(), listed.cend(), m_state.machines.cbegin(), m_state.machines.cend(),
+        [](const MachineSlot& a, const MachineSlot& b) {
+            return a.number == b.number && a.name == b.name && a.colour == b.colour;
+        });
+    if (!same)
+        showMachines(listed);
+}
+
+void ConsoleWindow::openMachines()
+{
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ManageMachines);
+    if (!permit)
+        return;
+    MachineWindow window(*m_db, [this](int n) { return m_counter->isOpen(n); }, this);
+    loadWindow(&window, this, true);
+    if (window.changed())
+        loadMachines();
 }
 
 bool ConsoleWindow::findTypedMachine(QKeyEvent* key)

@@ -59,6 +59,8 @@ public:
     LedgerWindow* openLedger();
     // 操作员管理, for an owner (anybody while no operator is defined).
     void openOperators();
+    // 机器设置, for an owner (anybody while no operator is defined).
+    void openMachines();
     // 切换操作员: the operator at the counter logs out and 登录 is shown again.
     void switchOperator();
     // 登录, until an operator logs in; 退出 there closes the console as its own close would,
@@ -97,8 +99,8 @@ private:
     void followGridScroll(int firstRow);
     // Digits typed while the grid has the focus move to that machine's row.
     bool findTypedMachine(QKeyEvent* key);
-    // 机器设置, for an owner (anybody while no operator is defined).
-    void openMachines();
+    // The machines and zones the store lists, shown when they differ from what is shown.
+    void loadMachines();
     // A typed rate or deposit outside the money limit is refused where it was typed.
     void checkRate();
     void acceptTypedCell(int row, int column);

@@ -46,6 +46,8 @@ public:
     void setMachines(const QVector<MachineSlot>& machines);
 
     bool isTiming(int n) const;
+    // Timing, or stopped with its checkout not yet settled.
+    bool isOpen(int n) const { return isTiming(n) || m_awaiting.contains(n); }
     // Whether any machine is timing or waits for its checkout.
     bool hasOpenUsage() const { return anyOpen(); }
     void start(int n, const QString& clockText, const QString& rateText);

@@ -64,7 +64,10 @@ void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
         if (m.state != 1)
             continue;
         const int minutes = toInteger(timeInterval(now(), m.startTime, 7));
-        grid.setCell(r, Col::Minutes, toText(minutes));
+        // Unchanged minutes would only work the amount out again to the same text.
+        const QString minutesText = toText(minutes);
+        if (grid.getCell(r, Col::Minutes) != minutesText)
+            grid.setCell(r, Col::Minutes, minutesText);
 
         const int fixed = toInteger(toNumber(grid.getCell(r, Col::FixedTime)));
         if (fixed > 0) {
