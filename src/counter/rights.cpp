@@ -20,6 +20,8 @@ QString ownerActionText(OwnerAction action)
         return QStringLiteral("管理操作员");
     case OwnerAction::Restore:
         return QStringLiteral("恢复备份");
+    case OwnerAction::ManageMachines:
+        return QStringLiteral("机器设置");
     }
     return QString();
 }

@@ -501,7 +501,7 @@ QStringList ledgerKinds()
         QStringLiteral("放弃结帐"), QStringLiteral("改单价"), QStringLiteral("登录"), QStringLiteral("登录失败"),
         QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("授权失败"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
         QStringLiteral("停用操作员"), QStringLiteral("启用操作员"), QStringLiteral("开班"), QStringLiteral("改备用金"),
-        QStringLiteral("点钞"), QStringLiteral("交班"), QStringLiteral("恢复备份") };
+        QStringLiteral("点钞"), QStringLiteral("交班"), QStringLiteral("恢复备份"), QStringLiteral("机器"), QStringLiteral("区域") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,

@@ -117,6 +117,18 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("CREATE TRIGGER 班次_不删 BEFORE DELETE ON 班次 BEGIN SELECT RAISE(ABORT, "
                                "'班次不能删除'); END"),
             } },
+        // 5: the machines and their zones, no longer fixed at fifteen. A file comes out of the
+        // step with the fifteen machines it always timed, all in 大厅, so nothing changes on
+        // the counter until the owner sets them up.
+        { 5,
+            {
+                QStringLiteral("CREATE TABLE 区域 (编号 INTEGER PRIMARY KEY, 名称 TEXT NOT NULL UNIQUE, 颜色 TEXT)"),
+                QStringLiteral("CREATE TABLE 机器 (机号 INTEGER PRIMARY KEY CHECK (机号 BETWEEN 1 AND 500), 名称 TEXT "
+                               "NOT NULL DEFAULT '', 区域 TEXT)"),
+                QStringLiteral("INSERT INTO 区域 (编号, 名称) VALUES (1, '大厅')"),
+                QStringLiteral("WITH RECURSIVE 号(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM 号 WHERE n < 15) "
+                               "INSERT INTO 机器 (机号, 区域) SELECT n, '大厅' FROM 号"),
+            } },
     };
     return steps;
 }

@@ -64,6 +64,10 @@ void TestSchema::olderFilesAreUpgraded()
     QVERIFY(hasIndex(path, s(u"收入记录_类型日期")));
     QVERIFY(hasIndex(path, s(u"会员表_会员编号")));
     QCOMPARE(queryValue(path, rows).toString(), QStringLiteral("100130"));
+    // The counter's fifteen machines, as before the machines could be set up.
+    QCOMPARE(queryValue(path, s(u"select group_concat(机号||区域) from 机器")).toString(),
+        s(u"1大厅,2大厅,3大厅,4大厅,5大厅,6大厅,7大厅,8大厅,9大厅,10大厅,11大厅,12大厅,13大厅,14大厅,15大厅"));
+    QCOMPARE(queryValue(path, s(u"select group_concat(编号||名称) from 区域")).toString(), s(u"1大厅"));
     QCOMPARE(fileBytes(path + QStringLiteral(".v0.bak")), before);
     // Opened again, the file is current: nothing more is copied or changed.
     QVERIFY(QFile::remove(path + QStringLiteral(".v0.bak")));
