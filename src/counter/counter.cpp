@@ -387,7 +387,7 @@ RestoredUsages Counter::restore()
     if (!m_db || !m_db->isOpen())
         return found;
     QVector<UsageRow> rows;
-    if (!readUsages(*m_db, kHighestMachineNo, rows, found.skipped, &found.readError))
+    if (!readUsages(*m_db, kMaxMachineNo, rows, found.skipped, &found.readError))
         return found;
     found.lastSeenKnown = readLastSeen(*m_db, found.lastSeen);
     // A usage of a machine taken off the list since still has a bill to settle: the machine is

@@ -6,8 +6,8 @@
 
 MachineRecord& MachineTable::operator[](int n)
 {
-    Q_ASSERT(n >= 1 && n <= kHighestMachineNo);
-    const std::size_t i = std::size_t(n >= 1 && n <= kHighestMachineNo ? n : 0);
+    Q_ASSERT(n >= 1 && n <= kMaxMachineNo);
+    const std::size_t i = std::size_t(n >= 1 && n <= kMaxMachineNo ? n : 0);
     if (i >= m_entries.size())
         m_entries.resize(i + 1);
     return m_entries[i];
@@ -16,7 +16,7 @@ MachineRecord& MachineTable::operator[](int n)
 const MachineRecord& MachineTable::operator[](int n) const
 {
     static const MachineRecord idle;
-    const std::size_t i = std::size_t(n >= 1 && n <= kHighestMachineNo ? n : 0);
+    const std::size_t i = std::size_t(n >= 1 && n <= kMaxMachineNo ? n : 0);
     return i >= 1 && i < m_entries.size() ? m_entries[i] : idle;
 }
 
@@ -36,7 +36,7 @@ void CounterState::setMachines(QVector<MachineSlot> list)
     machines.clear();
     m_rows.fill(0);
     for (const MachineSlot& m : std::as_const(list)) {
-        if (m.number < 1 || m.number > kHighestMachineNo || (!machines.isEmpty() && machines.last().number == m.number))
+        if (m.number < 1 || m.number > kMaxMachineNo || (!machines.isEmpty() && machines.last().number == m.number))
             continue;
         machines.append(m);
         if (m.number >= m_rows.size())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/values.h"
+#include "store/machinetable.h"
 
 #include <QColor>
 #include <QString>
@@ -18,8 +19,6 @@ struct MachineRecord {
 
 // The machines a café has when the owner has set none.
 constexpr int kMachines = 15;
-// Machine numbers run from 1 to this.
-constexpr int kHighestMachineNo = 500;
 
 // One record per machine number (entry 0 is never used, so a number is its own index); the
 // table grows to the highest number asked for.
@@ -67,7 +66,7 @@ struct CounterState {
     CounterState() { setMachines(numbered(kMachines)); }
     int machineCount() const { return int(machines.size()); }
 
-    // The machines listed, in number order; numbers outside 1..kHighestMachineNo and
+    // The machines listed, in number order; numbers outside 1..kMaxMachineNo and
     // repeats are left out.
     void setMachines(QVector<MachineSlot> list);
     // Machines 1..count with no name or zone.

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -50,6 +51,7 @@ private slots:
     void init();
     void cleanup();
     void firstStartInAnEmptyDirectory();
+    void machinesAddedWhileOneTimes();
     void rateIsWrittenBackAsTyped_data();
     void rateIsWrittenBackAsTyped();
     void startingAMachine();
@@ -661,6 +663,42 @@ void TestConsoleWindow::aBillBeingSettledComesBack()
     QVERIFY(m_responder->boxes.isEmpty()); // nothing timing: no question on the gap
     QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 收入记录")).toInt(), 0);
     QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 上机记录")).toInt(), 0);
+}
+
+void TestConsoleWindow::machinesAddedWhileOneTimes()
+{
+    auto console = makeConsole();
+    console->toggleMachine(console->machineButton(3));
+    const QString started = console->grid()->cells().getCell(3, ConsoleColumn::StartTime);
+    whenModalShown([](QWidget* window) {
+        QCOMPARE(window->windowTitle(), QStringLiteral("机器设置"));
+        window->findChild<QLineEdit*>(QStringLiteral("编辑框_从"))->setText(QStringLiteral("16"));
+        window->findChild<QLineEdit*>(QStringLiteral("编辑框_到"))->setText(QStringLiteral("40"));
+        window->findChild<QPushButton*>(QStringLiteral("按钮_添加"))->click();
+        qobject_cast<QDialog*>(window)->accept();
+    });
+    console->findChild<QPushButton*>(QStringLiteral("按钮_机器"))->click();
+    const EGridModel& cells = console->grid()->cells();
+    QCOMPARE(cells.gridRowCount(), 41);
+    QCOMPARE(cells.getCell(40, ConsoleColumn::Label), QStringLiteral("40号"));
+    QCOMPARE(cells.getCell(3, ConsoleColumn::StartTime), started);
+    QVERIFY(console->state().machineTable[3].state == 1);
+    QCOMPARE(console->machineButton(3)->text(), QStringLiteral("3号停止"));
+    QCOMPARE(console->machineButton(40)->text(), QStringLiteral("40号开始"));
+    QCOMPARE(console->statusText(1), QStringLiteral("1"));
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 操作记录 where 类型='机器'")).toInt(), 1);
+
+    // Scrolled to the end, every button shown stands beside its own row.
+    console->show();
+    QVERIFY(QTest::qWaitForWindowExposed(console.get()));
+    console->grid()->verticalScrollBar()->setValue(console->grid()->verticalScrollBar()->maximum());
+    for (int n : { 30, 40 }) {
+        const QRect row = console->grid()->visualRect(console->grid()->model()->index(n, 0));
+        const int rowMiddle = console->grid()->viewport()->mapTo(console.get(), row.center()).y();
+        QPushButton* b = console->machineButton(n);
+        const int buttonMiddle = b->mapTo(console.get(), b->rect().center()).y();
+        QVERIFY2(std::abs(buttonMiddle - rowMiddle) <= 6, qPrintable(QString::number(buttonMiddle - rowMiddle)));
+    }
 }
 
 void TestConsoleWindow::damagedUsagesAreSkipped()
