@@ -85,7 +85,7 @@ void logLine(QFile& log, const QString& line)
     log.flush(); // in the kernel before the next step: a killed process loses nothing written
 }
 
-int runDay(const QString& dir, quint32 seed)
+int runDay(const QString& dir, quint32 seed, int machineCount)
 {
     seams::setMessageResponder([](const QString&, int, const QString&) { return int(AnswerYes); });
     const QString path = QDir(dir).filePath(QStringLiteral("date.mdb"));
@@ -97,8 +97,15 @@ int runDay(const QString& dir, quint32 seed)
         return 1;
     rs.bind(&db);
     CounterState state;
+    // Beyond the default fifteen, every other number: a machine's row is not its number.
+    QVector<MachineSlot> machines = CounterState::numbered(machineCount);
+    if (machineCount != kMachines) {
+        for (MachineSlot& m : machines)
+            m.number *= 2;
+    }
+    state.setMachines(machines);
     EGridModel grid;
-    setupGrid(grid, kMachines);
+    setupGrid(grid, state.machines);
     Counter counter(state, grid, &db);
     QFile log(QDir(dir).filePath(QStringLiteral("log")));
     if (!log.open(QIODevice::Append))
@@ -114,7 +121,8 @@ int runDay(const QString& dir, quint32 seed)
         logLine(log, QStringLiteral("A"));
     }
     for (int step = 0; step < 100000; ++step) {
-        const int n = 1 + int(random.bounded(kMachines));
+        const int n = state.machines[int(random.bounded(machineCount))].number;
+        const int row = state.rowOf(n);
         QString op;
         if (!counter.isTiming(n)) {
             op = QStringLiteral("start %1").arg(n);
@@ -125,11 +133,11 @@ int runDay(const QString& dir, quint32 seed)
             if (what == 0) {
                 const QString deposit = toText(int(random.bounded(1, 50))) + QStringLiteral(".0");
                 logLine(log, QStringLiteral("B deposit %1 %2").arg(n).arg(deposit));
-                grid.commitEdit(n, ConsoleColumn::Deposit, deposit);
+                grid.commitEdit(row, ConsoleColumn::Deposit, deposit);
                 counter.acceptTyped(n, ConsoleColumn::Deposit);
             } else if (what == 1) {
                 const QString total = QStringLiteral("2.5");
-                const QString after = toText(float(toNumber(grid.getCell(n, ConsoleColumn::Goods)) + 2.5));
+                const QString after = toText(float(toNumber(grid.getCell(row, ConsoleColumn::Goods)) + 2.5));
                 logLine(log, QStringLiteral("B goods %1 %2").arg(n).arg(after));
                 const IncomeRow row { now(), n, QStringLiteral("商品销售"), QStringLiteral("可乐"), 2.5 };
                 QString error;
@@ -137,7 +145,7 @@ int runDay(const QString& dir, quint32 seed)
                     n, true, total, [&](QString* why) { return writeIncomeRows(rs, { row }, why); }, &error);
             } else {
                 // Stopped and settled: the grid's figures as the tick would have left them.
-                grid.setCell(n, ConsoleColumn::Minutes, toText(int(random.bounded(1, 300))));
+                grid.setCell(row, ConsoleColumn::Minutes, toText(int(random.bounded(1, 300))));
                 logLine(log, QStringLiteral("B stop %1").arg(n));
                 const MachineBill bill = counter.stop(n, QStringLiteral("11时0分0秒"));
                 logLine(log, QStringLiteral("A"));
@@ -200,7 +208,7 @@ Model stored(const QString& path)
     return m;
 }
 
-int runKills(const QString& dir, int rounds, quint32 seed)
+int runKills(const QString& dir, int rounds, quint32 seed, int machineCount)
 {
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
@@ -214,7 +222,7 @@ int runKills(const QString& dir, int rounds, quint32 seed)
             restored += int(before.usages.size());
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-            { QStringLiteral("day"), dir, QString::number(random.generate()) });
+            { QStringLiteral("day"), dir, QString::number(random.generate()), QString::number(machineCount) });
         if (!child.waitForStarted())
             return 2;
         QThread::msleep(20 + random.bounded(250));
@@ -266,10 +274,15 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 4 && args[1] == u"day")
-        return runDay(args[2], args[3].toUInt());
-    if (args.size() == 5 && args[1] == u"run")
-        return runKills(args[2], args[3].toInt(), args[4].toUInt());
-    std::fprintf(stderr, "usage: killtest day DIR SEED | killtest run DIR ROUNDS SEED\n");
+    const int machines = args.size() == 6 || (args.size() == 5 && args[1] == u"day") ? args.last().toInt() : kMachines;
+    if (machines < 1 || machines > kMaxMachineNo / 2) {
+        std::fprintf(stderr, "MACHINES must lie between 1 and %d\n", kMaxMachineNo / 2);
+        return 2;
+    }
+    if ((args.size() == 4 || args.size() == 5) && args[1] == u"day")
+        return runDay(args[2], args[3].toUInt(), machines);
+    if ((args.size() == 5 || args.size() == 6) && args[1] == u"run")
+        return runKills(args[2], args[3].toInt(), args[4].toUInt(), machines);
+    std::fprintf(stderr, "usage: killtest day DIR SEED [MACHINES] | killtest run DIR ROUNDS SEED [MACHINES]\n");
     return 2;
 }
