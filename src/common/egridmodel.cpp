@@ -297,6 +297,14 @@ void EGridModel::recomputeSum(int sumIndex, int depth)
     store(target, column, fixedText(s.total, decimals(column)), depth);
 }
 
+void EGridModel::putBack(int row, int column, const QString& text)
+{
+    if (!inside(row, column))
+        return;
+    store(row, column, text, 0);
+    cellUpdated(row, column);
+}
+
 void EGridModel::clearCells(int row1, int column1, int row2, int column2)
 {
     if (!clampRect(row1, column1, row2, column2))

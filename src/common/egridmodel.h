@@ -51,6 +51,8 @@ public:
     bool cellChecked(int row, int column) const;
     QVariant cellPicture(int row, int column) const;
     void clearCells(int row1, int column1, int row2, int column2);
+    // A text the grid held before, put back unchecked where its row has moved to.
+    void putBack(int row, int column, const QString& text);
 
     void setReadOnly(int row1, int column1, int row2, int column2, bool readOnly);
     bool isReadOnly(int row, int column) const;

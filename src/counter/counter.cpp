@@ -31,18 +31,20 @@ Counter::Counter(CounterState& state, EGridModel& grid, Database* db)
 
 void Counter::setMachines(const QVector<MachineSlot>& machines)
 {
-    // The rows of open usages move with their machine, cell by cell as the grid shows them.
+    // The rows of open usages move with their machine, cell by cell as the grid shows them;
+    // nothing else of a row stays where it was, since that row may now be another machine's.
     struct Kept {
         int number;
         QStringList cells;
-        int column;
     };
     QVector<Kept> kept;
+    const int currentMachine = m_state.machineAt(m_grid.getCurrentRow());
+    const int currentColumn = m_grid.getCurrentColumn();
     for (const MachineSlot& slot : std::as_const(m_state.machines)) {
         const int r = row(slot.number);
         if (!isTiming(slot.number) && !m_awaiting.contains(slot.number) && m_grid.getCell(r, Col::StartTime).isEmpty())
             continue;
-        Kept k { slot.number, {}, m_grid.getCurrentRow() == r ? m_grid.getCurrentColumn() : -1 };
+        Kept k { slot.number, {} };
         for (int c = Col::StartTime; c <= Col::Balance; ++c)
             k.cells.append(m_grid.getCell(r, c));
         kept.append(k);
@@ -54,20 +56,25 @@ void Counter::setMachines(const QVector<MachineSlot>& machines)
             next.append(MachineSlot { k.number, QString(), QString(), QColor() });
     }
     m_state.setMachines(next);
+    // Every machine row afresh, as at start; the kept ones are put back below.
+    m_grid.setGridRowCount(1);
     setupGrid(m_grid, m_state.machines);
     for (const Kept& k : std::as_const(kept)) {
         const int r = row(k.number);
         if (r == 0)
             continue;
-        // 金额 last: a booked amount stands over what the minutes and price would give.
+        // 金额 last: a booked amount stands over what the minutes and price would give. Put back
+        // as it was: a zero deposit reads "0.0", which a typed cell would refuse.
         for (int c : { Col::StartTime, Col::StopTime, Col::Minutes, Col::MinutePrice, Col::FixedTime, Col::Countdown,
                  Col::Deposit, Col::Goods, Col::Balance, Col::Amount })
-            m_grid.setCell(r, c, k.cells[c - Col::StartTime]);
+            m_grid.putBack(r, c, k.cells[c - Col::StartTime]);
         if (isTiming(k.number))
             m_grid.setCellColour(r, Col::Label, r, Col::Label, QColor(255, 0, 0));
-        if (k.column >= 0)
-            m_grid.setCurrentCell(r, k.column);
     }
+    // The cell picked stays on its machine, wherever that machine's row went.
+    const int currentRow = row(currentMachine);
+    if (currentRow > 0 && currentColumn >= 0)
+        m_grid.setCurrentCell(currentRow, currentColumn);
 }
 
 bool Counter::isTiming(int n) const { return valid(n) && m_state.machineTable[n].state == 1; }

@@ -34,13 +34,8 @@ SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* p
     layOutWindow(this, grid);
     fillGoodsChoices();
 
-    for (const MachineSlot& m : m_counter.state().machines)
-        addComboItem(m_ui->组合框_机号, toText(m.number));
-    // The console's header row (or no current row at all) stands for the first machine; the
-    // list has one entry per grid row, in the same order.
-    m_ui->组合框_机号->setCurrentIndex(m_counter.grid().getCurrentRow() - 1);
-    if (m_ui->组合框_机号->currentIndex() == -1)
-        m_ui->组合框_机号->setCurrentIndex(0);
+    // The console's header row (or no current row at all) stands for the first machine.
+    showMachines(m_counter.state().machineAt(m_counter.grid().getCurrentRow()));
 
     connect(grid, &EGrid::listItemChosen, this, &SaleWindow::lookUpPrice);
     connect(grid, &EGrid::cellChanged, this, &SaleWindow::recomputeSaleTotal);
@@ -50,6 +45,17 @@ SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* p
 }
 
 SaleWindow::~SaleWindow() = default;
+
+void SaleWindow::showMachines(int chosen)
+{
+    QComboBox* list = m_ui->组合框_机号;
+    if (chosen == 0)
+        chosen = toInteger(list->currentText());
+    list->clear();
+    for (const MachineSlot& m : m_counter.state().machines)
+        addComboItem(list, toText(m.number));
+    list->setCurrentIndex(std::max(0, int(m_counter.state().rowOf(chosen)) - 1));
+}
 
 void SaleWindow::fillGoodsChoices()
 {
@@ -112,8 +118,14 @@ bool SaleWindow::bookSale()
             return false;
         }
     }
-    const int machine = m_counter.state().machineAt(m_ui->组合框_机号->currentIndex() + 1);
+    const int machine = toInteger(m_ui->组合框_机号->currentText());
     const bool onAccount = m_ui->组合框_销售方式->currentIndex() == 0;
+    if (onAccount && !m_counter.state().isListed(machine)) {
+        // Taken out in 机器设置 while this window was open: there is no bill to put it on.
+        showMachines();
+        messageBox(QStringLiteral("该机器已不在机器列表中，请重新选择机号！"), MbOk | MbExclamation);
+        return false;
+    }
     if (!isMoneyText(total)
         || (onAccount && !isMoneyInRange(toNumber(total) + toNumber(m_counter.grid().getCell(m_counter.state().rowOf(machine), ConsoleColumn::Goods))))) {
         messageBox(moneyRangeMessage(), MbOk | MbExclamation);

@@ -35,6 +35,8 @@ public:
     // 按钮_保存并新增: book the sale, then offer empty lines for the same machine, mode and day.
     void saveSaleAndStartNew();
     void openCatalogue();
+    // The machines the counter lists, `chosen` (or else the one picked now) still picked.
+    void showMachines(int chosen = 0);
 
 private:
     void fillGoodsChoices();

@@ -47,6 +47,7 @@ private slots:
     void saveAndStartNewKeepsMachineModeAndDay();
     void catalogueOpensModallyOverTheSale();
     void goodsOnAccountReachTheCheckout();
+    void machineTakenOutWhileTheSaleIsOpen();
     void pickWhileTheCatalogueCannotBeRead();
     void typedLinesBeyondASingleAreRefused_data();
     void typedLinesBeyondASingleAreRefused();
@@ -326,6 +327,33 @@ void TestSaleWindow::catalogueOpensModallyOverTheSale()
         queryValue(m_store->dir.databasePath(), s(u"select count(*) from 商品表 where 商品名称='矿泉水'")).toInt(),
         1);
     QCOMPARE(lines().items(0).size(), 4); // this window keeps the names it opened with
+}
+
+void TestSaleWindow::machineTakenOutWhileTheSaleIsOpen()
+{
+    m_console->setCurrentCell(5, 0);
+    open(*m_console);
+    m_usage->start(5, QStringLiteral("15时0分0秒"), QStringLiteral("4"));
+    QVector<MachineSlot> machines = CounterState::numbered(15);
+    machines.removeAt(1); // machine 2 goes; machine 5 now has row 4
+    m_usage->setMachines(machines);
+    auto* list = unit<QComboBox>(u"组合框_机号");
+    QCOMPARE(list->currentText(), QStringLiteral("5"));
+    lines().commitChoice(1, 0, s(u"可乐"));
+    click(u"按钮_保存并新增");
+    QCOMPARE(m_console->getCell(4, ConsoleColumn::Goods), QStringLiteral("2.5"));
+    QCOMPARE(m_console->getCell(5, ConsoleColumn::Goods), QString());
+    // The machine gone has no bill to take goods: refused, and the list is the counter's again.
+    ScriptedResponder responder;
+    list->setCurrentIndex(1);
+    QCOMPARE(list->currentText(), QStringLiteral("2"));
+    lines().commitChoice(1, 0, s(u"可乐"));
+    click(u"按钮_保存");
+    QCOMPARE(responder.boxes.size(), 1);
+    QCOMPARE(responder.boxes[0].text, s(u"该机器已不在机器列表中，请重新选择机号！"));
+    QCOMPARE(list->count(), 14);
+    QCOMPARE(list->currentText(), QStringLiteral("1"));
+    QCOMPARE(income(m_store->dir.databasePath()).size(), 1);
 }
 
 void TestSaleWindow::goodsOnAccountReachTheCheckout()
