@@ -25,7 +25,10 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -52,6 +55,8 @@ private slots:
     void cleanup();
     void firstStartInAnEmptyDirectory();
     void machinesAddedWhileOneTimes();
+    void machineTakenOutAboveOnesThatTime();
+    void twoHundredUsagesComeBack();
     void rateIsWrittenBackAsTyped_data();
     void rateIsWrittenBackAsTyped();
     void startingAMachine();
@@ -701,6 +706,75 @@ void TestConsoleWindow::machinesAddedWhileOneTimes()
     }
 }
 
+void TestConsoleWindow::machineTakenOutAboveOnesThatTime()
+{
+    auto console = makeConsole();
+    EGridModel& cells = console->grid()->cells();
+    console->tickSecond();
+    console->toggleMachine(console->machineButton(3));
+    cells.commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("50"));
+    console->toggleMachine(console->machineButton(5));
+    cells.commitEdit(5, ConsoleColumn::Deposit, QStringLiteral("0"));
+    const QString started = cells.getCell(3, ConsoleColumn::StartTime);
+    const QString zero = cells.getCell(5, ConsoleColumn::Deposit);
+    cells.setCurrentCell(7, ConsoleColumn::Deposit);
+    whenModalShown([](QWidget* window) {
+        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
+        list->clearSelection();
+        list->findItems(QStringLiteral("2"), Qt::MatchExactly).value(0)->setSelected(true);
+        window->findChild<QPushButton*>(QStringLiteral("按钮_删除"))->click();
+        qobject_cast<QDialog*>(window)->accept();
+    });
+    console->findChild<QPushButton*>(QStringLiteral("按钮_机器"))->click();
+    QCOMPARE(cells.gridRowCount(), 15);
+    // Each usage moved up with its machine; the rows they left hold nothing of them.
+    const QList<QStringList> rows { { u"3号"_s, started, u"50.0"_s }, { u"4号"_s, {}, {} }, { u"5号"_s, started, zero },
+        { u"6号"_s, {}, {} } };
+    for (int i = 0; i < rows.size(); ++i) {
+        QCOMPARE(cells.getCell(2 + i, ConsoleColumn::Label), rows[i][0]);
+        QCOMPARE(cells.getCell(2 + i, ConsoleColumn::StartTime), rows[i][1]);
+        QCOMPARE(cells.getCell(2 + i, ConsoleColumn::Deposit), rows[i][2]);
+        QCOMPARE(cells.cellColour(2 + i, ConsoleColumn::Label) == QColor(255, 0, 0), !rows[i][1].isEmpty());
+    }
+    QCOMPARE(cells.getCurrentRow(), 6); // still machine 7
+    // Machine 5's bill holds its own deposit of nothing, not machine 3's.
+    QString deposit;
+    whenModalShown([&](QWidget* modal) {
+        deposit = modal->findChild<QLineEdit*>(QStringLiteral("编辑框_押金"))->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    console->toggleMachine(console->machineButton(5));
+    QCOMPARE(toNumber(deposit), 0.0);
+}
+
+void TestConsoleWindow::twoHundredUsagesComeBack()
+{
+    const QString start = QString::number(DateTime::fromQDateTime(kMorning.addSecs(-3600)).days, 'f', 10);
+    QVERIFY(runSql(m_dir->databasePath(),
+        { QStringLiteral("with recursive n(i) as (select 16 union all select i + 1 from n where i < 200) "
+                         "insert into 机器 (机号, 区域) select i, '大厅' from n"),
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 200) "
+                           "insert into 上机记录 (机号, 上机时间, 分钟价, 上机钟点, 押金) select i, %1, 0.1, "
+                           "'9时0分0秒', i from n")
+                .arg(start) }));
+    m_responder->answerNext(AnswerYes);
+    auto console = makeConsole();
+    QTRY_COMPARE(m_responder->boxes.size(), 1);
+    QCOMPARE(m_responder->boxes[0].text.count(QStringLiteral("号机  上机时间 9时0分0秒")), 200);
+    QVERIFY(m_responder->boxes[0].text.contains(QStringLiteral("200号机  上机时间 9时0分0秒  押金 200")));
+    QCOMPARE(console->statusText(1), QStringLiteral("200"));
+    const EGridModel& cells = console->grid()->cells();
+    QCOMPARE(cells.gridRowCount(), 201);
+    for (int n : { 1, 16, 200 }) {
+        QCOMPARE(cells.getCell(n, ConsoleColumn::Label), QStringLiteral("%1号").arg(n));
+        QCOMPARE(cells.getCell(n, ConsoleColumn::Minutes), QStringLiteral("60"));
+        QCOMPARE(toNumber(cells.getCell(n, ConsoleColumn::Deposit)), double(n));
+        QCOMPARE(console->machineButton(n)->text(), QStringLiteral("%1号停止").arg(n));
+    }
+    // 实时金额合计: 200 machines at 6.0 each.
+    QCOMPARE(console->statusText(3), QStringLiteral("1200"));
+}
+
 void TestConsoleWindow::damagedUsagesAreSkipped()
 {
     QVERIFY(runSql(m_dir->databasePath(),
@@ -723,6 +797,19 @@ void TestConsoleWindow::damagedUsagesAreSkipped()
     QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Minutes), QStringLiteral("60"));
     QCOMPARE(console->grid()->cells().getCell(3, ConsoleColumn::Amount), QStringLiteral("6.0"));
     QCOMPARE(console->machineButton(6)->text(), QStringLiteral("6号开始"));
+
+    // Its bill settles and is booked under its own number.
+    whenModalShown([](QWidget* modal) {
+        QCOMPARE(modal->windowTitle(), QStringLiteral("40号机结帐"));
+        modal->findChild<QPushButton*>(QStringLiteral("按钮_确定"))->click();
+    });
+    console->toggleMachine(console->machineButton(40));
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select group_concat(机号 || ':' || 收入金额) from 收入记录"))
+                 .toString(),
+        QStringLiteral("40:1"));
+    QCOMPARE(queryValue(m_dir->databasePath(), QStringLiteral("select count(*) from 操作记录 where 类型='结帐' and 机号=40"))
+                 .toInt(),
+        1);
 }
 
 void TestConsoleWindow::databaseOutageIsSaidAtOnceAndEndsWhenPutRight_data()
