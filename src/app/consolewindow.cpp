@@ -1,6 +1,5 @@
 #include "consolewindow.h"
 
-#include "backups/backuprunner.h"
 #include "backups/backupwindow.h"
 #include "checkout/checkoutwindow.h"
 #include "common/seams.h"
@@ -18,7 +17,6 @@
 #include "session.h"
 #include "shifts/openshiftwindow.h"
 #include "shifts/shiftwindow.h"
-#include "store/database.h"
 #include "ui_consolewindow.h"
 #include "widgets/egrid.h"
 #include "widgets/windows.h"
@@ -28,7 +26,6 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextBrowser>
