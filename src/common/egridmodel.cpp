@@ -1,5 +1,7 @@
 #include "egridmodel.h"
 
+#include <atomic>
+
 #include "values.h"
 
 #include <QFont>
@@ -55,6 +57,7 @@ void EGridModel::setGridRowCount(int rows)
     m_cells.resize(rows);
     for (auto& row : m_cells)
         row.resize(m_columns.size());
+    touchAllRows();
     if (m_rowBackgrounds.size() > rows)
         m_rowBackgrounds.resize(rows);
     if (m_currentRow >= rows) {
@@ -78,6 +81,7 @@ void EGridModel::setGridColumnCount(int columns)
     m_columns.resize(columns);
     for (auto& row : m_cells)
         row.resize(columns);
+    touchAllRows();
     m_formulas.erase(m_formulas.lower_bound(columns), m_formulas.end());
     for (auto it = m_formulas.begin(); it != m_formulas.end();) {
         if (it->second.a >= columns || it->second.b >= columns)
@@ -114,6 +118,19 @@ bool EGridModel::clampRect(int& row1, int& column1, int& row2, int& column2) con
     row1 = std::max(row1, 0);
     column1 = std::max(column1, 0);
     return row1 <= row2 && column1 <= column2;
+}
+
+void EGridModel::touchAllRows()
+{
+    m_rowRevisions.resize(m_cells.size());
+    for (int r = 0; r < m_rowRevisions.size(); ++r)
+        touchRow(r);
+}
+
+void EGridModel::touchRow(int row)
+{
+    static std::atomic<quint64> lastRevision { 0 };
+    m_rowRevisions[row] = ++lastRevision;
 }
 
 void EGridModel::cellUpdated(int row, int column)
@@ -206,6 +223,7 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
     if (cell.text != stored) {
         noteValueChange(row, column, cell.text, stored);
         cell.text = stored;
+        touchRow(row);
         cellUpdated(row, column);
     }
     if (row >= 1) {
@@ -459,6 +477,7 @@ bool EGridModel::setDecimals(int column, int n)
             Cell& cell = m_cells[r][column];
             if (!cell.text.isEmpty()) {
                 cell.text = fixedText(leadingNumber(cell.text), n);
+                touchRow(r);
                 cellUpdated(r, column);
             }
         }

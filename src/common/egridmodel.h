@@ -51,6 +51,9 @@ public:
     bool cellChecked(int row, int column) const;
     QVariant cellPicture(int row, int column) const;
     void clearCells(int row1, int column1, int row2, int column2);
+    // Grows whenever a text of the row changes (or the grid is reshaped): equal numbers mean
+    // the row reads as it did.
+    quint64 rowRevision(int row) const { return row >= 0 && row < m_rowRevisions.size() ? m_rowRevisions[row] : 0; }
     // A text the grid held before, put back unchecked where its row has moved to.
     void putBack(int row, int column, const QString& text);
 
@@ -155,8 +158,11 @@ private:
     void noteValueChange(int row, int column, const QString& before, const QString& after);
     void forgetSumTotals();
     void cellUpdated(int row, int column);
+    void touchAllRows();
+    void touchRow(int row);
 
     QVector<QVector<Cell>> m_cells;
+    QVector<quint64> m_rowRevisions; // by row, numbered across all grids: no two rows ever share one
     QVector<Column> m_columns;
     std::map<int, Formula> m_formulas; // by target column
     QVector<ColumnSum> m_sums;

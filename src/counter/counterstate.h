@@ -11,10 +11,21 @@
 #include <vector>
 
 // One machine's usage between start and stop; its money values live in the console grid.
+// What the tick last saw of a timing machine's row: while the minutes and the row's texts are
+// the same, the tick has nothing to write there.
+struct TickSeen {
+    int row = 0;
+    int minutes = -1;
+    quint64 revision = 0;
+    float amount = 0.0f;
+    bool reminded = false;
+};
+
 struct MachineRecord {
     std::int32_t state = 0; // 0 idle, 1 timing
     DateTime startTime;
     float perMinutePrice = 0.0f;
+    TickSeen seen;
 };
 
 // The machines a café has when the owner has set none.

@@ -56,15 +56,24 @@ MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QStr
 
 void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
 {
-    status.setClockText(timeToText(now(), 3));
+    // One moment for every machine of the tick: the clock is read once.
+    const DateTime moment = now();
+    status.setClockText(timeToText(moment, 3));
     float total = 0.0f;
     for (int r = 1; r <= state.machines.size(); ++r) {
         const int n = state.machines[r - 1].number;
-        const MachineRecord& m = state.machineTable[n];
+        MachineRecord& m = state.machineTable[n];
         if (m.state != 1)
             continue;
-        const int minutes = toInteger(timeInterval(now(), m.startTime, 7));
-        // Unchanged minutes would only work the amount out again to the same text.
+        const int minutes = toInteger(timeInterval(moment, m.startTime, 7));
+        // A row that reads as the last tick left it, in the same minute, would only get the same
+        // texts again: most rows of a large café, most seconds.
+        TickSeen& seen = m.seen;
+        if (seen.row == r && seen.minutes == minutes && seen.revision == grid.rowRevision(r) && !seen.reminded) {
+            total = float(double(total) + double(seen.amount));
+            continue;
+        }
+        bool reminded = false;
         const QString minutesText = toText(minutes);
         if (grid.getCell(r, Col::Minutes) != minutesText)
             grid.setCell(r, Col::Minutes, minutesText);
@@ -73,8 +82,10 @@ void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
         if (fixed > 0) {
             const int left = toInteger(double(fixed) - double(minutes)); // no overflow on odd input
             grid.setCell(r, Col::Countdown, toText(left));
-            if (left <= 0)
+            if (left <= 0) {
                 remind(state, n, ReminderKind::FixedTime, status);
+                reminded = true;
+            }
         }
 
         const float deposit = float(toNumber(grid.getCell(r, Col::Deposit)));
@@ -83,10 +94,13 @@ void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
             const double amount = toNumber(grid.getCell(r, Col::Amount));
             const float balance = float(double(deposit) - goods - amount);
             grid.setCell(r, Col::Balance, toText(balance));
-            if (double(balance) <= 0.0000001)
+            if (double(balance) <= 0.0000001) {
                 remind(state, n, ReminderKind::Deposit, status);
+                reminded = true;
+            }
         }
-        total = float(double(total) + double(toSingle(grid.getCell(r, Col::Amount))));
+        seen = TickSeen { r, minutes, grid.rowRevision(r), toSingle(grid.getCell(r, Col::Amount)), reminded };
+        total = float(double(total) + double(seen.amount));
     }
     status.setStatusText(StatusPart::Total, toText(total));
 }

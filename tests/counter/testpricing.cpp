@@ -33,6 +33,7 @@ private slots:
     void depositBalanceAndReminder();
     void reminderCounterCycle();
     void totalCoversTimingMachinesOnly();
+    void rowChangedWithinAMinuteIsTickedAgain();
 
 private:
     CounterState m_state;
@@ -229,6 +230,38 @@ void TestPricing::totalCoversTimingMachinesOnly()
     stopMachine(m_state, m_grid, 2, QString());
     tickSecond(m_state, m_grid, m_status);
     QCOMPARE(m_status.parts.value(3), QStringLiteral("2.3"));
+}
+
+void TestPricing::rowChangedWithinAMinuteIsTickedAgain()
+{
+    ScriptedResponder responder;
+    TestClock clock(kStart);
+    startMachine(m_state, m_grid, 4, QString(), QStringLiteral("6"));
+    clock.advance(10 * 60);
+    tickSecond(m_state, m_grid, m_status);
+    QCOMPARE(m_status.parts.value(3), QStringLiteral("1"));
+    // Within the same minute: a deposit typed, goods put on the bill, the amount booked.
+    clock.advance(1);
+    m_grid.commitEdit(4, ConsoleColumn::Deposit, QStringLiteral("5"));
+    tickSecond(m_state, m_grid, m_status);
+    QCOMPARE(m_grid.getCell(4, ConsoleColumn::Balance), QStringLiteral("4.0"));
+    m_grid.setCell(4, ConsoleColumn::Goods, QStringLiteral("2.5"));
+    tickSecond(m_state, m_grid, m_status);
+    QCOMPARE(m_grid.getCell(4, ConsoleColumn::Balance), QStringLiteral("1.5"));
+    m_grid.setCell(4, ConsoleColumn::Amount, QStringLiteral("3"));
+    tickSecond(m_state, m_grid, m_status);
+    QCOMPARE(m_grid.getCell(4, ConsoleColumn::Balance), QStringLiteral("-0.5"));
+    QCOMPARE(m_status.parts.value(3), QStringLiteral("3"));
+    // Reminded at every tick while the balance is gone, though nothing else changes.
+    QCOMPARE(responder.beeps, 1);
+    for (int i = 0; i < 5; ++i)
+        tickSecond(m_state, m_grid, m_status);
+    QCOMPARE(responder.beeps, 2);
+    // The same machine started again on a new grid starts from what that grid shows.
+    EGridModel other;
+    setupGrid(other, kMachines);
+    tickSecond(m_state, other, m_status);
+    QCOMPARE(other.getCell(4, ConsoleColumn::Minutes), QStringLiteral("10"));
 }
 
 QTEST_GUILESS_MAIN(TestPricing)
