@@ -69,7 +69,6 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     m_ui->编辑框_计费->setText(m_session->startRate());
     m_machines = new MachineColumn(grid(), m_ui->按钮1号机开始, m_session->state(), this);
     connect(m_machines, &MachineColumn::clicked, this, &ConsoleWindow::toggleMachine);
-    showMachines();
     showRestored();
     showBackupAge();
     connect(m_session, &Session::backupStateChanged, this, &ConsoleWindow::showBackupAge);
