@@ -1,7 +1,8 @@
 // A café of 500 machines beside one of fifteen: what a start, a deposit and a stop cost with
 // every other machine timing, how long the console takes to be on the screen and how much
 // memory it holds, and how soon the crash restore of 500 usages asks its question. Each start
-// is its own process, timed from outside as an operator waits for it.
+// is its own process, timed from outside as an operator waits for it; the console's tick, painted,
+// is the processor time that process spends on it.
 #include "app/consolewindow.h"
 #include "backups/backuprunner.h"
 #include "benchsupport.h"
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -65,6 +67,8 @@ long rssKb()
     return 0;
 }
 
+int tickChild();
+
 // The child: shows a console on `dir` (or a bare window of its size), says "shown <rss>" once
 // it is on the screen and "asked" when the restore question comes, then ends.
 int child(const QString& what, const QString& dir)
@@ -78,6 +82,8 @@ int child(const QString& what, const QString& dir)
         return 0;
     }
     seams::setProgramDir(dir);
+    if (what == u"tick")
+        return tickChild();
     seams::setMessageResponder([](const QString&, int, const QString& title) {
         if (title == u"恢复上机") {
             std::printf("asked\n");
@@ -96,9 +102,35 @@ int child(const QString& what, const QString& dir)
     return 0;
 }
 
+// The console's own tick with every listed machine timing (the usages a crash left), painted as
+// the screen would be: processor time per tick, over the same two minutes for any list.
+int tickChild()
+{
+    seams::setMessageResponder([](const QString&, int, const QString&) { return int(AnswerYes); });
+    seams::setBeepResponder([] { });
+    ConsoleWindow console;
+    console.clockTimer()->stop();
+    console.show();
+    QCoreApplication::processEvents();
+    QDateTime t = QDateTime::currentDateTime();
+    seams::setClock([&t] { return t; });
+    const std::clock_t start = std::clock();
+    const int ticks = 120;
+    for (int i = 0; i < ticks; ++i) {
+        t = t.addSecs(1);
+        console.tickSecond();
+        QCoreApplication::processEvents();
+    }
+    std::printf("tick %.1f\n", double(std::clock() - start) * 1e6 / CLOCKS_PER_SEC / ticks);
+    std::fflush(stdout);
+    console.backups().wait();
+    return 0;
+}
+
 struct Run {
     double shownMs = 0;
     double askedMs = 0;
+    double tickUs = 0;
     long rss = 0;
 };
 
@@ -115,6 +147,8 @@ Run runChild(const QString& what, const QString& dir)
             break;
         while (p.canReadLine()) {
             const QByteArray line = p.readLine().trimmed();
+            if (line.startsWith("tick "))
+                run.tickUs = line.mid(5).toDouble();
             if (line == "asked" && run.askedMs == 0)
                 run.askedMs = double(t.nsecsElapsed()) / 1e6;
             if (line.startsWith("shown ")) {
@@ -179,12 +213,12 @@ int main(int argc, char** argv)
     std::printf("start, deposit and stop of one machine: %.3f ms alone, %.3f ms beside 499 timing\n", alone, crowded);
     std::printf("ratio usage change 500/1 timing: %.2f\n", crowded / alone);
 
-    QTemporaryDir fifteen, many, crashed;
+    QTemporaryDir fifteen, many, crashed, crashed15;
     if (!makeProgramDir(fifteen.path(), 15, 0) || !makeProgramDir(many.path(), 500, 0)
-        || !makeProgramDir(crashed.path(), 500, 500))
+        || !makeProgramDir(crashed.path(), 500, 500) || !makeProgramDir(crashed15.path(), 15, 15))
         return 1;
     runChild(QStringLiteral("console"), many.path()); // the first start loads what later ones find loaded
-    std::vector<double> bare, start15, start500, asked, rss15, rss500;
+    std::vector<double> bare, start15, start500, asked, rss15, rss500, tick15, tick500;
     for (int i = 0; i < 7; ++i) {
         bare.push_back(runChild(QStringLiteral("bare"), QString()).shownMs);
         const Run a = runChild(QStringLiteral("console"), fifteen.path());
@@ -194,12 +228,17 @@ int main(int argc, char** argv)
         rss15.push_back(double(a.rss));
         rss500.push_back(double(b.rss));
         asked.push_back(runChild(QStringLiteral("console"), crashed.path()).askedMs);
+        tick15.push_back(runChild(QStringLiteral("tick"), crashed15.path()).tickUs);
+        tick500.push_back(runChild(QStringLiteral("tick"), crashed.path()).tickUs);
     }
     std::printf("to the screen: bare window %.1f ms, console with 15 machines %.1f ms, with 500 %.1f ms\n",
         median(bare), median(start15), median(start500));
     std::printf("RSS after start: %.0f kB with 15 machines, %.0f kB with 500\n", median(rss15), median(rss500));
     std::printf("ratio start 500 machines/bare window: %.2f\n", median(start500) / median(bare));
     std::printf("ratio RSS 500/15 machines: %.2f\n", median(rss500) / median(rss15));
+    std::printf("console tick with its painting: %.1f us with 15 machines timing, %.1f us with 500\n",
+        median(tick15), median(tick500));
+    std::printf("ratio console tick 500/15 machines: %.2f\n", median(tick500) / median(tick15));
     std::printf("restore of 500 timing machines to its question: %.0f ms\n", median(asked));
     std::printf("ratio restore 500 timing/1 s target: %.2f\n", median(asked) / 1000.0);
     return 0;
