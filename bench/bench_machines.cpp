@@ -161,12 +161,6 @@ Run runChild(const QString& what, const QString& dir)
     return run;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // A start, a deposit and a stop of one machine of 500, with the others idle or all timing.
 double usageChangeMs(const QString& dir, bool othersTiming)
 {
@@ -199,8 +193,7 @@ double usageChangeMs(const QString& dir, bool othersTiming)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == u"--child")

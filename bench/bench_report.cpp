@@ -142,8 +142,7 @@ double detailMs(Database& db, RecordSet& rs, const QDate& day, int* rows)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessSet();
     QApplication app(argc, argv);
     writeMessagesToStderr();
     QTemporaryDir dir;

@@ -20,6 +20,19 @@ inline void writeMessagesToStderr()
     });
 }
 
+// Windows are drawn off screen unless a platform is asked for.
+inline void offscreenUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 class NullStatus : public ConsoleStatus {
 public:
     QString clockText() const override { return m_clock; }

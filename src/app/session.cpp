@@ -30,11 +30,6 @@ const QString kSecondFolderKey = QStringLiteral("备份目录2");
 
 IniFile settingsFile() { return IniFile(seams::dataFile(QStringLiteral("jishi.ini"))); }
 
-QString unwrittenText(const Counter& counter, const QString& then)
-{
-    return QStringLiteral("还有操作没有写入数据库（") + counter.unprotectedText() + QStringLiteral("），") + then;
-}
-
 } // namespace
 
 Session::Session(EGridModel& grid, QObject* parent)
@@ -160,7 +155,6 @@ bool Session::settleOperators()
     QString error;
     if (!readOperators(*m_db, operators, &error)) {
         // Not known is not none: owner rights wait until the operators can be read.
-        loggedOut();
         m_rights.setUnknown(true, [this] {
             QVector<OperatorRecord> found;
             QString why;
@@ -175,7 +169,7 @@ bool Session::settleOperators()
             else
                 loggedOut();
         });
-        emit operatorChanged(QString(), QString());
+        loggedOut();
         return true;
     }
     m_rights.setUnknown(false);
@@ -267,7 +261,7 @@ bool Session::allWritten(QString* why) const
     if (m_counter->flushEnded() && m_counter->isProtected())
         return true;
     if (why)
-        *why = unwrittenText(*m_counter, QString());
+        *why = QStringLiteral("还有操作没有写入数据库（") + m_counter->unprotectedText() + QStringLiteral("），");
     return false;
 }
 

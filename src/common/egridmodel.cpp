@@ -1,12 +1,11 @@
 #include "egridmodel.h"
 
-#include <atomic>
-
 #include "values.h"
 
 #include <QFont>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -320,7 +319,6 @@ void EGridModel::putBack(int row, int column, const QString& text)
     if (!inside(row, column))
         return;
     store(row, column, text, 0);
-    cellUpdated(row, column);
 }
 
 void EGridModel::clearCells(int row1, int column1, int row2, int column2)

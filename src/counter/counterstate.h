@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <vector>
 
-// One machine's usage between start and stop; its money values live in the console grid.
 // What the tick last saw of a timing machine's row: while the minutes and the row's texts are
 // the same, the tick has nothing to write there.
 struct TickSeen {
@@ -21,6 +20,7 @@ struct TickSeen {
     bool reminded = false;
 };
 
+// One machine's usage between start and stop; its money values live in the console grid.
 struct MachineRecord {
     std::int32_t state = 0; // 0 idle, 1 timing
     DateTime startTime;

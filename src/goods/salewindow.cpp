@@ -54,7 +54,7 @@ void SaleWindow::showMachines(int chosen)
     list->clear();
     for (const MachineSlot& m : m_counter.state().machines)
         addComboItem(list, toText(m.number));
-    list->setCurrentIndex(std::max(0, int(m_counter.state().rowOf(chosen)) - 1));
+    list->setCurrentIndex(std::max(0, m_counter.state().rowOf(chosen) - 1));
 }
 
 void SaleWindow::fillGoodsChoices()
