@@ -25,7 +25,7 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, co
     song.setPixelSize(14);
     for (QWidget* w : std::initializer_list<QWidget*> { m_ui->标签1, m_ui->标签2, m_ui->标签3, m_ui->标签4, m_ui->标签5,
              m_ui->标签6, m_ui->编辑框_上机费, m_ui->编辑框_商品销售, m_ui->编辑框_押金, m_ui->编辑框_应收, m_ui->编辑框_实收,
-             m_ui->编辑框_余额, m_ui->选择框1 })
+             m_ui->编辑框_余额, m_ui->选择框1, m_ui->标签_支付方式, m_ui->组合框_支付方式, m_ui->标签_单号, m_ui->编辑框_单号 })
         w->setFont(song);
     layOutWindow(this);
     InputFilter::attach(m_ui->编辑框_实收, InputFilter::Decimal);
@@ -102,8 +102,15 @@ void CheckoutWindow::settle()
     in.useCard = m_ui->选择框1->isChecked();
     in.cardNo = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     in.balanceText = m_ui->编辑框_余额->text();
+    in.method = m_ui->组合框_支付方式->currentText();
+    in.reference = m_ui->编辑框_单号->text().trimmed();
     if (!checkoutAmountsInRange(in)) {
         messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("实收"));
+        return;
+    }
+    const QString refusal = checkoutPaymentRefusal(in);
+    if (!refusal.isEmpty()) {
+        messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
         return;
     }
     const float income = machineIncomeOf(in.receivedText, in.depositText, in.goodsText);
@@ -111,7 +118,7 @@ void CheckoutWindow::settle()
         const CardCharge card = cardChargeOf(bookedIncomeOf(in.receivedText, in.depositText, in.goodsText),
             in.goodsText, in.balanceText);
         if (card.shortOfFunds)
-            messageBox(shortfallMessage(card), MbOk, QStringLiteral("余额不足"));
+            messageBox(shortfallMessage(card, in.method), MbOk, QStringLiteral("余额不足"));
     }
     QString error;
     const bool settled = settleOnCounter(m_counter, m_db, m_rs, in, &error);

@@ -46,9 +46,36 @@ CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QSt
     return c;
 }
 
-QString shortfallMessage(const CardCharge& charge)
+QString shortfallMessage(const CardCharge& charge, const QString& method)
 {
-    return QStringLiteral("会员卡余额不足，需补交现金") + charge.shortfallText + QStringLiteral("元！");
+    return QStringLiteral("会员卡余额不足，需补交") + (isCashMethod(method) ? QStringLiteral("现金") : method)
+        + charge.shortfallText + QStringLiteral("元！");
+}
+
+namespace {
+
+// What the card is debited, as the settlement books it.
+CardCharge chargeOf(const CheckoutInput& in, float income)
+{
+    return in.useCard && isNonZero(income)
+        ? cardChargeOf(bookedIncomeOf(in.receivedText, in.depositText, in.goodsText), in.goodsText, in.balanceText)
+        : CardCharge();
+}
+
+} // namespace
+
+QString checkoutPaymentRefusal(const CheckoutInput& in)
+{
+    const QString refusal = paymentRefusal(in.method, in.reference);
+    if (!refusal.isEmpty() || isCashMethod(in.method))
+        return refusal;
+    const double receivable = toCents(double(receivableOf(in.feeText, in.goodsText, in.depositText)));
+    if (toCents(toNumber(in.receivedText)) != receivable)
+        return QStringLiteral("非现金支付不能找零，实收必须等于应收！");
+    const CardCharge card = chargeOf(in, machineIncomeOf(in.receivedText, in.depositText, in.goodsText));
+    if (toCents(toNumber(in.receivedText) - card.debit) <= 0.0)
+        return QStringLiteral("没有要收的款，请选择现金！");
+    return QString();
 }
 
 bool checkoutAmountsInRange(const CheckoutInput& in)
@@ -70,14 +97,19 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     const bool books = isNonZero(income);
     // Booked as typed, to the cent: the single decides only the figure the grid shows.
     const double booked = books ? bookedIncomeOf(in.receivedText, in.depositText, in.goodsText) : 0.0;
-    const CardCharge card = in.useCard && books ? cardChargeOf(booked, in.goodsText, in.balanceText) : CardCharge();
+    const CardCharge card = chargeOf(in, income);
+    if (!checkoutPaymentRefusal(in).isEmpty()) {
+        out.result = SettleResult::Failed;
+        out.errorText = checkoutPaymentRefusal(in);
+        return out;
+    }
 
     // What the drawer and the card see of it, for the ledger: cash is 实收 less what the card
     // was debited.
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("结帐"));
     entry.machineNo = in.machineNo;
     entry.amount = booked;
-    entry.cash = toCents(toNumber(in.receivedText) - card.debit);
+    putPayment(entry, toCents(toNumber(in.receivedText) - card.debit), in.method, in.reference);
     entry.card = -card.debit;
     entry.cardNo = in.useCard && books ? in.cardNo : QString();
     // The deposit set off and the goods on account paid, as the figures of a shift read them.
@@ -88,7 +120,8 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     if (in.useCard && books) {
         entry.detail += QStringLiteral("，会员卡扣") + toText(card.debit);
         if (card.shortOfFunds)
-            entry.detail += QStringLiteral("，补交现金") + card.shortfallText;
+            entry.detail += QStringLiteral("，补交") + (isCashMethod(in.method) ? QStringLiteral("现金") : in.method)
+                + card.shortfallText;
     }
 
     Transaction transaction(db);

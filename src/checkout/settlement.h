@@ -27,8 +27,9 @@ struct CardCharge {
 double bookedIncomeOf(const QString& receivedText, const QString& depositText, const QString& goodsText);
 CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QString& balanceText);
 
-// The message that asks for the part of a card charge the card cannot pay.
-QString shortfallMessage(const CardCharge& charge);
+// The message that asks for the part of a card charge the card cannot pay, in cash unless
+// another method pays it.
+QString shortfallMessage(const CardCharge& charge, const QString& method = QString());
 
 struct CheckoutInput {
     int machineNo = 0;
@@ -37,6 +38,8 @@ struct CheckoutInput {
     bool useCard = false;
     QString cardNo;
     QString balanceText;
+    QString method; // 支付方式 of what is paid besides the card; empty or 现金 for cash
+    QString reference; // 单号
 };
 
 enum class SettleResult {
@@ -58,6 +61,10 @@ struct SettleOutcome {
 // Whether 实收 and every figure worked out from it stay within what a single carries to the
 // cent; a checkout outside that is refused before anything is asked or booked.
 bool checkoutAmountsInRange(const CheckoutInput& in);
+
+// Why the payment cannot be taken as typed (empty when it can): a method other than cash gives
+// no change, so 实收 is exactly 应收, and it needs something to take in.
+QString checkoutPaymentRefusal(const CheckoutInput& in);
 
 // Books the machine income and, with a card, debits the card: both or neither.
 SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& in);

@@ -237,7 +237,7 @@ bool Counter::acceptTyped(int n, int column, QString* why)
 }
 
 bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
-    QString* error, const QString& goodsNames)
+    QString* error, const QString& goodsNames, const QString& method, const QString& reference)
 {
     const bool toBill = onAccount && valid(n);
     const QString goods = toBill
@@ -247,7 +247,8 @@ bool Counter::bookGoods(int n, bool onAccount, const QString& totalText, const s
     LedgerEntry e = entry(onAccount ? QStringLiteral("商品挂帐") : QStringLiteral("商品现款"), n);
     e.goodsName = goodsNames;
     e.amount = toCents(toNumber(totalText));
-    e.cash = onAccount ? 0.0 : e.amount;
+    if (!onAccount)
+        putPayment(e, e.amount, method, reference);
     if (toBill) {
         e.before = m_grid.getCell(row(n), Col::Goods);
         e.after = goods;

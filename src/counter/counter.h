@@ -63,7 +63,8 @@ public:
     // total is the amount booked, to the cent (the ledger records it); the grid changes only
     // once it is committed.
     bool bookGoods(int n, bool onAccount, const QString& totalText, const std::function<bool(QString*)>& book,
-        QString* error, const QString& goodsNames = QString());
+        QString* error, const QString& goodsNames = QString(),
+        const QString& method = QString(), const QString& reference = QString());
 
     // Settles machine n's checkout through `book`, which books it and gives the text of the
     // income booked (empty when nothing was to be booked); the usage ends in the same

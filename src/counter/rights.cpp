@@ -22,6 +22,8 @@ QString ownerActionText(OwnerAction action)
         return QStringLiteral("恢复备份");
     case OwnerAction::ManageMachines:
         return QStringLiteral("机器设置");
+    case OwnerAction::ManageBonuses:
+        return QStringLiteral("充值赠送");
     }
     return QString();
 }

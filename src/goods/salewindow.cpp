@@ -1,5 +1,7 @@
 #include "salewindow.h"
 
+#include "store/ledgertable.h"
+
 #include "widgets/egrid.h"
 #include "common/seams.h"
 #include "common/values.h"
@@ -28,6 +30,14 @@ SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* p
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("挂帐"));
     addComboItem(m_ui->组合框_销售方式, QStringLiteral("现款"));
     m_ui->组合框_销售方式->setCurrentIndex(0);
+    // How it was paid matters only to a sale for cash: goods on account are paid at the checkout.
+    const auto showPayment = [this] {
+        const bool forCash = m_ui->组合框_销售方式->currentIndex() == 1;
+        m_ui->组合框_支付方式->setEnabled(forCash);
+        m_ui->编辑框_单号->setEnabled(forCash);
+    };
+    showPayment();
+    connect(m_ui->组合框_销售方式, &QComboBox::currentIndexChanged, this, showPayment);
 
     EGrid* grid = m_ui->高级表格1;
     setupSaleGrid(grid->cells());
@@ -131,6 +141,13 @@ bool SaleWindow::bookSale()
         messageBox(moneyRangeMessage(), MbOk | MbExclamation);
         return false;
     }
+    const QString method = onAccount ? QString() : m_ui->组合框_支付方式->currentText();
+    const QString reference = onAccount ? QString() : m_ui->编辑框_单号->text().trimmed();
+    const QString refusal = paymentRefusal(method, reference);
+    if (!refusal.isEmpty()) {
+        messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
+        return false;
+    }
     const QVector<IncomeRow> rows = saleIncomeRows(m_ui->高级表格1->cells(), machine, m_ui->日期框1->value());
     // A sale is booked whole or not at all, and reaches the bill only once it is booked.
     QString error;
@@ -145,7 +162,7 @@ bool SaleWindow::bookSale()
     const bool booked = m_counter.bookGoods(
         machine, onAccount, formatFixed(toCents(exact), 2),
         [&](QString* why) { return rows.isEmpty() || writeIncomeRows(m_rs, rows, why); }, &error,
-        names.join(u'、'));
+        names.join(u'、'), method, reference);
     if (!booked) {
         showStoreError(error);
         return false;

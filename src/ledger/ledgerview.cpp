@@ -7,8 +7,8 @@
 namespace {
 
 const char16_t* const kTitles[LedgerColumn::Count] = { u"序号", u"时间", u"操作员", u"授权店长", u"类型", u"机号", u"会员编号",
-    u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明" };
-const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200 };
+    u"商品名称", u"金额", u"现金", u"卡额", u"之前", u"之后", u"说明", u"支付方式", u"收款", u"单号", u"赠送" };
+const int kWidths[LedgerColumn::Count] = { 50, 140, 60, 60, 70, 40, 70, 80, 60, 60, 60, 70, 70, 200, 60, 60, 90, 60 };
 
 
 QStringList fieldsOf(const LedgerRow& row)
@@ -16,7 +16,7 @@ QStringList fieldsOf(const LedgerRow& row)
     const LedgerEntry& e = row.entry;
     return { QString::number(row.number), csvDateTime(e.time), e.operatorName, e.authorisedBy, e.kind,
         e.machineNo ? QString::number(e.machineNo) : QString(), e.cardNo, e.goodsName, csvMoney(e.amount), csvMoney(e.cash),
-        csvMoney(e.card), e.before, e.after, e.detail };
+        csvMoney(e.card), e.before, e.after, e.detail, e.method, csvMoney(e.received), e.reference, csvMoney(e.bonus) };
 }
 
 } // namespace

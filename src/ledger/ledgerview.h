@@ -11,7 +11,7 @@ class EGridModel;
 // Columns of the ledger window's grid.
 namespace LedgerColumn {
 enum : int { Number = 0, Time, Operator, Owner, Kind, Machine, Card, Goods, Amount, Cash, CardAmount, Before, After, Detail,
-    Count };
+    Method, Received, Reference, Bonus, Count };
 }
 
 // The titles and widths of the ledger grid, one title row.

@@ -45,6 +45,10 @@ LedgerWindow::LedgerWindow(Database& db, QWidget* parent)
     for (const QString& kind : ledgerKinds())
         addComboItem(m_ui->组合框_类型, kind);
     m_ui->组合框_类型->setCurrentIndex(0);
+    addComboItem(m_ui->组合框_支付方式, QStringLiteral("全部"));
+    for (const QString& method : paymentMethods())
+        addComboItem(m_ui->组合框_支付方式, method);
+    m_ui->组合框_支付方式->setCurrentIndex(0);
     m_ui->进度条_核对->setRange(0, 100);
     m_progress = new QTimer(this);
     m_progress->setInterval(100);
@@ -75,7 +79,7 @@ void LedgerWindow::showRows()
     const auto filter = [](const QComboBox* box) { return box->currentIndex() > 0 ? box->currentText() : QString(); };
     QString error;
     if (!readLedger(m_db, m_ui->日期框_开始->value(), m_ui->日期框_结束->value(), filter(m_ui->组合框_操作员),
-            filter(m_ui->组合框_类型), m_rows, &error))
+            filter(m_ui->组合框_类型), m_rows, &error, filter(m_ui->组合框_支付方式)))
         showStoreError(error.isEmpty() ? QStringLiteral("操作记录无法读取！") : error);
     const LedgerSums sums = fillLedgerGrid(grid()->cells(), m_rows);
     m_ui->标签_现金合计->setText(QStringLiteral("现金合计：") + formatFixed(sums.cash, 2));

@@ -72,7 +72,8 @@ CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry)
         return refused(negativeAmountMessage(QStringLiteral("面值")));
     // The face value box takes whole numbers; a listed 12.5 is saved back as 12.
     QString error;
-    switch (writeCard(rs, entry.isNew, entry.pickedCardNo, entry.cardNo, toInteger(entry.faceText), &error)) {
+    switch (writeCard(rs, entry.isNew, entry.pickedCardNo, entry.cardNo, toInteger(entry.faceText), &error,
+        entry.payment)) {
     case CardWrite::Written:
         return {};
     case CardWrite::Missing:
@@ -81,4 +82,33 @@ CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry)
         break;
     }
     return storeFailed(error);
+}
+
+QString topUpBonusRefusal(const QVector<QPair<QString, QString>>& typed, QVector<TopUpBonus>& offers)
+{
+    offers.clear();
+    for (const auto& [thresholdText, bonusText] : typed) {
+        const QString threshold = foldWide(thresholdText).trimmed();
+        const QString bonus = foldWide(bonusText).trimmed();
+        if (threshold.isEmpty() && bonus.isEmpty())
+            continue;
+        double t = 0.0;
+        double b = 0.0;
+        if (!parseTopUpAmount(threshold, t) || !parseTopUpAmount(bonus, b) || toCents(t) <= 0.0 || toCents(b) <= 0.0)
+            return QStringLiteral("满和送都必须是大于零的金额！");
+        if (!isMoneyInRange(t) || !isMoneyInRange(b))
+            return moneyRangeMessage();
+        for (const TopUpBonus& offer : offers) {
+            if (offer.threshold == toCents(t))
+                return QStringLiteral("满的金额不能重复！");
+        }
+        offers.append({ toCents(t), toCents(b) });
+    }
+    return QString();
+}
+
+QString bonusQuestion(bool newCard, double amount, double bonus, double balanceAfter)
+{
+    return (newCard ? QStringLiteral("发卡") : QStringLiteral("充值")) + toText(amount) + QStringLiteral("元，赠送")
+        + toText(bonus) + QStringLiteral("元，卡内余额将为") + toText(balanceAfter) + QStringLiteral("元，是否继续？");
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/membertable.h"
+
 #include <QString>
+#include <QVector>
 
 class RecordSet;
 
@@ -27,6 +30,7 @@ struct CardEntry {
     // The number of the card being rewritten, as listed; empty for a new card.
     QString pickedCardNo;
     bool isNew = true;
+    CardPayment payment; // a new card's
 };
 
 struct CardSaveOutcome {
@@ -46,3 +50,10 @@ CardSaveOutcome saveCard(RecordSet& rs, const CardEntry& entry);
 
 // The operator's texts that the rules give back.
 QString duplicateCardMessage();
+
+// The offers typed into the 充值赠送 table, as (满, 送) texts; rows left empty are dropped.
+// Why they cannot be stored (empty when they can), with the offers to the cent.
+QString topUpBonusRefusal(const QVector<QPair<QString, QString>>& typed, QVector<TopUpBonus>& offers);
+
+// What the operator confirms before a payment gets a bonus.
+QString bonusQuestion(bool newCard, double amount, double bonus, double balanceAfter);

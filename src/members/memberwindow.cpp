@@ -9,6 +9,8 @@
 #include "store/database.h"
 #include "store/membertable.h"
 #include "store/recordset.h"
+#include "members/topupbonuswindow.h"
+#include "store/ledgertable.h"
 #include "ui_memberwindow.h"
 
 MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent, const Rights& rights)
@@ -31,6 +33,7 @@ MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent, const R
     connect(m_ui->按钮_删除, &QPushButton::clicked, this, &MemberWindow::deleteCard);
     connect(m_ui->按钮_清零, &QPushButton::clicked, this, &MemberWindow::clearCard);
     connect(m_ui->按钮_充值, &QPushButton::clicked, this, &MemberWindow::topUpCard);
+    connect(m_ui->按钮_充值赠送, &QPushButton::clicked, this, &MemberWindow::openBonuses);
 
     m_memberIsNew = true;
     setMemberFormMode(false);
@@ -108,6 +111,8 @@ void MemberWindow::saveCard()
     entry.isNew = m_memberIsNew;
     if (!m_memberIsNew)
         entry.pickedCardNo = m_ui->超级列表框1->getListCell(r, 0);
+    if (m_memberIsNew && !paymentFor(true, toInteger(faceText), 0.0, entry.payment))
+        return;
     // Saving an existing card sets its balance back to the face value: the owner's to allow.
     const OwnerPermit permit = m_memberIsNew ? OwnerPermit(nullptr, QString()) : m_rights.permit(OwnerAction::SaveCard);
     if (!permit)
@@ -177,10 +182,45 @@ void MemberWindow::topUpCard()
                QStringLiteral("充值金额确认"))
             != AnswerYes)
         return;
+    double balance = 0.0;
+    CardPayment payment;
+    if (readCardBalance(m_rs, cardNo, balance) == BalanceRead::Failed || !paymentFor(false, amount, balance, payment))
+        return;
     QString error;
-    if (!::topUpCard(m_db, cardNo, amount, &error))
+    if (!::topUpCard(m_db, cardNo, amount, &error, payment))
         showStoreError(error);
     refreshMemberList();
+}
+
+bool MemberWindow::paymentFor(bool newCard, double amount, double balanceBefore, CardPayment& payment)
+{
+    payment.method = m_ui->组合框_支付方式->currentText();
+    payment.reference = m_ui->编辑框_单号->text().trimmed();
+    const QString refusal = paymentRefusal(payment.method, payment.reference);
+    if (!refusal.isEmpty()) {
+        messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
+        return false;
+    }
+    QVector<TopUpBonus> offers;
+    QString error;
+    if (!readTopUpBonuses(m_db, offers, &error)) {
+        showStoreError(error);
+        return false;
+    }
+    payment.bonus = bonusFor(offers, amount);
+    return payment.bonus <= 0.0
+        || messageBox(bonusQuestion(newCard, amount, payment.bonus, toCents(balanceBefore + amount + payment.bonus)),
+               MbYesNo, QStringLiteral("充值赠送确认"))
+        == AnswerYes;
+}
+
+void MemberWindow::openBonuses()
+{
+    const OwnerPermit permit = m_rights.permit(OwnerAction::ManageBonuses);
+    if (!permit)
+        return;
+    TopUpBonusWindow window(m_db, this);
+    loadWindow(&window, this, true);
 }
 
 bool MemberWindow::selectedCardNo(const QString& pleasePick, QString& cardNo)

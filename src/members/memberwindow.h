@@ -1,6 +1,7 @@
 #pragma once
 
 #include "counter/rights.h"
+#include "store/membertable.h"
 
 #include <QWidget>
 
@@ -39,11 +40,15 @@ public:
     void deleteCard(); // 按钮_删除
     void clearCard(); // 按钮_清零
     void topUpCard(); // 按钮_充值
+    void openBonuses(); // 按钮_充值赠送, the owner's
 
 private:
     // Runs a statement on a card; a refusal of the store is shown, never passed over.
     // The card number of the selected row; false after asking the operator to pick one.
     bool selectedCardNo(const QString& pleasePick, QString& cardNo);
+    // The payment typed for a new card or a top-up of `amount`, with the bonus it gets once the
+    // operator has confirmed it; false when it is refused or not confirmed.
+    bool paymentFor(bool newCard, double amount, double balanceBefore, CardPayment& payment);
 
     std::unique_ptr<Ui::MemberWindow> m_ui;
     Database& m_db;

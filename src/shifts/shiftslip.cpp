@@ -55,7 +55,7 @@ QVector<QPair<QString, QString>> slipLines(const ShiftRecord& s, const ShiftTota
         return qMakePair(QString::fromUtf16(label), value);
     };
     const QString kind = differenceKind(s.difference);
-    return {
+    QVector<QPair<QString, QString>> lines {
         line(u"班次", QString::number(s.number)),
         line(u"操作员", s.operatorName),
         line(u"开始时间", csvDateTime(s.opened)),
@@ -77,6 +77,16 @@ QVector<QPair<QString, QString>> slipLines(const ShiftRecord& s, const ShiftTota
         line(u"留存备用金", shiftMoney(s.leftFloat)),
         line(u"校验", s.hash.left(12)),
     };
+    // Scanned payments and bonuses are not in the drawer: after what is, and only when there are
+    // any, so a shift of cash alone keeps its slip.
+    if (!t.onlyCash()) {
+        const int afterTopUps = 14;
+        lines.insert(afterTopUps, line(u"微信", shiftMoney(t.wechat)));
+        lines.insert(afterTopUps + 1, line(u"支付宝", shiftMoney(t.alipay)));
+        lines.insert(afterTopUps + 2, line(u"银行卡", shiftMoney(t.bankCard)));
+        lines.insert(afterTopUps + 3, line(u"赠送", shiftMoney(t.bonuses)));
+    }
+    return lines;
 }
 
 QByteArray slipCsv(const ShiftRecord& shift, const ShiftTotals& totals)

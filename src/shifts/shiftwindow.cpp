@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -23,6 +24,9 @@ QString timeOf(DateTime t, bool withDate)
     return withDate ? QString::asprintf("%04d-%02d-%02d %02d:%02d", p.year, p.month, p.day, p.hour, p.minute)
                     : QString::asprintf("%02d-%02d %02d:%02d", p.month, p.day, p.hour, p.minute);
 }
+
+// The form's height, with the row of payments other than cash.
+constexpr int kHeightWithPayments = 384;
 
 const char16_t* const kFigures[] = { u"备用金", u"上机现金", u"上机会员卡", u"商品现金", u"商品挂帐", u"押金收",
     u"押金退", u"在用押金", u"发卡", u"充值", u"应有现金", u"差额", u"实点现金", u"留存备用金" };
@@ -90,9 +94,24 @@ QLineEdit* ShiftWindow::box(const char16_t* name) const
 
 void ShiftWindow::showFigure(const char16_t* name, double value) { box(name)->setText(shiftMoney(value)); }
 
+void ShiftWindow::showPaymentRow(bool shown)
+{
+    // A shift of cash alone shows the window as it always was; the row below the buttons
+    // appears only for scanned payments or bonuses.
+    const std::pair<const char16_t*, double> figures[] = { { u"微信", m_totals.wechat }, { u"支付宝", m_totals.alipay },
+        { u"银行卡", m_totals.bankCard }, { u"赠送", m_totals.bonuses } };
+    for (const auto& [name, value] : figures) {
+        showFigure(name, value);
+        box(name)->setVisible(shown);
+        findChild<QLabel*>(QStringLiteral("标签_") + QString::fromUtf16(name))->setVisible(shown);
+    }
+    resize(width(), shown ? kHeightWithPayments : kHeightWithPayments - 28);
+}
+
 void ShiftWindow::showOpenShift()
 {
     if (!m_open) {
+        showPaymentRow(false);
         for (const char16_t* name : kFigures)
             box(name)->clear();
         m_ui->标签_班次->setText(QStringLiteral("没有未交班的班次"));
@@ -115,6 +134,7 @@ void ShiftWindow::showOpenShift()
     showFigure(u"在用押金", m_shift.depositsHeld);
     showFigure(u"发卡", m_totals.newCards);
     showFigure(u"充值", m_totals.topUps);
+    showPaymentRow(!m_totals.onlyCash());
     // A blind count: what the drawer should hold is shown only once the cash has been counted.
     if (!m_counted) {
         box(u"应有现金")->clear();

@@ -36,6 +36,7 @@ public:
 private:
     void showOpenShift();
     void refreshHistory(int select);
+    void showPaymentRow(bool shown);
     void showFigure(const char16_t* name, double value);
     QLineEdit* box(const char16_t* name) const;
     // The shift picked in the list with its totals; false after saying why.

@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <charconv>
@@ -47,15 +48,54 @@ QVariant text(const QString& t) { return clean(t); }
 QString timeText(DateTime t) { return storedDate(t); }
 
 const QString kColumns = QStringLiteral(
-    "序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, 班次, 校验");
+    "序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, 班次, 校验, 支付方式, 单号, "
+    "收款, 赠送");
+
+// Rows without a payment's fields hash as rows did before those fields existed, so the chains
+// written then still hold; a row with any of them hashes them too.
+bool hasPaymentFields(const LedgerEntry& e)
+{
+    return !e.method.isEmpty() || !e.reference.isEmpty() || moneyText(e.received) != moneyText(0.0)
+        || moneyText(e.bonus) != moneyText(0.0);
+}
 
 } // namespace
 
+QStringList paymentMethods()
+{
+    return { QStringLiteral("现金"), QStringLiteral("微信"), QStringLiteral("支付宝"), QStringLiteral("银行卡") };
+}
+
+QString paymentRefusal(const QString& method, const QString& reference)
+{
+    if (!method.isEmpty() && !paymentMethods().contains(method))
+        return QStringLiteral("请选择支付方式！");
+    const bool digits = std::all_of(reference.begin(), reference.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digits || reference.size() > 24)
+        return QStringLiteral("单号只能是数字，最多24位！");
+    return QString();
+}
+
+void putPayment(LedgerEntry& entry, double amount, const QString& method, const QString& reference)
+{
+    entry.method = method.isEmpty() ? QStringLiteral("现金") : method;
+    entry.reference = reference;
+    if (isCashMethod(method)) {
+        entry.cash = amount;
+        entry.received = 0.0;
+    } else {
+        entry.cash = 0.0;
+        entry.received = amount;
+    }
+}
+
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& e)
 {
-    const QStringList fields { timeText(e.time), clean(e.operatorName), clean(e.authorisedBy), clean(e.kind),
+    QStringList fields { timeText(e.time), clean(e.operatorName), clean(e.authorisedBy), clean(e.kind),
         QString::number(e.machineNo), clean(e.cardNo), clean(e.goodsName), moneyText(e.amount), moneyText(e.cash),
         moneyText(e.card), clean(e.before), clean(e.after), clean(e.detail), QString::number(e.shift) };
+    if (hasPaymentFields(e))
+        fields << clean(e.method) << clean(e.reference) << moneyText(e.received) << moneyText(e.bonus);
     return QString::fromLatin1(QCryptographicHash::hash(
         hashInput(previousHash, number, fields.join(QChar(u'\x1f')).toUtf8()), QCryptographicHash::Sha256)
                                    .toHex());
@@ -92,12 +132,13 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
     const QString hash = ledgerHash(number > 1 ? head.hash : QString(), number, entry);
     // The stored amounts are the hashed ones: four decimals, as the money columns keep them.
     static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
-        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     if (!db.run(insert,
             { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
                 entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
                 moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
-                text(entry.after), text(entry.detail), entry.shift, hash })) {
+                text(entry.after), text(entry.detail), entry.shift, hash, text(entry.method), text(entry.reference),
+                moneyText(entry.received).toDouble(), moneyText(entry.bonus).toDouble() })) {
         db.forgetLedgerHead(); // read from the file next time
         return fail();
     }
@@ -150,7 +191,7 @@ public:
         sqlite3_busy_timeout(m_db, 2000);
         sqlite3_prepare_v2(m_db,
             "select 序号, 校验, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, "
-            "班次 from 操作记录 where 序号>? and 序号<=? order by 序号 limit ?",
+            "班次, 支付方式, 单号, 收款, 赠送 from 操作记录 where 序号>? and 序号<=? order by 序号 limit ?",
             -1, &m_rows, nullptr);
     }
     ~ChainReader()
@@ -225,6 +266,15 @@ public:
                         else
                             appendField(input, c, c == 6 || c == 15);
                     }
+                    if (hasPaymentFields()) {
+                        for (int c = 16; c <= 19; ++c) {
+                            input += kSeparator;
+                            if (c >= 18)
+                                appendMoney(input, c);
+                            else
+                                appendField(input, c, false);
+                        }
+                    }
                     sha.reset();
                     sha.addData(QByteArrayView(input.data(), qsizetype(input.size())));
                     toHex(sha.resultView(), hex);
@@ -250,6 +300,22 @@ public:
     }
 
 private:
+    // As the row was hashed: with the payment's fields when any of them is set. A field of
+    // another type than written counts as set, so the hash breaks on it.
+    bool hasPaymentFields()
+    {
+        for (int c = 16; c <= 17; ++c) {
+            if (sqlite3_column_type(m_rows, c) != SQLITE_TEXT || sqlite3_column_bytes(m_rows, c) != 0)
+                return true;
+        }
+        for (int c = 18; c <= 19; ++c) {
+            const int type = sqlite3_column_type(m_rows, c);
+            if ((type != SQLITE_INTEGER && type != SQLITE_FLOAT) || sqlite3_column_double(m_rows, c) != 0.0)
+                return true;
+        }
+        return false;
+    }
+
     // A text field as stored, or a whole number in its decimal form; anything of another type
     // gives a character no written field holds, so the hash breaks.
     void appendField(std::string& out, int column, bool whole)
@@ -501,11 +567,12 @@ QStringList ledgerKinds()
         QStringLiteral("放弃结帐"), QStringLiteral("改单价"), QStringLiteral("登录"), QStringLiteral("登录失败"),
         QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("授权失败"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
         QStringLiteral("停用操作员"), QStringLiteral("启用操作员"), QStringLiteral("开班"), QStringLiteral("改备用金"),
-        QStringLiteral("点钞"), QStringLiteral("交班"), QStringLiteral("恢复备份"), QStringLiteral("机器"), QStringLiteral("区域") };
+        QStringLiteral("点钞"), QStringLiteral("交班"), QStringLiteral("恢复备份"), QStringLiteral("机器"), QStringLiteral("区域"),
+        QStringLiteral("充值赠送") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
-    QVector<LedgerRow>& rows, QString* error)
+    QVector<LedgerRow>& rows, QString* error, const QString& method)
 {
     rows.clear();
     if (!db.ensureOpen()) {
@@ -523,6 +590,11 @@ bool readLedger(Database& db, DateTime from, DateTime to, const QString& operato
     if (!kind.isEmpty()) {
         sql += QStringLiteral(" and 类型=?");
         values.append(kind);
+    }
+    if (!method.isEmpty()) {
+        sql += isCashMethod(method) ? QStringLiteral(" and (支付方式=? or (支付方式='' and 现金<>0))")
+                                    : QStringLiteral(" and 支付方式=?");
+        values.append(method);
     }
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
@@ -552,6 +624,10 @@ bool readLedger(Database& db, DateTime from, DateTime to, const QString& operato
         e.after = q.value(12).toString();
         e.detail = q.value(13).toString();
         e.shift = q.value(14).toInt();
+        e.method = q.value(16).toString();
+        e.reference = q.value(17).toString();
+        e.received = q.value(18).toDouble();
+        e.bonus = q.value(19).toDouble();
         rows.append(row);
     }
     return true;

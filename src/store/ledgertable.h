@@ -31,7 +31,24 @@ struct LedgerEntry {
     QString after;
     QString detail;
     int shift = 0;
+    // A payment: how it was made (现金, 微信, …; empty for rows that move no money), the last
+    // digits of its reference, what a method other than cash took in (cash goes in `cash`),
+    // and the bonus a top-up put on the card beside the payment.
+    QString method;
+    QString reference;
+    double received = 0.0;
+    double bonus = 0.0;
 };
+
+// The ways a customer pays, cash first.
+QStringList paymentMethods();
+inline bool isCashMethod(const QString& method) { return method.isEmpty() || method == u"现金"; }
+// Why a payment's method and reference cannot be recorded (empty when they can): a method of
+// the list, and a reference of digits only, at most 24 of them.
+QString paymentRefusal(const QString& method, const QString& reference);
+// A payment of `amount` by `method` on the row: cash goes into the drawer's column, any other
+// method into `received`.
+void putPayment(LedgerEntry& entry, double amount, const QString& method, const QString& reference);
 
 // A row of that kind, now, by whoever works the counter.
 LedgerEntry ledgerEntry(const Database& db, const QString& kind);
@@ -82,9 +99,10 @@ struct LedgerRow {
 };
 
 // The rows of the days from `from` to `to`, in the ledger's order; an empty filter takes every
-// operator or every kind. False when the ledger could not be read (error says why).
+// operator, kind or payment method (现金 takes the cash that moved before methods were kept).
+// False when the ledger could not be read (error says why).
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
-    QVector<LedgerRow>& rows, QString* error);
+    QVector<LedgerRow>& rows, QString* error, const QString& method = QString());
 
 // The hourly rate the ledger knows last, from a change of the rate or a machine's start; false
 // when the ledger could not be read, the empty text when it knows none.

@@ -8,6 +8,9 @@
 
 #include <QSqlQuery>
 
+#include <QSqlError>
+
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -108,7 +111,8 @@ bool changeCard(Database& db, const QString& cardNo, LedgerEntry entry, const st
 
 } // namespace
 
-CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QString& cardNo, double face, QString* error)
+CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QString& cardNo, double face, QString* error,
+    const CardPayment& payment)
 {
     if (error)
         error->clear();
@@ -121,8 +125,13 @@ CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QS
     CardWrite result = CardWrite::Failed;
     LedgerEntry entry = ledgerEntry(*db, isNew ? QStringLiteral("发卡") : QStringLiteral("保存会员卡"));
     entry.amount = face;
-    // A new card is paid in cash; a card saved again is set back to its face value.
-    entry.cash = isNew ? face : 0.0;
+    // A new card is paid for, a bonus put on it beside; a card saved again is set back to its
+    // face value, its bonus gone and nothing paid back.
+    if (isNew) {
+        putPayment(entry, face, payment.method, payment.reference);
+        entry.bonus = payment.bonus;
+    }
+    const double balance = isNew ? toCents(face + payment.bonus) : face;
     entry.detail = isNew ? QString() : QStringLiteral("原编号") + listedNo;
     const bool changed = changeCard(*db, cardNo, entry, [&](QString* why) {
         if (isNew) {
@@ -144,7 +153,7 @@ CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QS
             }
         }
         const bool stored = rs.writeText(u"会员编号", cardNo) && rs.writeNumber(u"面值", face)
-            && rs.writeNumber(u"余额", face) && rs.saveRecord();
+            && rs.writeNumber(u"余额", balance) && rs.saveRecord();
         if (!stored && why)
             *why = rs.lastError().isEmpty() ? QStringLiteral("会员卡未能保存！") : rs.lastError();
         rs.closeSet();
@@ -157,15 +166,89 @@ CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QS
     return result == CardWrite::Missing ? CardWrite::Missing : CardWrite::Failed;
 }
 
-bool topUpCard(Database& db, const QString& cardNo, double amount, QString* error)
+bool topUpCard(Database& db, const QString& cardNo, double amount, QString* error, const CardPayment& payment)
 {
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("充值"));
     entry.amount = amount;
-    entry.cash = amount;
-    entry.card = amount;
+    putPayment(entry, amount, payment.method, payment.reference);
+    entry.bonus = payment.bonus;
+    // The card gets the bonus beside the payment; the drawer and the income only the payment.
+    const double onCard = toCents(amount + payment.bonus);
+    entry.card = onCard;
     return changeCard(
-        db, cardNo, entry, [&](QString* why) { return runOnCard(db, topUpStatement(amount, cardNo), cardNo, why); },
+        db, cardNo, entry, [&](QString* why) { return runOnCard(db, topUpStatement(onCard, cardNo), cardNo, why); },
         error);
+}
+
+bool readTopUpBonuses(Database& db, QVector<TopUpBonus>& offers, QString* error)
+{
+    offers.clear();
+    if (!db.ensureOpen()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    QSqlQuery q(db.connection());
+    if (!q.exec(QStringLiteral("select 满, 送 from 充值赠送 order by 满"))) {
+        if (error)
+            *error = errorText(q.lastError());
+        return false;
+    }
+    while (q.next())
+        offers.append({ q.value(0).toDouble(), q.value(1).toDouble() });
+    return true;
+}
+
+bool saveTopUpBonuses(Database& db, const QVector<TopUpBonus>& offers, QString* error)
+{
+    QVector<TopUpBonus> before;
+    if (!readTopUpBonuses(db, before, error))
+        return false;
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("充值赠送"));
+    entry.before = topUpBonusesText(before);
+    entry.after = topUpBonusesText(offers);
+    return changeWithLedger(
+        db, entry,
+        [&](LedgerEntry&, QString* why) {
+            if (!db.run(QStringLiteral("delete from 充值赠送"), {})) {
+                if (why)
+                    *why = db.lastError();
+                return false;
+            }
+            for (const TopUpBonus& offer : offers) {
+                if (!db.run(QStringLiteral("insert into 充值赠送 (满, 送) values (?, ?)"),
+                        { toCents(offer.threshold), toCents(offer.bonus) })) {
+                    if (why)
+                        *why = db.lastError();
+                    return false;
+                }
+            }
+            return true;
+        },
+        error);
+}
+
+double bonusFor(const QVector<TopUpBonus>& offers, double amount)
+{
+    double bonus = 0.0;
+    double reached = 0.0;
+    for (const TopUpBonus& offer : offers) {
+        if (toCents(amount) >= toCents(offer.threshold) && offer.threshold > reached) {
+            reached = offer.threshold;
+            bonus = offer.bonus;
+        }
+    }
+    return toCents(bonus);
+}
+
+QString topUpBonusesText(const QVector<TopUpBonus>& offers)
+{
+    QVector<TopUpBonus> sorted = offers;
+    std::sort(sorted.begin(), sorted.end(), [](const TopUpBonus& a, const TopUpBonus& b) { return a.threshold < b.threshold; });
+    QStringList parts;
+    for (const TopUpBonus& offer : sorted)
+        parts.append(toText(offer.threshold) + QStringLiteral("送") + toText(offer.bonus));
+    return parts.join(QStringLiteral("；"));
 }
 
 bool clearCard(Database& db, const QString& cardNo, QString* error)

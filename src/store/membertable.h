@@ -17,6 +17,13 @@ struct MemberCard {
     double balance = 0.0;
 };
 
+// A payment onto a card: how it was paid and the bonus the card gets beside it.
+struct CardPayment {
+    QString method; // empty or 现金: cash
+    QString reference;
+    double bonus = 0.0;
+};
+
 // Every card in the table's record order.
 bool readCards(RecordSet& rs, QVector<MemberCard>& cards);
 
@@ -30,9 +37,25 @@ int cardsNumbered(RecordSet& rs, const QString& cardNo);
 // A new card, or else the card listed as `listedNo` rewritten: number, face value and the balance
 // set back to the face value. Missing is the listed card gone meanwhile.
 enum class CardWrite { Written, Missing, Failed };
-CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QString& cardNo, double face, QString* error);
+// A new card's balance is its face value and the payment's bonus.
+CardWrite writeCard(RecordSet& rs, bool isNew, const QString& listedNo, const QString& cardNo, double face, QString* error,
+    const CardPayment& payment = CardPayment());
 
-bool topUpCard(Database& db, const QString& cardNo, double amount, QString* error);
+// 充值赠送: a top-up (or a new card's face value) of at least `threshold` gets `bonus` on the
+// card; the highest threshold reached applies.
+struct TopUpBonus {
+    double threshold = 0.0;
+    double bonus = 0.0;
+};
+bool readTopUpBonuses(Database& db, QVector<TopUpBonus>& offers, QString* error);
+// The offers replaced by these, with a 充值赠送 ledger row naming them before and after.
+bool saveTopUpBonuses(Database& db, const QVector<TopUpBonus>& offers, QString* error);
+double bonusFor(const QVector<TopUpBonus>& offers, double amount);
+// "100送20；200送50", in order of the threshold.
+QString topUpBonusesText(const QVector<TopUpBonus>& offers);
+
+bool topUpCard(Database& db, const QString& cardNo, double amount, QString* error,
+    const CardPayment& payment = CardPayment());
 bool clearCard(Database& db, const QString& cardNo, QString* error);
 bool deleteCard(Database& db, const QString& cardNo, QString* error);
 // Inside the caller's transaction: the checkout books the income and debits the card together.

@@ -129,6 +129,19 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("WITH RECURSIVE 号(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM 号 WHERE n < 15) "
                                "INSERT INTO 机器 (机号, 区域) SELECT n, '大厅' FROM 号"),
             } },
+        // 6: how each payment was made. A ledger row keeps its method, the payment's reference
+        // and what that method took in (the drawer's cash stays in 现金), and a top-up the
+        // bonus it gave; rows written before the step read as paid in cash. 充值赠送 holds the
+        // owner's offers: a top-up of at least 满 gets 送 on the card.
+        { 6,
+            {
+                QStringLiteral("ALTER TABLE 操作记录 ADD COLUMN 支付方式 TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("ALTER TABLE 操作记录 ADD COLUMN 单号 TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("ALTER TABLE 操作记录 ADD COLUMN 收款 MONEY NOT NULL DEFAULT 0"),
+                QStringLiteral("ALTER TABLE 操作记录 ADD COLUMN 赠送 MONEY NOT NULL DEFAULT 0"),
+                QStringLiteral("CREATE TABLE 充值赠送 (满 MONEY PRIMARY KEY CHECK (满 > 0), 送 MONEY NOT NULL CHECK (送 "
+                               "> 0))"),
+            } },
     };
     return steps;
 }

@@ -199,7 +199,8 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     q.prepare(QStringLiteral(
         "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
         "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
-        "end) from 操作记录 where 班次=? or (班次=0 and 序号>? and 序号<?) group by 类型"));
+        "end), 支付方式, total(收款), total(赠送) from 操作记录 where 班次=? or (班次=0 and 序号>? and 序号<?) "
+        "group by 类型, 支付方式"));
     q.addBindValue(number);
     q.addBindValue(after);
     q.addBindValue(before);
@@ -210,6 +211,15 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
         const double cash = q.value(2).toDouble();
         t.rows += q.value(1).toInt();
         t.allCash += cash;
+        const QString method = q.value(8).toString();
+        const double received = q.value(9).toDouble();
+        if (method == u"微信")
+            t.wechat += received;
+        else if (method == u"支付宝")
+            t.alipay += received;
+        else if (method == u"银行卡")
+            t.bankCard += received;
+        t.bonuses += q.value(10).toDouble();
         if (kind == u"结帐") {
             const double deposits = q.value(7).toDouble();
             t.machineCash += cash + deposits;

@@ -54,6 +54,13 @@ struct ShiftTotals {
     double newCards = 0.0; // 发卡
     double topUps = 0.0; // 充值
     double allCash = 0.0; // every cash movement of the shift
+    // What each method other than cash took in (checkouts, goods sold, new cards, top-ups), and
+    // the bonuses put on cards; none of it is in the drawer.
+    double wechat = 0.0; // 微信
+    double alipay = 0.0; // 支付宝
+    double bankCard = 0.0; // 银行卡
+    double bonuses = 0.0; // 赠送
+    bool onlyCash() const { return wechat == 0.0 && alipay == 0.0 && bankCard == 0.0 && bonuses == 0.0; }
 };
 bool readShiftTotals(Database& db, int number, ShiftTotals& totals, QString* error);
 

@@ -129,10 +129,10 @@ void TestLedgerWindow::exportsTheRowsShown()
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], s(u"序号,时间,操作员,授权店长,类型,机号,会员编号,商品名称,金额,现金,卡额,之前,之后,说明"));
-    QCOMPARE(lines[1], s(u"2,2026-12-08 09:05:00,,,充值,,A1,,50.00,50.00,50.00,50,100,"));
+    QCOMPARE(lines[0], s(u"序号,时间,操作员,授权店长,类型,机号,会员编号,商品名称,金额,现金,卡额,之前,之后,说明,支付方式,收款,单号,赠送"));
+    QCOMPARE(lines[1], s(u"2,2026-12-08 09:05:00,,,充值,,A1,,50.00,50.00,50.00,50,100,,现金,0.00,,0.00"));
     QVERIFY(lines[2].contains(s(u",\"可乐,大瓶\",2.50,"))); // a comma inside a name is quoted
-    QCOMPARE(lines[3], s(u"4,2026-12-08 09:05:00,,,清零,,A1,,0.00,0.00,-100.00,100,0,"));
+    QCOMPARE(lines[3], s(u"4,2026-12-08 09:05:00,,,清零,,A1,,0.00,0.00,-100.00,100,0,,,0.00,,0.00"));
     // A file that cannot be written is said, and nothing is left behind.
     const QString nowhere = m_store->dir.file(QStringLiteral("没有的目录/记录.csv"));
     seams::setSaveFileChooser([&](const QString&, const QString&) { return nowhere; });

@@ -25,6 +25,7 @@ private slots:
     void init();
     void cleanup();
     void scriptedShift();
+    void scriptedShiftWithEveryMethod();
     void aRestartKeepsTheShiftOpen();
     void readingCashAmounts_data();
     void readingCashAmounts();
@@ -85,7 +86,7 @@ void TestShifts::scriptedShift()
         m_grid->setCell(n, ConsoleColumn::Minutes, minutes);
         const MachineBill bill = m_counter->stop(n, QStringLiteral("9时0分0秒"));
         const CheckoutInput in { n, bill.feeText, bill.goodsText, bill.depositText, received, !card.isEmpty(), card,
-            balance };
+            balance, {}, {} };
         QString why;
         QVERIFY2(settleOnCounter(*m_counter, db, m_store->rs, in, &why), qPrintable(why));
     };
@@ -98,7 +99,7 @@ void TestShifts::scriptedShift()
     checkout(3, 90, QStringLiteral("-4"), QStringLiteral("A1"), QStringLiteral("2"));
     timeMachine(4, 10, QStringLiteral("30"));
     QVERIFY(m_counter->bookGoods(5, false, QStringLiteral("5"), nothing, &error, s(u"可乐")));
-    QCOMPARE(saveCard(m_store->rs, { QStringLiteral("B2"), QStringLiteral("100"), QString(), true }).result,
+    QCOMPARE(saveCard(m_store->rs, { QStringLiteral("B2"), QStringLiteral("100"), QString(), true, {} }).result,
         CardSaveOutcome::Saved);
     QVERIFY(topUpCard(db, QStringLiteral("A1"), 50, &error));
 
@@ -115,6 +116,9 @@ void TestShifts::scriptedShift()
     // 200 + 20 - 10.5 + 4 + 10 - 6 + 30 + 5 + 100 + 50, worked out by hand.
     QCOMPARE(shiftMoney(expectedCash(shift, t)), QStringLiteral("402.50"));
     QCOMPARE(t.rows, queryValue(m_store->dir.databasePath(), s(u"select count(*) from 操作记录")).toInt());
+    // Cash alone: the handover and its slip are as they always were.
+    QVERIFY(t.onlyCash());
+    QCOMPARE(slipLines(shift, t).size(), 20);
 
     // Counted 400: short by 2.50, which needs a note; what is left must be in the drawer.
     shift.expected = expectedCash(shift, t);
@@ -163,6 +167,78 @@ void TestShifts::scriptedShift()
     ShiftTotals handedOver;
     QVERIFY(readShiftTotals(db, shift.number, handedOver, &error));
     QCOMPARE(shiftMoney(handedOver.topUps), QStringLiteral("50.00"));
+}
+
+// Float 100; offers 100 → 20 and 200 → 50. Machine 1: 90 minutes (6.00) by 微信. Machine 2:
+// deposit 10 in cash, 180 minutes (12.10), the 2.10 left by 支付宝. Machine 3: 120 minutes
+// (8.00) on card A1, whose 2.00 leaves 6.00 paid by 银行卡. Goods for 5.00 by 微信. A new card
+// B2 of 100 by 支付宝 (+20), later deleted; a top-up of A1 with 200 in cash (+50, the highest
+// offer reached) and one of 50 by 银行卡 (no offer reached).
+void TestShifts::scriptedShiftWithEveryMethod()
+{
+    Database& db = m_store->db;
+    ShiftRecord shift;
+    QString error;
+    QVERIFY(openShift(db, 100, shift, &error));
+    QVERIFY(saveTopUpBonuses(db, { { 200, 50 }, { 100, 20 } }, &error));
+    QVector<TopUpBonus> offers;
+    QVERIFY(readTopUpBonuses(db, offers, &error));
+    const auto checkout = [&](int n, int minutes, const QString& received, const QString& card, const QString& method,
+                              const QString& reference) {
+        m_grid->setCell(n, ConsoleColumn::Minutes, minutes);
+        const MachineBill bill = m_counter->stop(n, QStringLiteral("9时0分0秒"));
+        const CheckoutInput in { n, bill.feeText, bill.goodsText, bill.depositText, received, !card.isEmpty(), card,
+            card.isEmpty() ? QString() : QStringLiteral("2"), method, reference };
+        QString why;
+        QVERIFY2(settleOnCounter(*m_counter, db, m_store->rs, in, &why), qPrintable(why));
+    };
+    timeMachine(1, 0, QString());
+    checkout(1, 90, QStringLiteral("6"), QString(), s(u"微信"), QStringLiteral("0042"));
+    timeMachine(2, 0, QStringLiteral("10"));
+    checkout(2, 180, QStringLiteral("2.1"), QString(), s(u"支付宝"), QString());
+    timeMachine(3, 0, QString());
+    checkout(3, 120, QStringLiteral("8"), QStringLiteral("A1"), s(u"银行卡"), QString());
+    QVERIFY(m_counter->bookGoods(5, false, QStringLiteral("5"), [](QString*) { return true; }, &error, s(u"可乐"),
+        s(u"微信"), QStringLiteral("77")));
+    CardEntry newCard { QStringLiteral("B2"), QStringLiteral("100"), QString(), true, { s(u"支付宝"), {}, bonusFor(offers, 100) } };
+    QCOMPARE(saveCard(m_store->rs, newCard).result, CardSaveOutcome::Saved);
+    QVERIFY(topUpCard(db, QStringLiteral("A1"), 200, &error, { s(u"现金"), {}, bonusFor(offers, 200) }));
+    QVERIFY(topUpCard(db, QStringLiteral("A1"), 50, &error, { s(u"银行卡"), {}, bonusFor(offers, 50) }));
+    const QString path = m_store->dir.databasePath();
+    QCOMPARE(queryValue(path, s(u"select 余额 from 会员表 where 会员编号='B2'")).toDouble(), 120.0);
+    QCOMPARE(queryValue(path, s(u"select 余额 from 会员表 where 会员编号='A1'")).toDouble(), 300.0);
+    // The card gets the bonus, the drawer and the ledger's cash only what was paid.
+    QCOMPARE(queryValue(path, s(u"select 现金 || '/' || 卡额 || '/' || 赠送 || '/' || 支付方式 from 操作记录 "
+                                 "where 类型='充值' and 赠送>0"))
+                 .toString(),
+        s(u"200/250/50/现金"));
+    QVERIFY(deleteCard(db, QStringLiteral("B2"), &error));
+    QCOMPARE(queryValue(path, s(u"select 现金 from 操作记录 where 类型='删除会员卡'")).toDouble(), 0.0);
+    // Top-ups and bonuses book no income: the checkouts' 6 + 12.1 + 8 (the sale here books none).
+    QCOMPARE(queryValue(path, s(u"select total(收入金额) from 收入记录")).toDouble(), 26.1);
+
+    ShiftTotals t;
+    QVERIFY(readShiftTotals(db, shift.number, t, &error));
+    QCOMPARE(shiftMoney(t.machineCash), QStringLiteral("10.00")); // machine 2's deposit
+    QCOMPARE(shiftMoney(t.machineCard), QStringLiteral("2.00"));
+    QCOMPARE(shiftMoney(t.goodsCash), QStringLiteral("0.00"));
+    QCOMPARE(shiftMoney(t.newCards), QStringLiteral("0.00"));
+    QCOMPARE(shiftMoney(t.topUps), QStringLiteral("200.00"));
+    QCOMPARE(shiftMoney(t.wechat), QStringLiteral("11.00")); // 6 + 5
+    QCOMPARE(shiftMoney(t.alipay), QStringLiteral("102.10")); // 2.1 + 100
+    QCOMPARE(shiftMoney(t.bankCard), QStringLiteral("56.00")); // 6 + 50
+    QCOMPARE(shiftMoney(t.bonuses), QStringLiteral("70.00")); // 20 + 50
+    // 100 + 10 (deposit) + 200 (top-up in cash).
+    QCOMPARE(shiftMoney(expectedCash(shift, t)), QStringLiteral("310.00"));
+    const auto lines = slipLines(shift, t);
+    QCOMPARE(lines.value(14), qMakePair(s(u"微信"), QStringLiteral("11.00")));
+    QCOMPARE(lines.value(17), qMakePair(s(u"赠送"), QStringLiteral("70.00")));
+
+    // The method and the reference are in the chain: changed by another tool, the row breaks it.
+    QCOMPARE(checkLedger(db).firstBroken, 0);
+    const qint64 wechatRow = queryValue(path, s(u"select min(序号) from 操作记录 where 支付方式='微信'")).toLongLong();
+    QVERIFY(runSql(path, { s(u"drop trigger 操作记录_不改"), s(u"update 操作记录 set 单号='0043' where 单号='0042'") }));
+    QCOMPARE(checkLedger(db).firstBroken, wechatRow);
 }
 
 void TestShifts::aRestartKeepsTheShiftOpen()

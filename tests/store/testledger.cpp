@@ -86,13 +86,13 @@ void TestLedger::event(const QString& kind)
     } else if (kind == u"结帐") {
         const MachineBill bill = m_counter->stop(3, QStringLiteral("12时30分0秒"));
         CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("-18"), true,
-            QStringLiteral("A1"), QStringLiteral("30") };
+            QStringLiteral("A1"), QStringLiteral("30"), {}, {} };
         QVERIFY(settleOnCounter(*m_counter, m_store->db, m_store->rs, in, &error));
     } else if (kind == u"发卡" || kind == u"保存会员卡") {
         const bool isNew = kind == u"发卡";
         QCOMPARE(saveCard(m_store->rs,
                      { isNew ? QStringLiteral("B2") : QStringLiteral("A1"), QStringLiteral("50"),
-                         isNew ? QString() : QStringLiteral("A1"), isNew })
+                         isNew ? QString() : QStringLiteral("A1"), isNew, {} })
                      .result,
             CardSaveOutcome::Saved);
     } else if (kind == u"充值") {
@@ -178,7 +178,7 @@ void TestLedger::rowAndChangeGoTogether()
     // A booking that fails leaves no ledger row either.
     const int before = rows();
     QVERIFY(runSql(path, { s(u"create trigger 只读 before insert on 收入记录 begin select raise(abort, '只读'); end") }));
-    CheckoutInput in { 3, QStringLiteral("12.5"), QString(), QString(), QStringLiteral("12.5"), false, QString(), QString() };
+    CheckoutInput in { 3, QStringLiteral("12.5"), QString(), QString(), QStringLiteral("12.5"), false, QString(), QString(), {}, {} };
     QCOMPARE(settleCheckout(m_store->db, m_store->rs, in).result, SettleResult::Failed);
     QCOMPARE(rows(), before);
     // And the ledger refuses to be changed by the program's own connection.

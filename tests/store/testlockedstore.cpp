@@ -72,7 +72,7 @@ void TestLockedStore::bookingUnderALongLockIsWholeOrNothing()
     QString kind;
     if (checkout) {
         kind = s(u"结帐");
-        const CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("3"), false, {}, {} };
+        const CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("3"), false, {}, {}, {}, {} };
         booked = settleOnCounter(f.counter, f.store.db, f.store.rs, in, &error);
     } else if (booking == u"top-up") {
         kind = s(u"充值");
@@ -124,7 +124,7 @@ void TestLockedStore::depositHandedBackUnderALockIsWrittenLater()
     auto holder = holdLock(path, 2500);
     QVERIFY(holder);
     // Nothing to book: the deposit goes back over the counter all the same.
-    CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("-20"), false, {}, {} };
+    CheckoutInput in { 3, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("-20"), false, {}, {}, {}, {} };
     QString error;
     QVERIFY(settleOnCounter(f.counter, f.store.db, f.store.rs, in, &error));
     QVERIFY(holder->waitForFinished(10000));

@@ -75,7 +75,7 @@ int book(const QString& path, int count, int first)
             counter.start(n, QStringLiteral("10时0分0秒"), QStringLiteral("6"));
             grid.setCell(n, ConsoleColumn::Minutes, QStringLiteral("30"));
             const MachineBill bill = counter.stop(n, QStringLiteral("10时30分0秒"));
-            const CheckoutInput in { n, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("3"), false, {}, {} };
+            const CheckoutInput in { n, bill.feeText, bill.goodsText, bill.depositText, QStringLiteral("3"), false, {}, {}, {}, {} };
             const bool settled = settleOnCounter(counter, db, rs, in, &error);
             // A start or stop the store missed counts as refused as much as a checkout.
             refused += settled && counter.isProtected() ? 0 : 1;
