@@ -32,6 +32,8 @@ private slots:
     void cashSettlement();
     void cardSettlement_data();
     void cardSettlement();
+    void paymentMethods_data();
+    void paymentMethods();
     void zeroIncomeBooksNothing();
     void failedDebitChangesNothing();
     void failedIncomeRowChangesNothing();
@@ -248,6 +250,64 @@ void TestCheckout::cardSettlement()
     QVERIFY(qAbs(balanceOf(card.replace(u'\'', QStringLiteral("''"))) - balanceAfter) < 1e-6);
     QCOMPARE(balanceOf(QStringLiteral("O")), 50.0);
     QCOMPARE(incomeRows(), 1);
+}
+
+void TestCheckout::paymentMethods_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("deposit");
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<double>("cardBalance"); // a card used when not negative
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("ledger"); // 现金/收款/支付方式/单号 of the 结帐 row; empty: refused
+    QTest::newRow("cash with change") << s(u"现金") << "" << "12.5" << "10.0" << "10" << -1.0 << "" << s(u"10/0/现金/");
+    QTest::newRow("wechat, exactly due") << s(u"微信") << "0815" << "12.5" << "10.0" << "2.5" << -1.0 << ""
+                                         << s(u"0/2.5/微信/0815");
+    QTest::newRow("wechat with change") << s(u"微信") << "" << "12.5" << "10.0" << "10" << -1.0
+                                        << s(u"非现金支付不能找零，实收必须等于应收！") << "";
+    QTest::newRow("alipay, deposit to give back") << s(u"支付宝") << "" << "5" << "10.0" << "-5" << -1.0
+                                                  << s(u"没有要收的款，请选择现金！") << "";
+    QTest::newRow("reference with a letter") << s(u"银行卡") << "12a" << "12.5" << "" << "12.5" << -1.0
+                                             << s(u"单号只能是数字，最多24位！") << "";
+    QTest::newRow("card short, rest by wechat") << s(u"微信") << "" << "20.5" << "" << "20.5" << 8.2
+                                                << s(u"会员卡余额不足，需补交微信12.30000019073元！") << s(u"0/12.3/微信/");
+}
+
+// A method other than cash takes in exactly what is due, and nothing of it reaches the drawer.
+void TestCheckout::paymentMethods()
+{
+    QFETCH(QString, method);
+    QFETCH(QString, reference);
+    QFETCH(QString, fee);
+    QFETCH(QString, deposit);
+    QFETCH(QString, received);
+    QFETCH(double, cardBalance);
+    QFETCH(QString, message);
+    QFETCH(QString, ledger);
+    if (cardBalance >= 0)
+        addCard(QStringLiteral("A001"), cardBalance);
+    open(4, fee, QString(), deposit);
+    auto* methods = unit<QComboBox>(u"组合框_支付方式");
+    QCOMPARE(methods->accessibleName(), s(u"支付方式"));
+    QCOMPARE(methods->currentText(), s(u"现金")); // the default
+    methods->setCurrentText(method);
+    unit<QLineEdit>(u"编辑框_单号")->setText(reference);
+    unit<QLineEdit>(u"编辑框_实收")->setText(received);
+    if (cardBalance >= 0)
+        unit<QComboBox>(u"组合框1")->setCurrentIndex(0);
+    QTest::mouseClick(unit<QPushButton>(u"按钮_确定"), Qt::LeftButton);
+    QCOMPARE(m_store->responder.boxes.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(m_store->responder.boxes[0].text, message);
+    QCOMPARE(m_window->isVisible(), ledger.isEmpty());
+    QCOMPARE(incomeRows(), ledger.isEmpty() ? 0 : 1);
+    if (!ledger.isEmpty())
+        QCOMPARE(queryValue(m_store->dir.databasePath(),
+                     s(u"select 现金 || '/' || 收款 || '/' || 支付方式 || '/' || 单号 from 操作记录 where 类型='结帐'"))
+                     .toString(),
+            ledger);
 }
 
 void TestCheckout::zeroIncomeBooksNothing()

@@ -219,6 +219,9 @@ void TestSaleWindow::ledgerRecordsTheAmountBooked_data()
     QTest::newRow("a cent past ten thousand") << QStringList { QStringLiteral("10000.01") } << "10000.01 10000.01";
     QTest::newRow("cents that a single misses") << QStringList { QStringLiteral("0.1"), QStringLiteral("0.2") }
                                                 << "0.3 0.3";
+    // Scanned: nothing into the drawer, the amount on the method.
+    QTest::newRow("by alipay") << QStringList { QStringLiteral("4.5"), s(u"支付宝"), QStringLiteral("88") }
+                               << s(u"4.5 0 4.5 支付宝 88");
 }
 
 void TestSaleWindow::ledgerRecordsTheAmountBooked()
@@ -226,7 +229,15 @@ void TestSaleWindow::ledgerRecordsTheAmountBooked()
     QFETCH(QStringList, prices);
     QFETCH(QString, recorded);
     open(*m_console);
+    auto* methods = unit<QComboBox>(u"组合框_支付方式");
+    QVERIFY(!methods->isEnabled()); // goods on account are paid at the checkout
     unit<QComboBox>(u"组合框_销售方式")->setCurrentIndex(1);
+    QVERIFY(methods->isEnabled());
+    const bool scanned = prices.size() == 3 && prices[1] == s(u"支付宝");
+    if (scanned) {
+        methods->setCurrentText(prices.takeAt(1));
+        unit<QLineEdit>(u"编辑框_单号")->setText(prices.takeLast());
+    }
     for (int r = 0; r < prices.size(); ++r) {
         lines().commitChoice(r + 1, 0, s(u"可乐"));
         lines().commitEdit(r + 1, SaleColumn::Price, prices[r]);
@@ -234,7 +245,11 @@ void TestSaleWindow::ledgerRecordsTheAmountBooked()
     click(u"按钮_保存");
     QVERIFY(!m_window->isVisible());
     const QString path = m_store->dir.databasePath();
-    QCOMPARE(queryValue(path, s(u"select 金额||' '||现金 from 操作记录 where 类型='商品现款'")).toString(), recorded);
+    QCOMPARE(queryValue(path,
+                 scanned ? s(u"select 金额||' '||现金||' '||收款||' '||支付方式||' '||单号 from 操作记录 where 类型='商品现款'")
+                         : s(u"select 金额||' '||现金 from 操作记录 where 类型='商品现款'"))
+                 .toString(),
+        recorded);
     QCOMPARE(queryValue(path, s(u"select round(sum(收入金额), 2) from 收入记录")).toString(), recorded.section(u' ', 0, 0));
 }
 

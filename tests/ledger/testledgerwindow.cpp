@@ -1,6 +1,8 @@
 #include "common/seams.h"
 #include "ledger/ledgerwindow.h"
+#include "ledger/ledgerview.h"
 #include "store/goodstable.h"
+#include "store/ledgertable.h"
 #include "store/membertable.h"
 #include "support/guisupport.h"
 #include "widgets/egrid.h"
@@ -26,6 +28,7 @@ private slots:
     void checksTheChain();
     void aSecondPressStopsTheCheck();
     void exportsTheRowsShown();
+    void filtersByPaymentMethod();
 
 private:
     template <typename T> T* unit(const char16_t* name) { return m_window->findChild<T*>(s(name)); }
@@ -140,6 +143,30 @@ void TestLedgerWindow::exportsTheRowsShown()
     QCOMPARE(m_store->responder.boxes.size(), 1);
     QVERIFY(m_store->responder.boxes[0].text.contains(s(u"无法写入文件")));
     QVERIFY(!QFile::exists(nowhere));
+}
+
+// 现金 takes the cash rows written before methods were kept as well.
+void TestLedgerWindow::filtersByPaymentMethod()
+{
+    QString error;
+    QVERIFY(topUpCard(m_store->db, QStringLiteral("A1"), 10, &error, { s(u"微信"), QStringLiteral("31"), 0 }));
+    LedgerEntry older = ledgerEntry(m_store->db, s(u"商品现款"));
+    older.cash = 5;
+    QVERIFY(appendLedger(m_store->db, older, &error));
+    auto* methods = unit<QComboBox>(u"组合框_支付方式");
+    QCOMPARE(methods->accessibleName(), s(u"支付方式"));
+    for (const auto& [method, numbers] : { std::pair { u"微信", QStringList { QStringLiteral("5") } },
+             { u"现金", QStringList { QStringLiteral("2"), QStringLiteral("6") } },
+             { u"全部", QStringList { QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
+                           QStringLiteral("6") } } }) {
+        methods->setCurrentText(s(method));
+        QTest::mouseClick(unit<QPushButton>(u"按钮_查询"), Qt::LeftButton);
+        QCOMPARE(column(0), numbers);
+    }
+    QCOMPARE(column(LedgerColumn::Method).value(3), s(u"微信"));
+    QCOMPARE(column(LedgerColumn::Received).value(3), QStringLiteral("10.00"));
+    QCOMPARE(column(LedgerColumn::Reference).value(3), QStringLiteral("31"));
+    QCOMPARE(unit<QLabel>(u"标签_现金合计")->text(), s(u"现金合计：55.00")); // the scanned 10 is not cash
 }
 
 QTEST_MAIN(TestLedgerWindow)

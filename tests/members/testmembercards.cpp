@@ -13,6 +13,8 @@ private slots:
     void topUpRefusals_data();
     void topUpRefusals();
     void negativeFaceValueIsRefused();
+    void highestOfferReached_data();
+    void highestOfferReached();
 };
 
 void TestMemberCards::topUpAmount_data()
@@ -88,6 +90,25 @@ void TestMemberCards::negativeFaceValueIsRefused()
     QCOMPARE(out.result, CardSaveOutcome::Refused);
     QCOMPARE(out.errorText, QString::fromUtf16(u"面值不能为负数！"));
     QCOMPARE(queryValue(store.dir.databasePath(), QStringLiteral("select count(*) from 会员表")).toInt(), 0);
+}
+
+void TestMemberCards::highestOfferReached_data()
+{
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<double>("bonus");
+    QTest::newRow("below every offer") << 99.99 << 0.0;
+    QTest::newRow("exactly the threshold") << 100.0 << 20.0;
+    QTest::newRow("between two") << 199.99 << 20.0;
+    QTest::newRow("the higher") << 200.0 << 50.5;
+    QTest::newRow("far above") << 5000.0 << 50.5;
+}
+
+void TestMemberCards::highestOfferReached()
+{
+    QFETCH(double, amount);
+    QFETCH(double, bonus);
+    // Stored in no order: the threshold decides, not the row.
+    QCOMPARE(bonusFor({ { 200, 50.5 }, { 100, 20 } }, amount), bonus);
 }
 
 QTEST_GUILESS_MAIN(TestMemberCards)

@@ -1,12 +1,15 @@
 #include "widgets/listview.h"
 #include "common/seams.h"
 #include "members/memberwindow.h"
+#include "members/topupbonuswindow.h"
 #include "store/database.h"
 #include "support/guisupport.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -30,6 +33,9 @@ private slots:
     void buttons_data();
     void buttons();
     void storeRefusalIsShown();
+    void bonusIsAskedAndPutOnTheCard_data();
+    void bonusIsAskedAndPutOnTheCard();
+    void bonusOffersAreEdited();
 
 private:
     void open(const QStringList& cards);
@@ -239,6 +245,104 @@ void TestMemberWindow::storeRefusalIsShown()
     QCOMPARE(box(u"编辑框_会员编号")->text(), QStringLiteral("1001"));
     QCOMPARE(list()->selectedRow(), 0); // nothing was stored, so the pick stands
     QCOMPARE(cards(), QStringLiteral("1001|100|0|30"));
+}
+
+void TestMemberWindow::bonusIsAskedAndPutOnTheCard_data()
+{
+    QTest::addColumn<QString>("card"); // empty: a new card 2002 of the amount
+    QTest::addColumn<int>("amount");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVector<int>>("answers");
+    QTest::addColumn<QStringList>("shown"); // title|text of each box
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("ledger"); // 现金/收款/赠送/支付方式 of the payment's row; empty: none
+    const int yes = AnswerYes;
+    QTest::newRow("top-up reaching 100") << "1001" << 100 << s(u"现金") << QVector<int> { yes }
+                                         << QStringList { s(u"充值赠送确认|充值100元，赠送20元，卡内余额将为150元，是否继续？") }
+                                         << "1001|100|0|150" << s(u"100/0/20/现金");
+    QTest::newRow("declined") << "1001" << 100 << s(u"现金") << QVector<int> { int(AnswerNo) }
+                              << QStringList { s(u"充值赠送确认|充值100元，赠送20元，卡内余额将为150元，是否继续？") }
+                              << "1001|100|0|30" << "";
+    QTest::newRow("the highest reached") << "1001" << 250 << s(u"支付宝") << QVector<int> { yes, yes }
+                                         << QStringList { s(u"充值金额确认|充值金额与会员卡面值金额不相符，是否继续充值？"),
+                                                s(u"充值赠送确认|充值250元，赠送50元，卡内余额将为330元，是否继续？") }
+                                         << "1001|100|0|330" << s(u"0/250/50/支付宝");
+    QTest::newRow("a new card") << "" << 200 << s(u"微信") << QVector<int> { yes }
+                                << QStringList { s(u"充值赠送确认|发卡200元，赠送50元，卡内余额将为250元，是否继续？") }
+                                << "1001|100|0|30;2002|200|0|250" << s(u"0/200/50/微信");
+}
+
+void TestMemberWindow::bonusIsAskedAndPutOnTheCard()
+{
+    QFETCH(QString, card);
+    QFETCH(int, amount);
+    QFETCH(QString, method);
+    QFETCH(QVector<int>, answers);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, after);
+    QFETCH(QString, ledger);
+    QVERIFY(runSql(m_store->dir.databasePath(), { s(u"insert into 充值赠送 values (100, 20), (200, 50)") }));
+    open({ s(u"'1001', 100, 0, 30") });
+    if (card.isEmpty()) {
+        click(s(u"按钮_新增"));
+        box(u"编辑框_会员编号")->setText(QStringLiteral("2002"));
+        box(u"编辑框_面值")->setText(toText(amount));
+    } else {
+        pick(card);
+        box(u"编辑框_充值金额")->setText(toText(amount));
+    }
+    m_window->findChild<QComboBox*>(s(u"组合框_支付方式"))->setCurrentText(method);
+    for (int answer : answers)
+        m_store->responder.answerNext(answer);
+    click(card.isEmpty() ? s(u"按钮_保存") : s(u"按钮_充值"));
+    QStringList boxes;
+    for (const auto& b : m_store->responder.boxes)
+        boxes << b.title + u'|' + b.text;
+    QCOMPARE(boxes, shown);
+    QCOMPARE(cards(), after);
+    QCOMPARE(queryValue(m_store->dir.databasePath(),
+                 s(u"select 现金 || '/' || 收款 || '/' || 赠送 || '/' || 支付方式 from 操作记录 where 类型 in ('充值', '发卡')"))
+                 .toString(),
+        ledger);
+}
+
+// The table is stored whole or refused as typed; each change is a ledger row.
+void TestMemberWindow::bonusOffersAreEdited()
+{
+    TopUpBonusWindow window(m_store->db);
+    window.show();
+    QCOMPARE(window.windowTitle(), s(u"充值赠送"));
+    auto* table = window.findChild<QTableWidget*>(s(u"表格_充值赠送"));
+    QCOMPARE(table->accessibleName(), s(u"充值赠送"));
+    QCOMPARE(table->horizontalHeaderItem(0)->text() + table->horizontalHeaderItem(1)->text(), s(u"满送"));
+    const auto fill = [&](const QStringList& cells) {
+        table->setRowCount(0);
+        for (int i = 0; i + 1 < cells.size(); i += 2) {
+            window.addRow();
+            table->item(table->rowCount() - 1, 0)->setText(cells[i]);
+            table->item(table->rowCount() - 1, 1)->setText(cells[i + 1]);
+        }
+    };
+    const QString path = m_store->dir.databasePath();
+    for (const auto& [cells, refusal] : { std::pair { QStringList { QStringLiteral("100"), QStringLiteral("0") },
+                                              s(u"满和送都必须是大于零的金额！") },
+             std::pair { QStringList { QStringLiteral("100"), QStringLiteral("20"), QStringLiteral("100.00"),
+                             QStringLiteral("30") },
+                 s(u"满的金额不能重复！") },
+             std::pair { QStringList { QStringLiteral("abc"), QStringLiteral("20") }, s(u"满和送都必须是大于零的金额！") } }) {
+        fill(cells);
+        m_store->responder.boxes.clear();
+        QVERIFY(!window.save());
+        QCOMPARE(m_store->responder.boxes.value(0).text, refusal);
+        QCOMPARE(table->rowCount(), cells.size() / 2); // kept as typed
+    }
+    QCOMPARE(queryValue(path, s(u"select count(*) from 充值赠送")).toInt(), 0);
+    fill({ QStringLiteral("200"), QStringLiteral("50"), QString(), QString(), QStringLiteral("100"), QStringLiteral("20") });
+    QVERIFY(window.save());
+    QCOMPARE(table->rowCount(), 2); // the empty row dropped, in order of 满
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("100"));
+    QCOMPARE(queryValue(path, s(u"select 之前 || '>' || 之后 from 操作记录 where 类型='充值赠送'")).toString(),
+        s(u">100送20；200送50"));
 }
 
 QTEST_MAIN(TestMemberWindow)

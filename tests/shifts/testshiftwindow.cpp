@@ -25,6 +25,7 @@ private slots:
     void blindCountAndHandover();
     void floatCorrectedWithoutOperators();
     void slipPrintedAndExported();
+    void otherMethodsShowBelowTheButtons();
 
 private:
     QLineEdit* box(QWidget* w, const char16_t* name)
@@ -76,6 +77,8 @@ void TestShiftWindow::blindCountAndHandover()
     ShiftWindow window(m_store->db, 30, false);
     window.show();
     QCOMPARE(window.windowTitle(), s(u"交班"));
+    QCOMPARE(window.height(), 356); // cash alone: as the handover always was
+    QVERIFY(!box(&window, u"微信")->isVisible());
     QCOMPARE(window.findChild<QLabel*>(s(u"标签_班次"))->text(), s(u"第1班　操作员："));
     QCOMPARE(window.findChild<QLabel*>(s(u"标签_时间"))->text(), s(u"2026-12-08 08:00 至 2026-12-08 16:00"));
     for (const auto& [name, text] : { std::pair { u"备用金", u"200.00" }, { u"充值", u"51.25" }, { u"在用押金", u"30.00" },
@@ -189,6 +192,25 @@ void TestShiftWindow::slipPrintedAndExported()
     QVERIFY(pdfFile.open(QIODevice::ReadOnly));
     QVERIFY(pdfFile.read(5) == "%PDF-");
     QVERIFY(!QFile::exists(pdf + QStringLiteral(".part")));
+}
+
+void TestShiftWindow::otherMethodsShowBelowTheButtons()
+{
+    openAShift();
+    QString error;
+    QVERIFY(topUpCard(m_store->db, QStringLiteral("A1"), 100, &error, { s(u"微信"), QStringLiteral("9"), 20 }));
+    ShiftWindow window(m_store->db, 0, false);
+    window.show();
+    QCOMPARE(window.height(), 384);
+    for (const auto& [name, text] : { std::pair { u"充值", u"51.25" }, { u"微信", u"100.00" }, { u"支付宝", u"0.00" },
+             { u"银行卡", u"0.00" }, { u"赠送", u"20.00" } }) {
+        QVERIFY(box(&window, name)->isVisible());
+        QCOMPARE(box(&window, name)->text(), s(text));
+        QCOMPARE(box(&window, name)->accessibleName(), s(name));
+        QVERIFY(box(&window, name)->isReadOnly());
+    }
+    count(&window, QStringLiteral("251.25"));
+    QCOMPARE(box(&window, u"应有现金")->text(), QStringLiteral("251.25")); // the drawer holds no scanned payment
 }
 
 QTEST_MAIN(TestShiftWindow)
