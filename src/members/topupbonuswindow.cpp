@@ -10,12 +10,12 @@
 #include <QHeaderView>
 
 TopUpBonusWindow::TopUpBonusWindow(Database& db, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent)
     , m_ui(std::make_unique<Ui::TopUpBonusWindow>())
     , m_db(db)
 {
     m_ui->setupUi(this);
-    layOutWindow(this);
+    layOutDialog(this, parent);
     m_ui->表格_充值赠送->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_ui->按钮_新增, &QPushButton::clicked, this, &TopUpBonusWindow::addRow);
     connect(m_ui->按钮_删除, &QPushButton::clicked, this, &TopUpBonusWindow::removeRow);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include <memory>
 
@@ -11,7 +11,7 @@ class TopUpBonusWindow;
 
 // 充值赠送: the owner's offers of a bonus on a top-up (满, 送), edited as a table and stored
 // whole by 保存, or refused with the reason and kept as typed.
-class TopUpBonusWindow : public QWidget {
+class TopUpBonusWindow : public QDialog {
     Q_OBJECT
 public:
     explicit TopUpBonusWindow(Database& db, QWidget* parent = nullptr);
