@@ -1,5 +1,6 @@
 // Opening the handover window on the open shift of 2,000 ledger rows, within a ledger of a
-// million rows over 500 shifts, 499 of them handed over and listed.
+// million rows over 500 shifts, 499 of them handed over (each ending with its 交班 row, as the
+// program writes it) and listed.
 #include "benchsupport.h"
 #include "shifts/shiftwindow.h"
 #include "store/database.h"
@@ -31,9 +32,9 @@ int main(int argc, char** argv)
         const bool filled = q.exec(QStringLiteral(
             "with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
             "insert into 操作记录 (序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, "
-            "之后, 说明, 班次, 校验) select i, '2026-01-01 08:00:00', '小王', '', case i % 4 when 0 then '结帐' when 1 "
-            "then '改押金' when 2 then '商品现款' else '充值' end, i % 15 + 1, '', '', 2.5, 2.5, 0, '5', '0', '', "
-            "(i-1)/%2+1, 'x' from n")
+            "之后, 说明, 班次, 校验) select i, '2026-01-01 08:00:00', '小王', '', case when i % %2 = 0 and i < %1 then "
+            "'交班' when i % 4 = 0 then '结帐' when i % 4 = 1 then '改押金' when i % 4 = 2 then '商品现款' else '充值' "
+            "end, i % 15 + 1, '', '', 2.5, 2.5, 0, '5', '0', '', (i-1)/%2+1, 'x' from n")
                                        .arg(rows)
                                        .arg(perShift))
             && q.exec(QStringLiteral(

@@ -193,16 +193,19 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     const qint64 after = bounds.value(0).toLongLong();
     const qint64 before = bounds.value(1).isNull() ? std::numeric_limits<qint64>::max() : bounds.value(1).toLongLong();
     bounds.finish();
-    // One pass over the shift's rows through their index, summed by kind. A checkout's 之前 is
-    // the deposit it set off, so its cash before that is cash + deposit.
+    // One pass over the shift's rows, found by their numbers: every row of a shift comes after
+    // the last handover before it and, once it is handed over, ends with its own 交班 row.
+    // Summed by kind; a checkout's 之前 is the deposit it set off, so its cash before that is
+    // cash + deposit.
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral(
         "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
         "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
-        "end), 支付方式, total(收款), total(赠送) from 操作记录 where 班次=? or (班次=0 and 序号>? and 序号<?) "
-        "group by 类型, 支付方式"));
-    q.addBindValue(number);
+        "end), 支付方式, total(收款), total(赠送) from 操作记录 where 序号>? and 序号<=? and (班次=? or (班次=0 and "
+        "序号<?)) group by 类型, 支付方式"));
     q.addBindValue(after);
+    q.addBindValue(before);
+    q.addBindValue(number);
     q.addBindValue(before);
     if (!q.exec())
         return queryFailed(db, q, error);
