@@ -13,7 +13,9 @@ for f in usr/bin/langtuo \
     usr/share/metainfo/cn.langtuo.Counter.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/cn.langtuo.Counter.svg \
     usr/share/langtuo/help/index.html \
-    usr/share/doc/langtuo/copyright; do
+    usr/share/doc/langtuo/copyright \
+    usr/lib/langtuo/langtuo-charts.so \
+    usr/lib/langtuo/langtuo-print.so; do
     [ -f "$out/root/$f" ] || { echo "missing from the package: $f" >&2; exit 1; }
 done
 # The program makes its own date.mdb in the user's data directory.
@@ -24,7 +26,7 @@ fi
 desktop-file-validate "$out/root/usr/share/applications/cn.langtuo.Counter.desktop"
 appstreamcli validate --no-net "$out/root/usr/share/metainfo/cn.langtuo.Counter.metainfo.xml"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6sql6-sqlite libsodium23; do
+for lib in libqt6widgets6 libqt6sql6-sqlite libsodium23 libqt6charts6 libqt6printsupport6; do
     grep -q "$lib" <<<"$depends" || { echo "Depends lacks $lib: $depends" >&2; exit 1; }
 done
 echo "$(basename "$deb"): $depends"

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QHash>
+#include <QPluginLoader>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
@@ -113,6 +115,51 @@ QString dataDir()
 }
 
 QString dataFile(const QString& name) { return QDir(dataDir()).filePath(name); }
+
+// Set by the build from the install layout (lib/<multiarch>/langtuo on Debian).
+#ifndef LANGTUO_INSTALLED_PLUGIN_DIR
+#define LANGTUO_INSTALLED_PLUGIN_DIR "../lib/langtuo"
+#endif
+
+namespace {
+
+QString& pluginDirOverride()
+{
+    static QString dir; // made on first use: a test may set it before main runs
+    return dir;
+}
+
+} // namespace
+
+void setPluginDir(const QString& dir) { pluginDirOverride() = dir; }
+
+QObject* loadPlugin(const QString& baseName, QString* error)
+{
+    // Each loaded once and kept for the program's life: a window made by it may outlive the
+    // window that asked for it.
+    static QHash<QString, QPluginLoader*> loaded;
+    if (QPluginLoader* loader = loaded.value(baseName))
+        return loader->instance();
+    QStringList dirs;
+    if (!pluginDirOverride().isEmpty())
+        dirs.append(pluginDirOverride());
+    dirs.append(QCoreApplication::applicationDirPath());
+    dirs.append(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(LANGTUO_INSTALLED_PLUGIN_DIR)));
+    QString why;
+    for (const QString& dir : dirs) {
+        auto* loader = new QPluginLoader(QDir(dir).filePath(baseName));
+        if (QObject* instance = loader->instance()) {
+            loaded.insert(baseName, loader);
+            return instance;
+        }
+        if (why.isEmpty() || QFileInfo::exists(loader->fileName()))
+            why = loader->errorString();
+        delete loader;
+    }
+    if (error)
+        *error = why;
+    return nullptr;
+}
 
 QString sharedFile(const QString& name)
 {

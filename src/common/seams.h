@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QObject;
+
 #include <functional>
 
 // The few places where the program meets the outside world and a test may stand in:
@@ -53,6 +55,13 @@ QString dataDir();
 QString dataFile(const QString& name);
 // A file the program ships (help/index.html): beside it, or in share/langtuo when installed.
 QString sharedFile(const QString& name);
+
+// A part of the program that only one window needs (the charts, printing), loaded when that
+// window first asks for it, so the counter does not carry it all day: from the directory a
+// test sets, beside the executable, or from lib/langtuo when installed. Null, with the
+// reason, when it cannot be loaded.
+void setPluginDir(const QString& dir);
+QObject* loadPlugin(const QString& baseName, QString* error);
 
 } // namespace seams
 

@@ -57,3 +57,17 @@ QByteArray reportCsv(const QVector<DayIncome>& days)
                            QStringLiteral("收入合计") },
         rows);
 }
+
+ChartData chartDataOf(const QVector<DayIncome>& days)
+{
+    ChartData data;
+    const bool oneYear = days.isEmpty() || csvDate(days.first().day).left(4) == csvDate(days.last().day).left(4);
+    for (const DayIncome& d : days) {
+        data.labels.append(oneYear ? csvDate(d.day).mid(5) : csvDate(d.day));
+        data.machine.append(d.machine);
+        data.goods.append(d.goods);
+    }
+    data.title = days.isEmpty() ? QStringLiteral("所选日期没有收入")
+                                : csvDate(days.first().day) + QStringLiteral(" 至 ") + csvDate(days.last().day);
+    return data;
+}

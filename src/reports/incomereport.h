@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/values.h"
+#include "reports/chartmaker.h"
 #include "store/income.h"
 
 #include <QByteArray>
@@ -27,6 +28,10 @@ void setupReportGrid(EGridModel& grid);
 // `shown`, when given, receives the days the grid shows.
 void fillReport(Database& db, RecordSet& rs, EGridModel& grid, DateTime start, DateTime end,
     QVector<DayIncome>* shown = nullptr);
+
+// What the chart shows of the days: days of one year by month and day; over a year's end
+// each keeps its year, so no two bars share a label.
+ChartData chartDataOf(const QVector<DayIncome>& days);
 
 // The days for a spreadsheet: one header row, dates as yyyy-mm-dd, amounts with two decimals.
 QByteArray reportCsv(const QVector<DayIncome>& days);

@@ -1,7 +1,5 @@
 #include "reportchartwindow.h"
 
-#include "common/csv.h"
-
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -12,39 +10,33 @@
 
 #include <algorithm>
 
-ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* parent)
+ReportChartWindow::ReportChartWindow(const ChartData& data, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_machine(new QBarSet(QStringLiteral("上机收入")))
-    , m_goods(new QBarSet(QStringLiteral("商品销售收入")))
 {
     setObjectName(QStringLiteral("图表窗口"));
     setWindowTitle(QStringLiteral("业绩图表"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // Days of one year by month and day; over a year's end each keeps its year, so no two
-    // bars share a label.
-    const bool oneYear = days.isEmpty() || csvDate(days.first().day).left(4) == csvDate(days.last().day).left(4);
+    auto* machine = new QBarSet(QStringLiteral("上机收入"));
+    auto* goods = new QBarSet(QStringLiteral("商品销售收入"));
     double highest = 0.0;
     double lowest = 0.0; // a refund can make a day negative
-    for (const DayIncome& d : days) {
-        m_machine->append(d.machine);
-        m_goods->append(d.goods);
-        m_labels.append(oneYear ? csvDate(d.day).mid(5) : csvDate(d.day));
-        highest = std::max({ highest, d.machine, d.goods });
-        lowest = std::min({ lowest, d.machine, d.goods });
+    for (int i = 0; i < data.labels.size(); ++i) {
+        machine->append(data.machine.value(i));
+        goods->append(data.goods.value(i));
+        highest = std::max({ highest, data.machine.value(i), data.goods.value(i) });
+        lowest = std::min({ lowest, data.machine.value(i), data.goods.value(i) });
     }
     auto* series = new QBarSeries;
-    series->append(m_machine);
-    series->append(m_goods);
+    series->append(machine);
+    series->append(goods);
     auto* chart = new QChart;
     chart->addSeries(series);
-    chart->setTitle(days.isEmpty() ? QStringLiteral("所选日期没有收入")
-                                   : csvDate(days.first().day) + QStringLiteral(" 至 ") + csvDate(days.last().day));
+    chart->setTitle(data.title);
     auto* axisX = new QBarCategoryAxis;
-    axisX->append(m_labels);
+    axisX->append(data.labels);
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis;
-    m_valueAxis = axisY;
     axisY->setRange(lowest * 1.1, highest > 0.0 ? highest * 1.1 : 1.0);
     axisY->applyNiceNumbers();
     // As many decimals as the steps need, so that no two labels read alike; a few cents get
@@ -68,4 +60,9 @@ ReportChartWindow::ReportChartWindow(const QVector<DayIncome>& days, QWidget* pa
     layout->addWidget(view);
     resize(640, 400);
     move(80, 80);
+}
+
+QWidget* ChartPlugin::makeChartWindow(const ChartData& data, QWidget* parent)
+{
+    return new ReportChartWindow(data, parent);
 }

@@ -5,7 +5,7 @@
 #include "widgets/windows.h"
 #include "reports/dailydetailwindow.h"
 #include "reports/incomereport.h"
-#include "reports/reportchartwindow.h"
+#include "reports/chartmaker.h"
 #include "common/csv.h"
 #include "ui_reportwindow.h"
 
@@ -57,12 +57,18 @@ void ReportWindow::exportReport()
         showStoreError(error);
 }
 
-ReportChartWindow* ReportWindow::openChart()
+QWidget* ReportWindow::openChart()
 {
+    QString error;
+    auto* maker = qobject_cast<ChartMaker*>(seams::loadPlugin(QStringLiteral("langtuo-charts"), &error));
+    if (!maker) {
+        messageBox(QStringLiteral("图表组件无法加载：") + error, MbOk | MbExclamation, QStringLiteral("图表"));
+        return nullptr;
+    }
     // A chart of other days would not be what the grid shows: it is made anew each time.
     if (m_chart)
         m_chart->close();
-    m_chart = new ReportChartWindow(m_days, this);
+    m_chart = maker->makeChartWindow(chartDataOf(m_days), this);
     m_chart->show();
     return m_chart;
 }

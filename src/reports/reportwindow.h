@@ -11,7 +11,6 @@
 class Database;
 class EGrid;
 class RecordSet;
-class ReportChartWindow;
 namespace Ui {
 class ReportWindow;
 }
@@ -33,8 +32,9 @@ public:
     void openDailyDetail();
     // 按钮_导出: the days shown, as a CSV file.
     void exportReport();
-    // 按钮_图表: the days shown as bars, in a window of its own (returned).
-    ReportChartWindow* openChart();
+    // 按钮_图表: the days shown as bars, in a window of its own (returned; null, with the
+    // reason said, when the charts cannot be loaded).
+    QWidget* openChart();
     // The grid row the last openDailyDetail took (-1: the grid had no current row).
     int reportSelectedRow() const { return m_reportSelectedRow; }
 
@@ -45,5 +45,5 @@ private:
     int m_reportSelectedRow = -1;
     QVector<DayIncome> m_days; // as the grid shows them
     DateTime m_shownFrom, m_shownTo; // the range they were read for
-    QPointer<ReportChartWindow> m_chart;
+    QPointer<QWidget> m_chart;
 };

@@ -4,6 +4,7 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "shiftslip.h"
+#include "shifts/slipprinter.h"
 #include "store/database.h"
 #include "ui_shiftwindow.h"
 #include "widgets/windows.h"
@@ -12,8 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QFile>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QPdfWriter>
 #include <QTextDocument>
 
 namespace {
@@ -295,25 +295,29 @@ void ShiftWindow::printSlip()
         return;
     QTextDocument slip;
     slip.setHtml(slipHtml(shift, totals));
-    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
-    if (!printer.isNull()) {
-        QPrinter out(printer);
-        slip.print(&out);
-        messageBox(QStringLiteral("交班单已送往打印机") + printer.printerName() + QStringLiteral("。"), MbOk,
-            windowTitle());
+    QString error;
+    auto* printer = qobject_cast<SlipPrinter*>(seams::loadPlugin(QStringLiteral("langtuo-print"), &error));
+    const QString printerName = printer ? printer->defaultPrinter() : QString();
+    if (!printerName.isEmpty()) {
+        printer->print(slip);
+        messageBox(QStringLiteral("交班单已送往打印机") + printerName + QStringLiteral("。"), MbOk, windowTitle());
         return;
     }
+    if (!printer)
+        messageBox(QStringLiteral("打印组件无法加载：") + error + QStringLiteral("。交班单将保存为PDF文件。"),
+            MbOk | MbExclamation, windowTitle());
     // No printer set up: the slip becomes a PDF file, written whole or not at all.
     const QString path = seams::chooseSaveFile(QStringLiteral("保存交班单"),
         QStringLiteral("交班单_第") + QString::number(shift.number) + QStringLiteral("班.pdf"));
     if (path.isEmpty())
         return;
     const QString part = path + QStringLiteral(".part");
-    QPrinter out(QPrinter::HighResolution);
-    out.setOutputFormat(QPrinter::PdfFormat);
-    out.setOutputFileName(part);
-    out.setPageSize(QPageSize(QPageSize::A5));
-    slip.print(&out);
+    {
+        QPdfWriter out(part);
+        out.setPageSize(QPageSize(QPageSize::A5));
+        out.setResolution(1200);
+        slip.print(&out);
+    }
     const bool written = QFile::exists(part) && QFile(part).size() > 0 && (!QFile::exists(path) || QFile::remove(path))
         && QFile::rename(part, path);
     if (!written) {

@@ -50,6 +50,7 @@ private:
 
 void TestShiftWindow::init()
 {
+    useBuiltPlugins();
     m_clock = std::make_unique<TestClock>(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 0)));
     m_store = std::make_unique<StoreFixture>();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/seams.h"
 #include "testsupport.h"
 
 #include <functional>
@@ -8,3 +9,6 @@ class QWidget;
 
 // Runs action on the next modal window as soon as it is shown (the call that opens it blocks).
 void whenModalShown(std::function<void(QWidget*)> action);
+
+// The charts and printing plugins as this build made them, not an installed program's.
+inline void useBuiltPlugins() { seams::setPluginDir(QStringLiteral(LANGTUO_BUILT_PLUGIN_DIR)); }
