@@ -46,10 +46,11 @@ CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QSt
     return c;
 }
 
-QString shortfallMessage(const CardCharge& charge, const QString& method)
+QString shortfallMessage(const CardCharge& charge, const QString& method, double methodAmount)
 {
-    return QStringLiteral("会员卡余额不足，需补交") + (isCashMethod(method) ? QStringLiteral("现金") : method)
-        + charge.shortfallText + QStringLiteral("元！");
+    if (isCashMethod(method))
+        return QStringLiteral("会员卡余额不足，需补交现金") + charge.shortfallText + QStringLiteral("元！");
+    return QStringLiteral("会员卡余额不足，需补交") + method + formatFixed(methodAmount, 2) + QStringLiteral("元！");
 }
 
 namespace {
@@ -98,9 +99,9 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     // Booked as typed, to the cent: the single decides only the figure the grid shows.
     const double booked = books ? bookedIncomeOf(in.receivedText, in.depositText, in.goodsText) : 0.0;
     const CardCharge card = chargeOf(in, income);
-    if (!checkoutPaymentRefusal(in).isEmpty()) {
+    out.errorText = checkoutPaymentRefusal(in);
+    if (!out.errorText.isEmpty()) {
         out.result = SettleResult::Failed;
-        out.errorText = checkoutPaymentRefusal(in);
         return out;
     }
 
@@ -109,7 +110,8 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("结帐"));
     entry.machineNo = in.machineNo;
     entry.amount = booked;
-    putPayment(entry, toCents(toNumber(in.receivedText) - card.debit), in.method, in.reference);
+    const double paid = toCents(toNumber(in.receivedText) - card.debit);
+    putPayment(entry, paid, in.method, in.reference);
     entry.card = -card.debit;
     entry.cardNo = in.useCard && books ? in.cardNo : QString();
     // The deposit set off and the goods on account paid, as the figures of a shift read them.
@@ -120,8 +122,8 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     if (in.useCard && books) {
         entry.detail += QStringLiteral("，会员卡扣") + toText(card.debit);
         if (card.shortOfFunds)
-            entry.detail += QStringLiteral("，补交") + (isCashMethod(in.method) ? QStringLiteral("现金") : in.method)
-                + card.shortfallText;
+            entry.detail += isCashMethod(in.method) ? QStringLiteral("，补交现金") + card.shortfallText
+                                                    : QStringLiteral("，补交") + in.method + formatFixed(paid, 2);
     }
 
     Transaction transaction(db);

@@ -27,9 +27,10 @@ struct CardCharge {
 double bookedIncomeOf(const QString& receivedText, const QString& depositText, const QString& goodsText);
 CardCharge cardChargeOf(double bookedIncome, const QString& goodsText, const QString& balanceText);
 
-// The message that asks for the part of a card charge the card cannot pay, in cash unless
-// another method pays it.
-QString shortfallMessage(const CardCharge& charge, const QString& method = QString());
+// The message that asks for the part of a card charge the card cannot pay. In cash it is the
+// charge's shortfall, the deposit in the drawer making up the rest; another method takes
+// exactly `methodAmount`, what is scanned.
+QString shortfallMessage(const CardCharge& charge, const QString& method = QString(), double methodAmount = 0.0);
 
 struct CheckoutInput {
     int machineNo = 0;

@@ -142,8 +142,10 @@ bool SaleWindow::bookSale()
         return false;
     }
     const QString method = onAccount ? QString() : m_ui->组合框_支付方式->currentText();
-    const QString reference = onAccount ? QString() : m_ui->编辑框_单号->text().trimmed();
-    const QString refusal = paymentRefusal(method, reference);
+    const QString reference = onAccount ? QString() : foldWide(m_ui->编辑框_单号->text()).trimmed();
+    QString refusal = paymentRefusal(method, reference);
+    if (refusal.isEmpty() && !isCashMethod(method) && toCents(toNumber(total)) <= 0.0)
+        refusal = QStringLiteral("没有要收的款，请选择现金！"); // a scan takes money, it gives none back
     if (!refusal.isEmpty()) {
         messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
         return false;
@@ -183,6 +185,9 @@ void SaleWindow::saveSaleAndStartNew()
     emptySaleLines(m_ui->高级表格1->cells());
     m_unpriced.fill(false);
     m_ui->编辑框_金额合计->clear();
+    // The next customer pays as he pays: in cash unless the cashier says otherwise.
+    m_ui->组合框_支付方式->setCurrentIndex(0);
+    m_ui->编辑框_单号->clear();
 }
 
 void SaleWindow::openCatalogue()

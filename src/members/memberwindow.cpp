@@ -111,8 +111,17 @@ void MemberWindow::saveCard()
     entry.isNew = m_memberIsNew;
     if (!m_memberIsNew)
         entry.pickedCardNo = m_ui->超级列表框1->getListCell(r, 0);
-    if (m_memberIsNew && !paymentFor(true, toInteger(faceText), 0.0, entry.payment))
-        return;
+    if (m_memberIsNew) {
+        // Refused before the bonus is asked: a number in use, a payment that cannot be taken.
+        if (!typedPayment(entry.payment))
+            return;
+        if (cardsNumbered(m_rs, cardNo) > 0) {
+            messageBox(duplicateCardMessage());
+            return;
+        }
+        if (!bonusConfirmed(true, toInteger(faceText), cardNo, entry.payment))
+            return;
+    }
     // Saving an existing card sets its balance back to the face value: the owner's to allow.
     const OwnerPermit permit = m_memberIsNew ? OwnerPermit(nullptr, QString()) : m_rights.permit(OwnerAction::SaveCard);
     if (!permit)
@@ -126,6 +135,8 @@ void MemberWindow::saveCard()
         showStoreError(out.errorText);
         return;
     }
+    if (m_memberIsNew)
+        paymentTaken();
     refreshMemberList();
 }
 
@@ -176,31 +187,38 @@ void MemberWindow::topUpCard()
         messageBox(refusal);
         return;
     }
+    CardPayment payment;
+    if (!typedPayment(payment))
+        return;
     const double face = toNumber(m_ui->编辑框_面值->text());
     if (topUpDiffersFromFace(float(amount), face)
         && messageBox(QStringLiteral("充值金额与会员卡面值金额不相符，是否继续充值？"), MbYesNo,
                QStringLiteral("充值金额确认"))
             != AnswerYes)
         return;
-    double balance = 0.0;
-    CardPayment payment;
-    if (readCardBalance(m_rs, cardNo, balance) == BalanceRead::Failed || !paymentFor(false, amount, balance, payment))
+    if (!bonusConfirmed(false, amount, cardNo, payment))
         return;
     QString error;
-    if (!::topUpCard(m_db, cardNo, amount, &error, payment))
+    if (::topUpCard(m_db, cardNo, amount, &error, payment))
+        paymentTaken();
+    else
         showStoreError(error);
     refreshMemberList();
 }
 
-bool MemberWindow::paymentFor(bool newCard, double amount, double balanceBefore, CardPayment& payment)
+bool MemberWindow::typedPayment(CardPayment& payment)
 {
     payment.method = m_ui->组合框_支付方式->currentText();
-    payment.reference = m_ui->编辑框_单号->text().trimmed();
+    payment.reference = foldWide(m_ui->编辑框_单号->text()).trimmed();
     const QString refusal = paymentRefusal(payment.method, payment.reference);
-    if (!refusal.isEmpty()) {
-        messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
-        return false;
-    }
+    if (refusal.isEmpty())
+        return true;
+    messageBox(refusal, MbOk | MbExclamation, QStringLiteral("支付方式"));
+    return false;
+}
+
+bool MemberWindow::bonusConfirmed(bool newCard, double amount, const QString& cardNo, CardPayment& payment)
+{
     QVector<TopUpBonus> offers;
     QString error;
     if (!readTopUpBonuses(m_db, offers, &error)) {
@@ -208,10 +226,22 @@ bool MemberWindow::paymentFor(bool newCard, double amount, double balanceBefore,
         return false;
     }
     payment.bonus = bonusFor(offers, amount);
-    return payment.bonus <= 0.0
-        || messageBox(bonusQuestion(newCard, amount, payment.bonus, toCents(balanceBefore + amount + payment.bonus)),
+    if (payment.bonus <= 0.0)
+        return true;
+    // The balance is read only to tell what the card will hold; the record set says why it
+    // could not be.
+    double balance = 0.0;
+    if (!newCard && readCardBalance(m_rs, cardNo, balance) == BalanceRead::Failed)
+        return false;
+    return messageBox(bonusQuestion(newCard, amount, payment.bonus, toCents(balance + amount + payment.bonus)),
                MbYesNo, QStringLiteral("充值赠送确认"))
         == AnswerYes;
+}
+
+void MemberWindow::paymentTaken()
+{
+    m_ui->组合框_支付方式->setCurrentIndex(0);
+    m_ui->编辑框_单号->clear();
 }
 
 void MemberWindow::openBonuses()

@@ -46,9 +46,14 @@ private:
     // Runs a statement on a card; a refusal of the store is shown, never passed over.
     // The card number of the selected row; false after asking the operator to pick one.
     bool selectedCardNo(const QString& pleasePick, QString& cardNo);
-    // The payment typed for a new card or a top-up of `amount`, with the bonus it gets once the
-    // operator has confirmed it; false when it is refused or not confirmed.
-    bool paymentFor(bool newCard, double amount, double balanceBefore, CardPayment& payment);
+    // The method and reference typed for a payment; false, after saying why, when they are
+    // refused. Asked before anything is confirmed.
+    bool typedPayment(CardPayment& payment);
+    // The bonus a payment of `amount` gets, once the operator has confirmed it; false when it
+    // is not confirmed or the offers cannot be read.
+    bool bonusConfirmed(bool newCard, double amount, const QString& cardNo, CardPayment& payment);
+    // After a payment is booked the next one starts in cash, with no reference.
+    void paymentTaken();
 
     std::unique_ptr<Ui::MemberWindow> m_ui;
     Database& m_db;

@@ -592,9 +592,13 @@ bool readLedger(Database& db, DateTime from, DateTime to, const QString& operato
         values.append(kind);
     }
     if (!method.isEmpty()) {
-        sql += isCashMethod(method) ? QStringLiteral(" and (支付方式=? or (支付方式='' and 现金<>0))")
-                                    : QStringLiteral(" and 支付方式=?");
-        values.append(method);
+        // Cash that moved, now and before methods were kept; a card alone paid in no cash.
+        if (isCashMethod(method)) {
+            sql += QStringLiteral(" and 支付方式 in ('', '现金') and 现金<>0");
+        } else {
+            sql += QStringLiteral(" and 支付方式=?");
+            values.append(method);
+        }
     }
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);

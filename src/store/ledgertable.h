@@ -99,7 +99,7 @@ struct LedgerRow {
 };
 
 // The rows of the days from `from` to `to`, in the ledger's order; an empty filter takes every
-// operator, kind or payment method (现金 takes the cash that moved before methods were kept).
+// operator, kind or payment method (现金: the rows that moved cash, before methods were kept too).
 // False when the ledger could not be read (error says why).
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,
     QVector<LedgerRow>& rows, QString* error, const QString& method = QString());

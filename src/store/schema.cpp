@@ -148,7 +148,7 @@ const QVector<SchemaStep>& schemaSteps()
         // indexed, and an ordinary row touches neither index.
         { 7,
             {
-                QStringLiteral("DROP INDEX 操作记录_班次"),
+                QStringLiteral("DROP INDEX IF EXISTS 操作记录_班次"),
                 QStringLiteral("CREATE INDEX 操作记录_交班 ON 操作记录 (班次) WHERE 类型='交班'"),
                 QStringLiteral("CREATE INDEX 操作记录_点钞 ON 操作记录 (班次) WHERE 类型='点钞'"),
             } },

@@ -201,7 +201,7 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     q.prepare(QStringLiteral(
         "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
         "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
-        "end), 支付方式, total(收款), total(赠送) from 操作记录 where 序号>? and 序号<=? and (班次=? or (班次=0 and "
+        "end), 支付方式, total(收款), total(赠送), total(赠送<>0) from 操作记录 where 序号>? and 序号<=? and (班次=? or (班次=0 and "
         "序号<?)) group by 类型, 支付方式"));
     q.addBindValue(after);
     q.addBindValue(before);
@@ -223,6 +223,7 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
         else if (method == u"银行卡")
             t.bankCard += received;
         t.bonuses += q.value(10).toDouble();
+        t.otherRows += isCashMethod(method) ? q.value(11).toInt() : q.value(1).toInt();
         if (kind == u"结帐") {
             const double deposits = q.value(7).toDouble();
             t.machineCash += cash + deposits;

@@ -60,7 +60,8 @@ struct ShiftTotals {
     double alipay = 0.0; // 支付宝
     double bankCard = 0.0; // 银行卡
     double bonuses = 0.0; // 赠送
-    bool onlyCash() const { return wechat == 0.0 && alipay == 0.0 && bankCard == 0.0 && bonuses == 0.0; }
+    int otherRows = 0; // rows paid otherwise than in cash or with a bonus, whatever they sum to
+    bool onlyCash() const { return otherRows == 0; }
 };
 bool readShiftTotals(Database& db, int number, ShiftTotals& totals, QString* error);
 

@@ -272,7 +272,12 @@ void TestCheckout::paymentMethods_data()
     QTest::newRow("reference with a letter") << s(u"银行卡") << "12a" << "12.5" << "" << "12.5" << -1.0
                                              << s(u"单号只能是数字，最多24位！") << "";
     QTest::newRow("card short, rest by wechat") << s(u"微信") << "" << "20.5" << "" << "20.5" << 8.2
-                                                << s(u"会员卡余额不足，需补交微信12.30000019073元！") << s(u"0/12.3/微信/");
+                                                << s(u"会员卡余额不足，需补交微信12.30元！") << s(u"0/12.3/微信/");
+    // The deposit in the drawer pays its part: the scan takes only the rest.
+    QTest::newRow("card short, deposit, rest by wechat") << s(u"微信") << "" << "20.5" << "10.0" << "10.5" << 8.2
+                                                         << s(u"会员卡余额不足，需补交微信2.30元！") << s(u"0/2.3/微信/");
+    QTest::newRow("full-width reference") << s(u"银行卡") << s(u"１２３") << "12.5" << "" << "12.5" << -1.0 << ""
+                                          << s(u"0/12.5/银行卡/123");
 }
 
 // A method other than cash takes in exactly what is due, and nothing of it reaches the drawer.

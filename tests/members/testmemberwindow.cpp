@@ -270,6 +270,10 @@ void TestMemberWindow::bonusIsAskedAndPutOnTheCard_data()
     QTest::newRow("a new card") << "" << 200 << s(u"微信") << QVector<int> { yes }
                                 << QStringList { s(u"充值赠送确认|发卡200元，赠送50元，卡内余额将为250元，是否继续？") }
                                 << "1001|100|0|30;2002|200|0|250" << s(u"0/200/50/微信");
+    // Refused before anything is asked.
+    QTest::newRow("a new card numbered as another") << "" << 300 << s(u"微信") << QVector<int>()
+                                                    << QStringList { s(u"信息：|会员编号已存在！") } << "1001|100|0|30"
+                                                    << "";
 }
 
 void TestMemberWindow::bonusIsAskedAndPutOnTheCard()
@@ -285,13 +289,15 @@ void TestMemberWindow::bonusIsAskedAndPutOnTheCard()
     open({ s(u"'1001', 100, 0, 30") });
     if (card.isEmpty()) {
         click(s(u"按钮_新增"));
-        box(u"编辑框_会员编号")->setText(QStringLiteral("2002"));
+        box(u"编辑框_会员编号")->setText(amount == 300 ? QStringLiteral("1001") : QStringLiteral("2002"));
         box(u"编辑框_面值")->setText(toText(amount));
     } else {
         pick(card);
         box(u"编辑框_充值金额")->setText(toText(amount));
     }
-    m_window->findChild<QComboBox*>(s(u"组合框_支付方式"))->setCurrentText(method);
+    auto* methods = m_window->findChild<QComboBox*>(s(u"组合框_支付方式"));
+    methods->setCurrentText(method);
+    box(u"编辑框_单号")->setText(QStringLiteral("7"));
     for (int answer : answers)
         m_store->responder.answerNext(answer);
     click(card.isEmpty() ? s(u"按钮_保存") : s(u"按钮_充值"));
@@ -304,6 +310,9 @@ void TestMemberWindow::bonusIsAskedAndPutOnTheCard()
                  s(u"select 现金 || '/' || 收款 || '/' || 赠送 || '/' || 支付方式 from 操作记录 where 类型 in ('充值', '发卡')"))
                  .toString(),
         ledger);
+    // Booked, the next customer starts in cash; not booked, the choice stands.
+    QCOMPARE(methods->currentText(), ledger.isEmpty() ? method : s(u"现金"));
+    QCOMPARE(box(u"编辑框_单号")->text(), ledger.isEmpty() ? QStringLiteral("7") : QString());
 }
 
 // The table is stored whole or refused as typed; each change is a ledger row.
