@@ -1,5 +1,6 @@
 // The console's start on a file whose ledger holds a million rows, beside the start on an
-// empty one: nothing done at start may grow with the ledger.
+// empty one: nothing done at start may grow with the ledger. And the memory the program holds
+// once started, read from outside as `ps` reads it, beside a bare window's (bench_bare_window).
 #include "app/consolewindow.h"
 #include "backups/backuprunner.h"
 #include "benchsupport.h"
@@ -10,6 +11,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -60,6 +64,49 @@ double startMs(const QString& dir)
     return ms;
 }
 
+// The resident memory of a program started from outside, in kB, once it has stayed the same
+// for a second (0 where /proc cannot tell it).
+long settledRssKb(const QString& program, const QStringList& arguments, const QString& workDir)
+{
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    p.start(program, arguments);
+    if (!p.waitForStarted())
+        return 0;
+    long last = 0;
+    int same = 0;
+    for (int i = 0; i < 400 && same < 20 && p.state() == QProcess::Running; ++i) {
+        QThread::msleep(50);
+        QFile status(QStringLiteral("/proc/%1/status").arg(p.processId()));
+        long rss = 0;
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("VmRSS:"))
+                    rss = line.mid(6).trimmed().split(' ').value(0).toLong();
+            }
+        }
+        same = rss == last ? same + 1 : 0;
+        last = rss;
+    }
+    p.kill();
+    p.waitForFinished();
+    return last;
+}
+
+// The program as the build made it, with its plugins and help, in a directory of its own with
+// a new date.mdb: a portable program, as a café runs it from a folder.
+bool copyProgram(const QString& to)
+{
+    const QDir from(QStringLiteral(LANGTUO_BUILT_PROGRAM_DIR));
+    for (const QString& name : from.entryList(QDir::Files)) {
+        if (name != u"date.mdb" && !name.startsWith(u"jishi") && !QFile::copy(from.filePath(name), QDir(to).filePath(name)))
+            return false;
+    }
+    QDir(to).mkdir(QStringLiteral("help"));
+    QFile::copy(from.filePath(QStringLiteral("help/index.html")), QDir(to).filePath(QStringLiteral("help/index.html")));
+    return createDatabase(QDir(to).filePath(QStringLiteral("date.mdb")));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,5 +125,17 @@ int main(int argc, char** argv)
     }
     std::printf("console start: %.1f ms on an empty ledger, %.1f ms on a million rows\n", median(a), median(b));
     std::printf("ratio start 1M ledger/empty: %.2f\n", median(b) / median(a));
+
+    QTemporaryDir program;
+    if (!copyProgram(program.path()))
+        return 1;
+    std::vector<double> console, bare;
+    for (int i = 0; i < 3; ++i) {
+        console.push_back(double(settledRssKb(QDir(program.path()).filePath(QStringLiteral("langtuo")), {}, program.path())));
+        bare.push_back(double(settledRssKb(QStringLiteral(BARE_WINDOW), { QStringLiteral("--stay") }, program.path())));
+    }
+    std::printf("RSS after start, from outside (%s): the program %.0f kB, a bare window %.0f kB\n",
+        qgetenv("QT_QPA_PLATFORM").constData(), median(console), median(bare));
+    std::printf("ratio RSS program/bare window: %.2f\n", median(bare) > 0 ? median(console) / median(bare) : 0.0);
     return 0;
 }
