@@ -152,12 +152,13 @@ QObject* loadPlugin(const QString& baseName, QString* error)
             loaded.insert(baseName, loader);
             return instance;
         }
-        if (why.isEmpty() || QFileInfo::exists(loader->fileName()))
+        // A file that is there but cannot be loaded says more than the places it is not.
+        if (QFileInfo::exists(loader->fileName()))
             why = loader->errorString();
         delete loader;
     }
     if (error)
-        *error = why;
+        *error = why.isEmpty() ? QStringLiteral("程序目录中没有") + baseName : why;
     return nullptr;
 }
 
