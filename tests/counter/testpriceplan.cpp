@@ -1,0 +1,150 @@
+#include "counter/priceplan.h"
+
+#include <QtTest>
+
+namespace {
+
+QString s(const char16_t* t) { return QString::fromUtf16(t); }
+QStringList fields(const char16_t* t) { return s(t).split(u'|'); }
+
+// The worked example's plan: ¥5 by day, ¥6 in the evening, ¥4 at night capped at ¥24; units of
+// 15 minutes, at least 30, 3 free; members pay 8.5 折; 包夜 22:00–08:00 for ¥30.
+TypedPlan examplePlan()
+{
+    TypedPlan t;
+    t.bands = { { QStringLiteral("08:00"), QStringLiteral("18:00"), QStringLiteral("5"), QString() },
+        { QStringLiteral("18:00"), QStringLiteral("23:00"), QStringLiteral("6"), QString() },
+        { QStringLiteral("23:00"), QStringLiteral("08:00"), QStringLiteral("4"), QStringLiteral("24") } };
+    t.unit = QStringLiteral("15");
+    t.minimum = QStringLiteral("30");
+    t.grace = QStringLiteral("3");
+    t.discount = QStringLiteral("8.5");
+    t.packages = { { s(u"包夜"), QStringLiteral("22:00"), QStringLiteral("08:00"), QString(), QStringLiteral("30") },
+        { s(u"3小时"), QString(), QString(), QStringLiteral("180"), QStringLiteral("12") } };
+    return t;
+}
+
+} // namespace
+
+class TestPricePlan : public QObject {
+    Q_OBJECT
+private slots:
+    void bills_data();
+    void bills();
+    void aFractionOfACentIsRoundedOnce();
+    void refusals_data();
+    void refusals();
+};
+
+void TestPricePlan::bills_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("packageFrom"); // minutes from the start that 包夜 covers; -1: none
+    QTest::addColumn<int>("packageTo");
+    QTest::addColumn<bool>("byCard");
+    QTest::addColumn<qint64>("total");
+    // Seven units: four start before 18:00 (4 × 1.25), three after (3 × 1.50).
+    QTest::newRow("the worked example") << "17:10" << 102 << -1 << -1 << false << qint64(950);
+    QTest::newRow("by card, 8.5 折") << "17:10" << 102 << -1 << -1 << true << qint64(808); // 807.5 half up
+    // A unit is priced whole at the band it starts in.
+    QTest::newRow("a boundary inside a unit") << "17:50" << 30 << -1 << -1 << false << qint64(125 + 150);
+    QTest::newRow("across midnight") << "23:50" << 20 << -1 << -1 << false << qint64(200);
+    // 22:00–23:00 four units at ¥6; then 36 at ¥4, ¥36 held at the cap of ¥24.
+    QTest::newRow("the cap") << "22:00" << 600 << -1 << -1 << false << qint64(600 + 2400);
+    QTest::newRow("within the grace") << "09:00" << 3 << -1 << -1 << false << qint64(0);
+    QTest::newRow("one minute past it: the minimum") << "09:00" << 4 << -1 << -1 << false << qint64(250);
+    QTest::newRow("the minimum") << "09:00" << 20 << -1 << -1 << false << qint64(250);
+    QTest::newRow("past the minimum") << "09:00" << 31 << -1 << -1 << false << qint64(375);
+    // From 21:00, 包夜 bought at 21:30 covers 22:00–08:00; stopped at 09:00. Metered: 21:00–22:00
+    // at ¥6 (6.00) and 08:00–09:00 at ¥5 (5.00); the package's ¥30 is no part of the discount.
+    QTest::newRow("a window package, before and after") << "21:00" << 720 << 60 << 660 << false << qint64(1100 + 3000);
+    QTest::newRow("the same by card") << "21:00" << 720 << 60 << 660 << true << qint64(935 + 3000);
+    QTest::newRow("a package and the minimum") << "21:00" << 62 << 60 << 660 << false << qint64(600 + 3000);
+}
+
+void TestPricePlan::bills()
+{
+    QFETCH(QString, start);
+    QFETCH(int, minutes);
+    QFETCH(int, packageFrom);
+    QFETCH(int, packageTo);
+    QFETCH(bool, byCard);
+    QFETCH(qint64, total);
+    PricePlan plan;
+    QCOMPARE(planRefusal(examplePlan(), plan), QString());
+    QVector<CoveredStretch> covered;
+    if (packageFrom >= 0)
+        covered.append({ packageFrom, packageTo, 3000, s(u"包夜") });
+    const PlanBill bill = billOf(plan, parseClock(start), minutes, covered, byCard);
+    QCOMPARE(bill.totalCents, total);
+    qint64 lines = 0;
+    for (const BillLine& line : bill.lines)
+        lines += line.sixtiethCents;
+    // The lines explain the bill: their exact sum rounds to it.
+    QCOMPARE((lines + 30) / 60, bill.totalCents);
+}
+
+void TestPricePlan::aFractionOfACentIsRoundedOnce()
+{
+    // ¥4.50 an hour in units of 7 minutes: 52.5 cents a unit, three units 157.5, rounded once.
+    TypedPlan t;
+    t.bands = { { QStringLiteral("00:00"), QStringLiteral("00:00"), QStringLiteral("4.50"), QString() } };
+    t.unit = QStringLiteral("7");
+    t.minimum = QStringLiteral("0");
+    t.grace = QStringLiteral("0");
+    t.discount = QStringLiteral("10");
+    PricePlan plan;
+    QCOMPARE(planRefusal(t, plan), QString());
+    QCOMPARE(billOf(plan, 600, 7, {}, false).totalCents, qint64(53));
+    QCOMPARE(billOf(plan, 600, 21, {}, false).totalCents, qint64(158));
+    QCOMPARE(billOf(plan, 600, 21, {}, true).totalCents, qint64(158)); // 10 折: no discount
+}
+
+void TestPricePlan::refusals_data()
+{
+    QTest::addColumn<int>("band"); // the band changed, -1: the settings
+    QTest::addColumn<QStringList>("row"); // the band's 开始, 结束, 每小时, 封顶; or unit, minimum, grace, discount
+    QTest::addColumn<QString>("refusal");
+    const QString day = s(u"时段必须连续覆盖全天，且不能重叠！");
+    const QString clock = s(u"时间必须写成HH:MM，例如08:00！");
+    QTest::newRow("a gap") << 2 << fields(u"23:30|08:00|4|") << day;
+    QTest::newRow("an overlap") << 2 << fields(u"17:00|08:00|4|") << day;
+    QTest::newRow("no leading zero") << 0 << fields(u"8:00|18:00|5|") << clock;
+    QTest::newRow("no such hour") << 0 << fields(u"08:00|24:00|5|") << clock;
+    QTest::newRow("three decimals") << 0 << fields(u"08:00|18:00|5.001|") << s(u"金额必须在-99999.99到99999.99之间！");
+    QTest::newRow("a cap of nothing") << 0 << fields(u"08:00|18:00|5|0") << s(u"金额必须在-99999.99到99999.99之间！");
+    QTest::newRow("no unit") << -1 << fields(u"0|30|3|8.5") << s(u"计费单位必须在1到60分钟之间！");
+    QTest::newRow("a minimum of eleven hours") << -1 << fields(u"15|601|3|8.5") << s(u"起步分钟必须在0到600之间！");
+    QTest::newRow("grace past an hour") << -1 << fields(u"15|30|61|8.5") << s(u"免费分钟必须在0到60之间！");
+    QTest::newRow("more than 10 折") << -1 << fields(u"15|30|3|10.5") << s(u"会员折扣必须在1到10折之间！");
+    QTest::newRow("less than 1 折") << -1 << fields(u"15|30|3|0.5") << s(u"会员折扣必须在1到10折之间！");
+    QTest::newRow("full-width, as typed") << -1 << fields(u"１５|30|3|8.5") << QString();
+}
+
+void TestPricePlan::refusals()
+{
+    QFETCH(int, band);
+    QFETCH(QStringList, row);
+    QFETCH(QString, refusal);
+    TypedPlan t = examplePlan();
+    if (band >= 0) {
+        t.bands[band] = row;
+    } else {
+        t.unit = row[0];
+        t.minimum = row[1];
+        t.grace = row[2];
+        t.discount = row[3];
+    }
+    PricePlan plan;
+    QCOMPARE(planRefusal(t, plan), refusal);
+    // A package with both a window and a duration, or neither, is refused the same way.
+    t = examplePlan();
+    t.packages[1][1] = QStringLiteral("22:00");
+    QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
+    t.packages[1] = QStringList { s(u"空"), QString(), QString(), QString(), QStringLiteral("1") };
+    QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
+}
+
+QTEST_GUILESS_MAIN(TestPricePlan)
+#include "testpriceplan.moc"
