@@ -13,10 +13,12 @@ for f in usr/bin/langtuo \
     usr/share/metainfo/cn.langtuo.Counter.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/cn.langtuo.Counter.svg \
     usr/share/langtuo/help/index.html \
-    usr/share/doc/langtuo/copyright \
-    usr/lib/langtuo/langtuo-charts.so \
-    usr/lib/langtuo/langtuo-print.so; do
+    usr/share/doc/langtuo/copyright; do
     [ -f "$out/root/$f" ] || { echo "missing from the package: $f" >&2; exit 1; }
+done
+# The plugins in the program's lib/langtuo, wherever the prefix puts lib/.
+for plugin in langtuo-charts.so langtuo-print.so; do
+    find "$out/root/usr/lib" -path "*/langtuo/$plugin" | grep -q . || { echo "missing from the package: $plugin" >&2; exit 1; }
 done
 # The program makes its own date.mdb in the user's data directory.
 if find "$out/root" -name 'date.mdb' | grep -q .; then

@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHash>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QPluginLoader>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -133,7 +135,7 @@ QString& pluginDirOverride()
 
 void setPluginDir(const QString& dir) { pluginDirOverride() = dir; }
 
-QObject* loadPlugin(const QString& baseName, QString* error)
+QObject* loadPlugin(const QString& baseName, const char* iid, QString* error)
 {
     // Each loaded once and kept for the program's life: a window made by it may outlive the
     // window that asked for it.
@@ -148,13 +150,15 @@ QObject* loadPlugin(const QString& baseName, QString* error)
     QString why;
     for (const QString& dir : dirs) {
         auto* loader = new QPluginLoader(QDir(dir).filePath(baseName));
-        if (QObject* instance = loader->instance()) {
+        // Its metadata is read without loading it: one of another interface is not run at all.
+        const bool fits = loader->metaData().value(QStringLiteral("IID")).toString() == QLatin1String(iid);
+        if (QObject* instance = fits ? loader->instance() : nullptr) {
             loaded.insert(baseName, loader);
             return instance;
         }
         // A file that is there but cannot be loaded says more than the places it is not.
         if (QFileInfo::exists(loader->fileName()))
-            why = loader->errorString();
+            why = fits ? loader->errorString() : loader->fileName() + QStringLiteral("不是本程序这一版的组件");
         delete loader;
     }
     if (error)

@@ -58,10 +58,11 @@ QString sharedFile(const QString& name);
 
 // A part of the program that only one window needs (the charts, printing), loaded when that
 // window first asks for it, so the counter does not carry it all day: from the directory a
-// test sets, beside the executable, or from lib/langtuo when installed. Null, with the
-// reason, when it cannot be loaded.
+// test sets, beside the executable, or from lib/langtuo when installed; only a plugin of the
+// interface `iid` (another build's, or another program's, is passed over). Null, with the
+// reason, when none can be loaded.
 void setPluginDir(const QString& dir);
-QObject* loadPlugin(const QString& baseName, QString* error);
+QObject* loadPlugin(const QString& baseName, const char* iid, QString* error);
 
 } // namespace seams
 

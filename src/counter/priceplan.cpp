@@ -52,9 +52,12 @@ qint64 halfUp(qint64 numerator, qint64 denominator) { return (numerator + denomi
 
 int parseClock(const QString& text)
 {
-    static const QRegularExpression clock(QStringLiteral(R"(^([01][0-9]|2[0-3]):([0-5][0-9])$)"));
+    // 24:00 is how an owner ends a band at midnight: the same minute as 00:00.
+    static const QRegularExpression clock(QStringLiteral(R"(^(?:([01][0-9]|2[0-3]):([0-5][0-9])|24:00)$)"));
     const QRegularExpressionMatch m = clock.match(foldWide(text).trimmed());
-    return m.hasMatch() ? m.captured(1).toInt() * 60 + m.captured(2).toInt() : -1;
+    if (!m.hasMatch())
+        return -1;
+    return m.captured(1).isEmpty() ? 0 : m.captured(1).toInt() * 60 + m.captured(2).toInt();
 }
 
 QString clockText(int minuteOfDay)
@@ -65,6 +68,7 @@ QString clockText(int minuteOfDay)
 QString planRefusal(const TypedPlan& typed, PricePlan& plan)
 {
     const QString badTime = QStringLiteral("时间必须写成HH:MM，例如08:00！");
+    const QString badMoney = QStringLiteral("金额必须在0到99999.99之间，最多两位小数！");
     PricePlan p;
     QVector<int> covered(kDay, 0);
     for (const QStringList& row : typed.bands) {
@@ -76,8 +80,9 @@ QString planRefusal(const TypedPlan& typed, PricePlan& plan)
         band.rateCents = parseCents(row.value(2));
         const QString cap = row.value(3).trimmed();
         band.capCents = cap.isEmpty() ? -1 : parseCents(cap);
-        if (band.rateCents < 0 || band.rateCents > kMoneyLimitCents || (!cap.isEmpty() && (band.capCents <= 0 || band.capCents > kMoneyLimitCents)))
-            return moneyRangeMessage();
+        if (band.rateCents < 0 || band.rateCents > kMoneyLimitCents
+            || (!cap.isEmpty() && (band.capCents <= 0 || band.capCents > kMoneyLimitCents)))
+            return badMoney;
         const int length = band.start == band.end ? kDay : (band.end - band.start + kDay) % kDay;
         for (int m = 0; m < length; ++m)
             ++covered[(band.start + m) % kDay];
@@ -105,6 +110,8 @@ QString planRefusal(const TypedPlan& typed, PricePlan& plan)
         package.name = row.value(0).trimmed();
         if (package.name.isEmpty() || !isStorableText(package.name))
             return QStringLiteral("请输入套餐名称！");
+        if (std::any_of(p.packages.begin(), p.packages.end(), [&](const PlanPackage& o) { return o.name == package.name; }))
+            return QStringLiteral("套餐名称不能重复！");
         const bool window = !row.value(1).trimmed().isEmpty() || !row.value(2).trimmed().isEmpty();
         const bool duration = !row.value(3).trimmed().isEmpty();
         if (window == duration)
@@ -114,6 +121,8 @@ QString planRefusal(const TypedPlan& typed, PricePlan& plan)
             package.end = parseClock(row.value(2));
             if (package.start < 0 || package.end < 0)
                 return badTime;
+            if (package.start == package.end)
+                return QStringLiteral("套餐的开始和结束时间不能相同！");
         } else {
             package.minutes = parseWhole(row.value(3), 1, kDay);
             if (package.minutes < 0)
@@ -121,7 +130,7 @@ QString planRefusal(const TypedPlan& typed, PricePlan& plan)
         }
         package.priceCents = parseCents(row.value(4));
         if (package.priceCents < 0 || package.priceCents > kMoneyLimitCents)
-            return moneyRangeMessage();
+            return badMoney;
         p.packages.append(package);
     }
     plan = p;
@@ -132,6 +141,7 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
     bool byCard)
 {
     PlanBill bill;
+    startMinuteOfDay = (startMinuteOfDay % kDay + kDay) % kDay;
     // What no package covers, in order: the metered stretches.
     QVector<CoveredStretch> packages = covered;
     std::sort(packages.begin(), packages.end(), [](const CoveredStretch& a, const CoveredStretch& b) { return a.from < b.from; });
@@ -158,6 +168,7 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
         // Runs of units that start in one band, each priced whole at it; a cap holds a run.
         for (int k = 0; k < units;) {
             const int band = bandAt(plan, (startMinuteOfDay + from + k * unit) % kDay);
+            Q_ASSERT(band >= 0); // a stored plan covers the day
             int run = 1;
             while (k + run < units && bandAt(plan, (startMinuteOfDay + from + (k + run) * unit) % kDay) == band)
                 ++run;

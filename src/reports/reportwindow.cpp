@@ -60,7 +60,7 @@ void ReportWindow::exportReport()
 QWidget* ReportWindow::openChart()
 {
     QString error;
-    auto* maker = qobject_cast<ChartMaker*>(seams::loadPlugin(QStringLiteral("langtuo-charts"), &error));
+    auto* maker = qobject_cast<ChartMaker*>(seams::loadPlugin(QStringLiteral("langtuo-charts"), LANGTUO_CHART_MAKER_IID, &error));
     if (!maker) {
         messageBox(QStringLiteral("图表组件无法加载：") + error, MbOk | MbExclamation, QStringLiteral("图表"));
         return nullptr;

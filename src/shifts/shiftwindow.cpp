@@ -9,6 +9,7 @@
 #include "ui_shiftwindow.h"
 #include "widgets/windows.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -296,7 +297,7 @@ void ShiftWindow::printSlip()
     QTextDocument slip;
     slip.setHtml(slipHtml(shift, totals));
     QString error;
-    auto* printer = qobject_cast<SlipPrinter*>(seams::loadPlugin(QStringLiteral("langtuo-print"), &error));
+    auto* printer = qobject_cast<SlipPrinter*>(seams::loadPlugin(QStringLiteral("langtuo-print"), LANGTUO_SLIP_PRINTER_IID, &error));
     const QString printerName = printer ? printer->defaultPrinter() : QString();
     if (!printerName.isEmpty()) {
         printer->print(slip);
@@ -311,19 +312,19 @@ void ShiftWindow::printSlip()
         QStringLiteral("交班单_第") + QString::number(shift.number) + QStringLiteral("班.pdf"));
     if (path.isEmpty())
         return;
-    const QString part = path + QStringLiteral(".part");
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter out(part);
+        QPdfWriter out(&pdf);
         out.setPageSize(QPageSize(QPageSize::A5));
         out.setResolution(1200);
         slip.print(&out);
     }
-    const bool written = QFile::exists(part) && QFile(part).size() > 0 && (!QFile::exists(path) || QFile::remove(path))
-        && QFile::rename(part, path);
-    if (!written) {
-        QFile::remove(part);
-        showStoreError(QStringLiteral("交班单未能保存到") + QDir::toNativeSeparators(path) + QStringLiteral("！"));
-    }
+    // Made in memory and saved as the exports are: a full disk leaves the old file, not half a
+    // new one.
+    QString why;
+    if (!saveWholeFile(path, pdf.data(), &why))
+        showStoreError(why);
 }
 
 void ShiftWindow::exportSlip()

@@ -60,7 +60,8 @@ void TestPricePlan::bills_data()
     // at ¥6 (6.00) and 08:00–09:00 at ¥5 (5.00); the package's ¥30 is no part of the discount.
     QTest::newRow("a window package, before and after") << "21:00" << 720 << 60 << 660 << false << qint64(1100 + 3000);
     QTest::newRow("the same by card") << "21:00" << 720 << 60 << 660 << true << qint64(935 + 3000);
-    QTest::newRow("a package and the minimum") << "21:00" << 62 << 60 << 660 << false << qint64(600 + 3000);
+    // With a package no minimum: ten minutes before it are one unit.
+    QTest::newRow("a package and the minimum") << "21:00" << 62 << 10 << 660 << false << qint64(150 + 3000);
 }
 
 void TestPricePlan::bills()
@@ -111,9 +112,10 @@ void TestPricePlan::refusals_data()
     QTest::newRow("a gap") << 2 << fields(u"23:30|08:00|4|") << day;
     QTest::newRow("an overlap") << 2 << fields(u"17:00|08:00|4|") << day;
     QTest::newRow("no leading zero") << 0 << fields(u"8:00|18:00|5|") << clock;
-    QTest::newRow("no such hour") << 0 << fields(u"08:00|24:00|5|") << clock;
-    QTest::newRow("three decimals") << 0 << fields(u"08:00|18:00|5.001|") << s(u"金额必须在-99999.99到99999.99之间！");
-    QTest::newRow("a cap of nothing") << 0 << fields(u"08:00|18:00|5|0") << s(u"金额必须在-99999.99到99999.99之间！");
+    QTest::newRow("no such hour") << 0 << fields(u"08:00|24:30|5|") << clock;
+    QTest::newRow("midnight as 24:00") << 1 << fields(u"18:00|24:00|6|") << day; // read as a time: 23:00–24:00 twice
+    QTest::newRow("three decimals") << 0 << fields(u"08:00|18:00|5.001|") << s(u"金额必须在0到99999.99之间，最多两位小数！");
+    QTest::newRow("a cap of nothing") << 0 << fields(u"08:00|18:00|5|0") << s(u"金额必须在0到99999.99之间，最多两位小数！");
     QTest::newRow("no unit") << -1 << fields(u"0|30|3|8.5") << s(u"计费单位必须在1到60分钟之间！");
     QTest::newRow("a minimum of eleven hours") << -1 << fields(u"15|601|3|8.5") << s(u"起步分钟必须在0到600之间！");
     QTest::newRow("grace past an hour") << -1 << fields(u"15|30|61|8.5") << s(u"免费分钟必须在0到60之间！");
@@ -144,6 +146,8 @@ void TestPricePlan::refusals()
     QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
     t.packages[1] = QStringList { s(u"空"), QString(), QString(), QString(), QStringLiteral("1") };
     QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
+    t.packages[1] = t.packages[0];
+    QCOMPARE(planRefusal(t, plan), s(u"套餐名称不能重复！"));
 }
 
 QTEST_GUILESS_MAIN(TestPricePlan)

@@ -164,7 +164,7 @@ void TestReportExport::chartAxisLabelsReadApart()
     for (double m : machine)
         days.append({ makeDate(2026, 7, 1 + int(days.size())), m, 0.0 });
     QString error;
-    auto* maker = qobject_cast<ChartMaker*>(seams::loadPlugin(QStringLiteral("langtuo-charts"), &error));
+    auto* maker = qobject_cast<ChartMaker*>(seams::loadPlugin(QStringLiteral("langtuo-charts"), LANGTUO_CHART_MAKER_IID, &error));
     QVERIFY2(maker, qPrintable(error));
     std::unique_ptr<QWidget> window(maker->makeChartWindow(chartDataOf(days), nullptr));
     QChart* chart = chartOf(window.get());
