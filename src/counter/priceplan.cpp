@@ -137,6 +137,29 @@ QString planRefusal(const TypedPlan& typed, PricePlan& plan)
     return QString();
 }
 
+CoveredStretch coveredBy(const PlanPackage& package, const QDateTime& usageStart, const QDateTime& soldAt)
+{
+    CoveredStretch c;
+    c.name = package.name;
+    c.priceCents = package.priceCents;
+    const qint64 soldMinute = usageStart.secsTo(soldAt) / 60;
+    if (package.start < 0) {
+        c.from = int(soldMinute);
+        c.to = int(soldMinute + package.minutes);
+        return c;
+    }
+    // The window the sale falls in, or else the next one: 包夜 22:00–08:00 sold at 01:00 covers
+    // until 08:00, sold at 21:30 from 22:00.
+    const int minuteOfDay = soldAt.time().hour() * 60 + soldAt.time().minute();
+    const int length = (package.end - package.start + kDay) % kDay;
+    const int sinceStart = (minuteOfDay - package.start + kDay) % kDay;
+    const int wait = sinceStart < length ? 0 : kDay - sinceStart;
+    const int left = sinceStart < length ? length - sinceStart : length;
+    c.from = int(soldMinute + wait);
+    c.to = c.from + left;
+    return c;
+}
+
 PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const QVector<CoveredStretch>& covered,
     bool byCard)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -54,6 +55,11 @@ struct CoveredStretch {
     qint64 priceCents = 0;
     QString name;
 };
+
+// What a package sold at `soldAt` to a usage that started at `usageStart` covers, in minutes
+// from the usage's start: a window package from the later of the sale and its window's next
+// start to that window's end, a duration package from the sale for its minutes.
+CoveredStretch coveredBy(const PlanPackage& package, const QDateTime& usageStart, const QDateTime& soldAt);
 
 // One line of a bill, as the checkout explains it: a run of units in one band, a package or
 // the discount.

@@ -34,6 +34,8 @@ private slots:
     void aFractionOfACentIsRoundedOnce();
     void refusals_data();
     void refusals();
+    void whatAPackageCovers_data();
+    void whatAPackageCovers();
 };
 
 void TestPricePlan::bills_data()
@@ -148,6 +150,36 @@ void TestPricePlan::refusals()
     QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
     t.packages[1] = t.packages[0];
     QCOMPARE(planRefusal(t, plan), s(u"套餐名称不能重复！"));
+}
+
+void TestPricePlan::whatAPackageCovers_data()
+{
+    QTest::addColumn<QString>("sold"); // the usage started at 20:00
+    QTest::addColumn<int>("package"); // 0: 包夜 22:00–08:00, 1: 3 hours
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::newRow("before its window: from its start") << "21:30" << 0 << 120 << 720;
+    QTest::newRow("inside it: from the sale") << "23:15" << 0 << 195 << 720;
+    QTest::newRow("after midnight") << "01:00" << 0 << 300 << 720;
+    QTest::newRow("the window over: the next one") << "09:00" << 0 << 1560 << 2160;
+    QTest::newRow("a duration from the sale") << "21:30" << 1 << 90 << 270;
+}
+
+void TestPricePlan::whatAPackageCovers()
+{
+    QFETCH(QString, sold);
+    QFETCH(int, package);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    PricePlan plan;
+    QCOMPARE(planRefusal(examplePlan(), plan), QString());
+    const QDateTime start(QDate(2026, 12, 9), QTime(20, 0));
+    const QTime at = QTime::fromString(sold, QStringLiteral("hh:mm"));
+    const QDateTime soldAt(at < QTime(20, 0) ? start.date().addDays(1) : start.date(), at);
+    const CoveredStretch c = coveredBy(plan.packages[package], start, soldAt);
+    QCOMPARE(c.from, from);
+    QCOMPARE(c.to, to);
+    QCOMPARE(c.priceCents, package == 0 ? qint64(3000) : qint64(1200));
 }
 
 QTEST_GUILESS_MAIN(TestPricePlan)
