@@ -20,19 +20,6 @@
 
 namespace {
 
-// Resident memory in kB as the system reports it, or -1 where it does not.
-long residentKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 bool fill(const QString& path, int rows)
 {
     const QString name = QStringLiteral("fill");

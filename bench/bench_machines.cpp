@@ -54,18 +54,6 @@ bool makeProgramDir(const QString& dir, int machines, int timing)
         && transaction.commit();
 }
 
-long rssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
 int tickChild();
 
 // The child: shows a console on `dir`, says "shown <rss>" once it is on the screen and "asked"
@@ -85,7 +73,7 @@ int child(const QString& what, const QString& dir)
     ConsoleWindow console;
     console.show();
     QCoreApplication::processEvents();
-    std::printf("shown %ld\n", rssKb());
+    std::printf("shown %ld\n", residentKb("VmRSS:"));
     std::fflush(stdout);
     QTimer::singleShot(0, &console, [] { QCoreApplication::exit(0); });
     QApplication::exec();

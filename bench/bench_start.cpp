@@ -77,14 +77,7 @@ long settledRssKb(const QString& program, const QStringList& arguments, const QS
     int same = 0;
     for (int i = 0; i < 400 && same < 20 && p.state() == QProcess::Running; ++i) {
         QThread::msleep(50);
-        QFile status(QStringLiteral("/proc/%1/status").arg(p.processId()));
-        long rss = 0;
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : status.readAll().split('\n')) {
-                if (line.startsWith("VmRSS:"))
-                    rss = line.mid(6).trimmed().split(' ').value(0).toLong();
-            }
-        }
+        const long rss = std::max(0L, residentKb("VmRSS:", p.processId()));
         same = rss == last ? same + 1 : 0;
         last = rss;
     }

@@ -4,6 +4,7 @@
 #include "counter/pricing.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +26,20 @@ inline void offscreenUnlessSet()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// A figure of a process's status in kB as the system reports it ("VmRSS:", "VmHWM:"), of this
+// process or of `pid`; -1 where the system does not tell it.
+inline long residentKb(const char* key, qint64 pid = 0)
+{
+    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
 }
 
 inline double median(std::vector<double> v)

@@ -103,7 +103,7 @@ void CheckoutWindow::settle()
     in.cardNo = getComboItem(m_ui->组合框1, m_ui->组合框1->currentIndex());
     in.balanceText = m_ui->编辑框_余额->text();
     in.method = m_ui->组合框_支付方式->currentText();
-    in.reference = foldWide(m_ui->编辑框_单号->text()).trimmed();
+    in.reference = paymentReference(m_ui->编辑框_单号->text());
     if (!checkoutAmountsInRange(in)) {
         messageBox(moneyRangeMessage(), MbOk | MbExclamation, QStringLiteral("实收"));
         return;
@@ -118,7 +118,7 @@ void CheckoutWindow::settle()
         const CardCharge card = cardChargeOf(bookedIncomeOf(in.receivedText, in.depositText, in.goodsText),
             in.goodsText, in.balanceText);
         if (card.shortOfFunds)
-            messageBox(shortfallMessage(card, in.method, toCents(toNumber(in.receivedText) - card.debit)), MbOk,
+            messageBox(shortfallMessage(card, in.method, paidBesidesCard(in, card)), MbOk,
                 QStringLiteral("余额不足"));
     }
     QString error;

@@ -65,6 +65,11 @@ CardCharge chargeOf(const CheckoutInput& in, float income)
 
 } // namespace
 
+double paidBesidesCard(const CheckoutInput& in, const CardCharge& card)
+{
+    return toCents(toNumber(in.receivedText) - card.debit);
+}
+
 QString checkoutPaymentRefusal(const CheckoutInput& in)
 {
     const QString refusal = paymentRefusal(in.method, in.reference);
@@ -74,7 +79,7 @@ QString checkoutPaymentRefusal(const CheckoutInput& in)
     if (toCents(toNumber(in.receivedText)) != receivable)
         return QStringLiteral("非现金支付不能找零，实收必须等于应收！");
     const CardCharge card = chargeOf(in, machineIncomeOf(in.receivedText, in.depositText, in.goodsText));
-    if (toCents(toNumber(in.receivedText) - card.debit) <= 0.0)
+    if (paidBesidesCard(in, card) <= 0.0)
         return QStringLiteral("没有要收的款，请选择现金！");
     return QString();
 }
@@ -110,7 +115,7 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
     LedgerEntry entry = ledgerEntry(db, QStringLiteral("结帐"));
     entry.machineNo = in.machineNo;
     entry.amount = booked;
-    const double paid = toCents(toNumber(in.receivedText) - card.debit);
+    const double paid = paidBesidesCard(in, card);
     putPayment(entry, paid, in.method, in.reference);
     entry.card = -card.debit;
     entry.cardNo = in.useCard && books ? in.cardNo : QString();

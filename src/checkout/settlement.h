@@ -63,6 +63,10 @@ struct SettleOutcome {
 // cent; a checkout outside that is refused before anything is asked or booked.
 bool checkoutAmountsInRange(const CheckoutInput& in);
 
+// What changes hands at the counter besides the card: 实收 less the card's debit, to the cent
+// (negative: money handed back).
+double paidBesidesCard(const CheckoutInput& in, const CardCharge& card);
+
 // Why the payment cannot be taken as typed (empty when it can): a method other than cash gives
 // no change, so 实收 is exactly 应收, and it needs something to take in.
 QString checkoutPaymentRefusal(const CheckoutInput& in);

@@ -142,7 +142,7 @@ bool SaleWindow::bookSale()
         return false;
     }
     const QString method = onAccount ? QString() : m_ui->组合框_支付方式->currentText();
-    const QString reference = onAccount ? QString() : foldWide(m_ui->编辑框_单号->text()).trimmed();
+    const QString reference = onAccount ? QString() : paymentReference(m_ui->编辑框_单号->text());
     QString refusal = paymentRefusal(method, reference);
     if (refusal.isEmpty() && !isCashMethod(method) && toCents(toNumber(total)) <= 0.0)
         refusal = QStringLiteral("没有要收的款，请选择现金！"); // a scan takes money, it gives none back

@@ -209,7 +209,7 @@ void MemberWindow::topUpCard()
 bool MemberWindow::typedPayment(CardPayment& payment)
 {
     payment.method = m_ui->组合框_支付方式->currentText();
-    payment.reference = foldWide(m_ui->编辑框_单号->text()).trimmed();
+    payment.reference = paymentReference(m_ui->编辑框_单号->text());
     const QString refusal = paymentRefusal(payment.method, payment.reference);
     if (refusal.isEmpty())
         return true;

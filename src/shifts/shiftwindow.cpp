@@ -10,10 +10,8 @@
 #include "widgets/windows.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
-#include <QFile>
 #include <QPdfWriter>
 #include <QTextDocument>
 
@@ -26,8 +24,9 @@ QString timeOf(DateTime t, bool withDate)
                     : QString::asprintf("%02d-%02d %02d:%02d", p.month, p.day, p.hour, p.minute);
 }
 
-// The form's height, with the row of payments other than cash.
+// The form's height, with the row of payments other than cash below the buttons.
 constexpr int kHeightWithPayments = 384;
+constexpr int kPaymentRowHeight = 28;
 
 const char16_t* const kFigures[] = { u"备用金", u"上机现金", u"上机会员卡", u"商品现金", u"商品挂帐", u"押金收",
     u"押金退", u"在用押金", u"发卡", u"充值", u"应有现金", u"差额", u"实点现金", u"留存备用金" };
@@ -106,7 +105,7 @@ void ShiftWindow::showPaymentRow(bool shown)
         box(name)->setVisible(shown);
         findChild<QLabel*>(QStringLiteral("标签_") + QString::fromUtf16(name))->setVisible(shown);
     }
-    resize(width(), shown ? kHeightWithPayments : kHeightWithPayments - 28);
+    resize(width(), shown ? kHeightWithPayments : kHeightWithPayments - kPaymentRowHeight);
 }
 
 void ShiftWindow::showOpenShift()

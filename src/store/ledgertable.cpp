@@ -76,6 +76,8 @@ QString paymentRefusal(const QString& method, const QString& reference)
     return QString();
 }
 
+QString paymentReference(const QString& typed) { return foldWide(typed).trimmed(); }
+
 void putPayment(LedgerEntry& entry, double amount, const QString& method, const QString& reference)
 {
     entry.method = method.isEmpty() ? QStringLiteral("现金") : method;

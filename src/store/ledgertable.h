@@ -46,6 +46,8 @@ inline bool isCashMethod(const QString& method) { return method.isEmpty() || met
 // Why a payment's method and reference cannot be recorded (empty when they can): a method of
 // the list, and a reference of digits only, at most 24 of them.
 QString paymentRefusal(const QString& method, const QString& reference);
+// 单号 as typed: full-width digits folded, blanks around it trimmed.
+QString paymentReference(const QString& typed);
 // A payment of `amount` by `method` on the row: cash goes into the drawer's column, any other
 // method into `received`.
 void putPayment(LedgerEntry& entry, double amount, const QString& method, const QString& reference);
