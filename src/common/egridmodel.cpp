@@ -216,7 +216,8 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
         double v = leadingNumber(text);
         if (!std::isfinite(v))
             v = 0.0; // counts as a text that is no number
-        stored = (v == 0.0 && !m_showZero) ? QString() : fixedText(v, m_columns[column].decimals);
+        const int places = m_cells[row][column].decimals >= 0 ? m_cells[row][column].decimals : m_columns[column].decimals;
+        stored = (v == 0.0 && !m_showZero) ? QString() : fixedText(v, places);
     }
     Cell& cell = m_cells[row][column];
     if (cell.text != stored) {
@@ -227,7 +228,7 @@ void EGridModel::store(int row, int column, const QString& text, int depth)
     }
     if (row >= 1) {
         for (const auto& [target, f] : m_formulas) {
-            if (f.a == column || f.b == column)
+            if ((f.a == column || f.b == column) && inside(row, target) && !m_cells[row][target].ownFigure)
                 recomputeFormula(row, target, f, depth + 1);
         }
     }
@@ -411,6 +412,19 @@ void EGridModel::setCellDescription(int row, int column, const QString& text)
         return;
     m_cells[row][column].description = text;
     emit dataChanged(index(row, column), index(row, column), { Qt::ToolTipRole });
+}
+
+QString EGridModel::cellDescription(int row, int column) const
+{
+    return inside(row, column) ? m_cells[row][column].description : QString();
+}
+
+void EGridModel::setOwnFigure(int row, int column, bool own, int decimals)
+{
+    if (!inside(row, column))
+        return;
+    m_cells[row][column].ownFigure = own;
+    m_cells[row][column].decimals = static_cast<signed char>(std::clamp(decimals, -1, 10));
 }
 
 void EGridModel::setAlignment(int row1, int column1, int row2, int column2, Align align)

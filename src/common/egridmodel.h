@@ -67,6 +67,10 @@ public:
     void setRowBackground(int row, const QColor& colour);
     // A longer word on a cell for its tooltip and a screen reader's description.
     void setCellDescription(int row, int column, const QString& text);
+    QString cellDescription(int row, int column) const;
+    // A cell whose figure is worked out elsewhere: the column's formula leaves it alone, and it
+    // keeps `decimals` of its own (-1 and false give it back to the column).
+    void setOwnFigure(int row, int column, bool own, int decimals = -1);
     void setAlignment(int row1, int column1, int row2, int column2, Align align);
     Align cellAlignment(int row, int column) const;
 
@@ -129,6 +133,8 @@ private:
         QColor colour;
         Align align = AlignDefault;
         QString description;
+        bool ownFigure = false;
+        signed char decimals = -1; // the column's
     };
     struct Column {
         ColumnType type = TextColumn;

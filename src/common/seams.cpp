@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -16,6 +17,7 @@
 namespace {
 
 seams::Clock g_clock;
+seams::MonotonicClock g_monotonic;
 seams::MessageResponder g_message;
 seams::BeepResponder g_beep;
 QString g_programDir;
@@ -46,6 +48,22 @@ namespace seams {
 void setClock(Clock clock) { g_clock = std::move(clock); }
 
 QDateTime clockNow() { return g_clock ? g_clock() : systemNow(); }
+
+void setMonotonicClock(MonotonicClock clock) { g_monotonic = std::move(clock); }
+
+qint64 monotonicMs()
+{
+    if (g_monotonic)
+        return g_monotonic();
+    // A stand-in wall clock is time passing as far as the program can tell, unless a test says
+    // otherwise: moving it on is no jump of the system clock.
+    if (g_clock)
+        return g_clock().toMSecsSinceEpoch();
+    static QElapsedTimer started;
+    if (!started.isValid())
+        started.start();
+    return started.elapsed();
+}
 
 void setMessageResponder(MessageResponder responder) { g_message = std::move(responder); }
 

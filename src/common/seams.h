@@ -19,6 +19,11 @@ using BeepResponder = std::function<void()>;
 void setClock(Clock clock);
 // Local time to the second: the program counts no finer.
 QDateTime clockNow();
+// Time that really passed, in milliseconds from an arbitrary start, whatever the system clock
+// is set to. With a stand-in wall clock and no stand-in of its own it follows that clock.
+using MonotonicClock = std::function<qint64()>;
+void setMonotonicClock(MonotonicClock clock);
+qint64 monotonicMs();
 
 void setMessageResponder(MessageResponder responder);
 void setBeepResponder(BeepResponder responder);

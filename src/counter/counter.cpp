@@ -6,6 +6,7 @@
 #include "consolegrid.h"
 #include "pricing.h"
 #include "store/database.h"
+#include "store/plantable.h"
 
 #include <QColor>
 
@@ -63,6 +64,8 @@ void Counter::setMachines(const QVector<MachineSlot>& machines)
         const int r = row(k.number);
         if (r == 0)
             continue;
+        if (isOpen(k.number))
+            showPricing(m_state, m_grid, k.number);
         // 金额 last: a booked amount stands over what the minutes and price would give. Put back
         // as it was: a zero deposit reads "0.0", which a typed cell would refuse.
         for (int c : { Col::StartTime, Col::StopTime, Col::Minutes, Col::MinutePrice, Col::FixedTime, Col::Countdown,
@@ -93,9 +96,13 @@ UsageRow Counter::usageOf(int n) const
     usage.depositText = m_grid.getCell(r, Col::Deposit);
     usage.goodsText = m_grid.getCell(r, Col::Goods);
     usage.awaitingCheckout = m_awaiting.contains(n);
+    const MachineRecord& m = m_state.machineTable[n];
+    usage.planVersion = m.plan ? m.plan->version : 0;
+    usage.packagesText = soldPackagesText(m.packages);
     if (usage.awaitingCheckout) {
         usage.stopClockText = m_grid.getCell(r, Col::StopTime);
         usage.feeText = m_grid.getCell(r, Col::Amount);
+        usage.stoppedMinutes = toInteger(m_grid.getCell(r, Col::Minutes));
     }
     return usage;
 }
@@ -177,6 +184,11 @@ void Counter::start(int n, const QString& clockText, const QString& rateText)
     e.amount = isMoneyText(rateText) ? toNumber(rateText) : 0.0;
     e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，分钟价") + toText(usage.perMinutePrice)
         + QStringLiteral("，上机时间") + clockText;
+    if (const PlanRef& plan = m_state.machineTable[n].plan) {
+        e.amount = 0.0;
+        e.detail = QStringLiteral("计费方案") + m_state.zoneOf(n) + QStringLiteral("第") + toText(plan->version)
+            + QStringLiteral("版，上机时间") + clockText;
+    }
     journal(n, e, [&](QString* error) { return writeUsage(*m_db, usage, error); });
 }
 
@@ -414,7 +426,9 @@ RestoredUsages Counter::restore()
         MachineRecord& m = m_state.machineTable[n];
         m.startTime = usage.startTime;
         m.perMinutePrice = usage.perMinutePrice;
+        restorePlan(m, usage, found);
         m_grid.clearCells(row(n), Col::StartTime, row(n), Col::Balance);
+        showPricing(m_state, m_grid, n);
         m_grid.setCell(row(n), Col::StartTime, usage.clockText);
         m_grid.setCell(row(n), Col::Minutes, 0);
         m_grid.setCell(row(n), Col::MinutePrice, m.perMinutePrice);
@@ -425,10 +439,21 @@ RestoredUsages Counter::restore()
         m_fixed[n] = m_grid.getCell(row(n), Col::FixedTime);
         if (usage.awaitingCheckout) {
             m_grid.setCell(row(n), Col::StopTime, usage.stopClockText);
+            m_grid.setCell(row(n), Col::Minutes, usage.stoppedMinutes);
             m_grid.setCell(row(n), Col::Amount, usage.feeText);
             m_awaiting.append(n);
-            found.awaitingCheckout.append({ n, m_grid.getCell(row(n), Col::Amount), m_grid.getCell(row(n), Col::Goods),
-                m_grid.getCell(row(n), Col::Deposit) });
+            MachineBill bill;
+            bill.machineNo = n;
+            bill.feeText = m_grid.getCell(row(n), Col::Amount);
+            bill.goodsText = m_grid.getCell(row(n), Col::Goods);
+            bill.depositText = m_grid.getCell(row(n), Col::Deposit);
+            if (m.plan) {
+                bill.planned = true;
+                bill.cardFeeText = centsText(planBillOf(m, usage.stoppedMinutes, true).totalCents);
+                bill.lines = billLineTexts(planBillOf(m, usage.stoppedMinutes, false));
+                bill.cardLines = billLineTexts(planBillOf(m, usage.stoppedMinutes, true));
+            }
+            found.awaitingCheckout.append(bill);
             continue;
         }
         m.state = 1;
@@ -438,6 +463,126 @@ RestoredUsages Counter::restore()
     }
     m_gapOpen = !found.timing.isEmpty();
     return found;
+}
+
+void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsages& found)
+{
+    m.plan.reset();
+    m.packages.clear();
+    m.covered.clear();
+    m.startMinuteOfDay = splitDate(m.startTime).hour * 60 + splitDate(m.startTime).minute;
+    if (usage.planVersion <= 0)
+        return;
+    PlanRef plan = m_restoredPlans.value(usage.planVersion);
+    if (!plan) {
+        StoredPlan stored;
+        PricePlan parsed;
+        if (readPlanVersion(*m_db, usage.planVersion, stored, nullptr) && planRefusal(typedPlanOf(stored.text), parsed).isEmpty())
+            plan = std::make_shared<const ZonePlan>(ZonePlan { stored.version, parsed });
+        m_restoredPlans.insert(usage.planVersion, plan);
+    }
+    QVector<SoldPackage> sold;
+    if (!plan || !soldPackagesOf(usage.packagesText, sold)) {
+        // Without its plan the usage still has a price: the one per minute it was written with.
+        found.repriced.append(usage.machineNo);
+        return;
+    }
+    m.plan = plan;
+    m.packages = sold;
+    m.covered = coverOf(sold, m.startTime);
+}
+
+bool Counter::sellPackage(int n, const QString& name, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!isTiming(n))
+        return fail(QStringLiteral("%1号机没有在上机！").arg(n));
+    MachineRecord& m = m_state.machineTable[n];
+    const PlanPackage* package = nullptr;
+    if (m.plan) {
+        for (const PlanPackage& p : m.plan->plan.packages) {
+            if (p.name == name)
+                package = &p;
+        }
+    }
+    if (!package)
+        return fail(QStringLiteral("%1号机的计费方案没有这个套餐！").arg(n));
+    const DateTime soldAt = now();
+    const CoveredStretch cover = coveredBy(*package, m.startTime.toQDateTime(), soldAt.toQDateTime());
+    for (const CoveredStretch& other : std::as_const(m.covered)) {
+        if (cover.from < other.to && other.from < cover.to)
+            return fail(QStringLiteral("这段时间已有套餐，不能重复购买！"));
+    }
+    m.packages.append({ *package, soldAt });
+    m.covered.append(cover);
+    const int r = row(n);
+    showPricing(m_state, m_grid, n);
+    showPlanFigures(m_grid, r, m, toInteger(m_grid.getCell(r, Col::Minutes)), soldAt);
+    const QString after = soldPackagesText(m.packages);
+    LedgerEntry e = entry(QStringLiteral("套餐"), n);
+    e.goodsName = package->name;
+    e.amount = double(package->priceCents) / 100.0;
+    e.detail = packageText(*package) + QStringLiteral("，") + centsText(package->priceCents)
+        + QStringLiteral("元，计入上机费，从上机后第") + toText(cover.from) + QStringLiteral("分钟到第") + toText(cover.to)
+        + QStringLiteral("分钟");
+    journal(n, e, [&](QString* why) { return updateUsage(*m_db, n, UsageField::Packages, after, why); });
+    return true;
+}
+
+void Counter::settleClockJump(qint64 seconds, bool keepRealTime)
+{
+    QVector<int> timing;
+    for (const MachineSlot& slot : std::as_const(m_state.machines)) {
+        if (m_state.machineTable[slot.number].state == 1)
+            timing.append(slot.number);
+    }
+    if (keepRealTime) {
+        const double days = double(seconds) / 86400.0;
+        for (int n : std::as_const(timing)) {
+            MachineRecord& m = m_state.machineTable[n];
+            m.startTime = DateTime(m.startTime.days + days);
+            for (SoldPackage& sold : m.packages)
+                sold.soldAt = DateTime(sold.soldAt.days + days);
+            m.seen.minutes = -1; // billed again at the next tick
+        }
+    }
+    LedgerEntry e = entry(QStringLiteral("时间跳变"), 0);
+    e.before = timeToText(DateTime(now().days - double(seconds) / 86400.0), 1);
+    e.after = timeToText(now(), 1);
+    QStringList machines;
+    for (int n : std::as_const(timing))
+        machines.append(toText(n) + QStringLiteral("号"));
+    e.detail = clockJumpText(seconds) + (keepRealTime ? QStringLiteral("，按实际经过的时间计费：") : QStringLiteral("，以系统时间为准："))
+        + machines.join(u'、');
+    if (!m_db)
+        return;
+    QString error;
+    Transaction transaction(*m_db);
+    bool written = transaction.isActive();
+    for (int n : std::as_const(timing)) {
+        if (keepRealTime && written)
+            written = writeUsage(*m_db, usageOf(n), &error);
+    }
+    written = written && appendLedger(*m_db, e, &error) && writeLastSeen(*m_db, now(), &error) && transaction.commit();
+    if (!written) {
+        m_unwrittenLedger.append(e);
+        if (keepRealTime) {
+            for (int n : std::as_const(timing))
+                markWritten(n, false);
+        }
+    }
+}
+
+QString clockJumpText(qint64 seconds)
+{
+    const qint64 minutes = (std::llabs(seconds) + 30) / 60;
+    const QString amount = minutes >= 60 ? QStringLiteral("%1小时%2分钟").arg(minutes / 60).arg(minutes % 60)
+                                         : QStringLiteral("%1分钟").arg(minutes);
+    return (seconds > 0 ? QStringLiteral("系统时间被调快了") : QStringLiteral("系统时间被调慢了")) + amount;
 }
 
 void Counter::settleInterruption(bool charged, DateTime lastSeen)

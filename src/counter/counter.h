@@ -21,6 +21,7 @@ struct RestoredUsages {
     QVector<MachineBill> awaitingCheckout; // stopped, their checkout to be opened again
     QStringList skipped; // rows that name no machine or cannot be read
     QString readError; // the table could not be read at all
+    QVector<int> repriced; // machines whose plan could not be read: priced per minute as written
     DateTime lastSeen; // when the program was last known running
     bool lastSeenKnown = false;
     bool isEmpty() const { return timing.isEmpty() && awaitingCheckout.isEmpty(); }
@@ -87,6 +88,15 @@ public:
     // not charged, they move forward by the gap. Kept with the usages, so it is asked once.
     void settleInterruption(bool charged, DateTime lastSeen);
 
+    // A package of its plan sold to timing machine n: its price goes on the bill and the time
+    // it covers is not metered. Refused (why in `error`) for a machine not timing, a package its
+    // usage's plan does not have, or one whose time another package sold to it covers.
+    bool sellPackage(int n, const QString& name, QString* error);
+    // The system clock moved by `seconds` against the time that passed, with machines timing:
+    // kept, their start times move with it so that they are billed for the time that passed;
+    // either way the ledger says it.
+    void settleClockJump(qint64 seconds, bool keepRealTime);
+
     // A row of the counter's own (a new hourly rate): written now, or with the next write the
     // store takes.
     void record(const LedgerEntry& entry);
@@ -112,6 +122,7 @@ private:
     bool catchUp(int n, QString* error);
     void caughtUp();
     bool anyOpen() const;
+    void restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsages& found);
 
     CounterState& m_state;
     EGridModel& m_grid;
@@ -123,4 +134,8 @@ private:
     bool m_gapOpen = false; // restored usages wait for the answer on the interruption
     QHash<int, QString> m_deposit, m_fixed; // by machine, as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
+    QHash<int, PlanRef> m_restoredPlans; // by version, read once
 };
+
+// "系统时间被调快了5分钟"
+QString clockJumpText(qint64 seconds);

@@ -52,3 +52,10 @@ QVector<MachineSlot> CounterState::numbered(int count)
         list.append(MachineSlot { n, QString(), QString(), QColor() });
     return list;
 }
+
+QString CounterState::zoneOf(int n) const
+{
+    const int row = rowOf(n);
+    const QString zone = row > 0 ? machines[row - 1].zone : QString();
+    return zone.isEmpty() ? defaultZoneName() : zone;
+}

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "common/values.h"
+#include "plantext.h"
+#include "priceplan.h"
 #include "store/machinetable.h"
+
+#include <QHash>
 
 #include <QColor>
 #include <QString>
 #include <QVector>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // What the tick last saw of a timing machine's row: while the minutes and the row's texts are
@@ -20,12 +25,23 @@ struct TickSeen {
     bool reminded = false;
 };
 
+// A saved version of a zone's price plan, shared by the usages that started on it.
+struct ZonePlan {
+    int version = 0;
+    PricePlan plan;
+};
+using PlanRef = std::shared_ptr<const ZonePlan>;
+
 // One machine's usage between start and stop; its money values live in the console grid.
 struct MachineRecord {
     std::int32_t state = 0; // 0 idle, 1 timing
     DateTime startTime;
     float perMinutePrice = 0.0f;
     TickSeen seen;
+    PlanRef plan; // the version it started on; none: priced by the rate box
+    QVector<SoldPackage> packages;
+    QVector<CoveredStretch> covered; // what the packages cover, from the start
+    int startMinuteOfDay = 0;
 };
 
 // The machines a café has when the owner has set none.
@@ -57,6 +73,11 @@ struct MachineBill {
     QString feeText;
     QString goodsText;
     QString depositText;
+    // Priced by a plan: the fee settled by card (the member discount off the metered part) and
+    // the lines that explain either fee.
+    bool planned = false;
+    QString cardFeeText {};
+    QStringList lines {}, cardLines {};
 };
 
 enum class ReminderKind { FixedTime = 1, Deposit = 2 };
@@ -69,6 +90,7 @@ struct CounterState {
     int runningCount = 0;
     float hourlyRate = 0.0f;
     int reminderCounter = 0;
+    QHash<QString, PlanRef> zonePlans; // the plans in use, by zone; a zone without one bills by the rate box
 
     // The first timing machine, or 0 when every machine is idle.
     int firstTimingMachine() const;
@@ -87,6 +109,9 @@ struct CounterState {
     // The machine of grid row r, 0 for the header or a row beyond the list.
     int machineAt(int row) const { return row >= 1 && row <= machines.size() ? machines[row - 1].number : 0; }
     bool isListed(int n) const { return rowOf(n) != 0; }
+    // The zone machine n stands in (大厅 when it has none), and the plan a start there takes.
+    QString zoneOf(int n) const;
+    PlanRef planFor(int n) const { return zonePlans.value(zoneOf(n)); }
 
 private:
     QVector<int> m_rows; // by machine number

@@ -22,18 +22,61 @@ float hourlyRateOf(const QString& rateText)
     return isMoneyInRange(rate) ? float(rate) : 0.0f;
 }
 
+namespace {
+
+int minuteOfDay(DateTime t)
+{
+    const DateParts p = splitDate(t);
+    return p.hour * 60 + p.minute;
+}
+
+} // namespace
+
+PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard)
+{
+    return m.plan ? billOf(m.plan->plan, m.startMinuteOfDay, std::max(0, minutes), m.covered, byCard) : PlanBill();
+}
+
+void showPlanFigures(EGridModel& grid, int r, const MachineRecord& m, int minutes, DateTime moment)
+{
+    grid.setCell(r, Col::MinutePrice, double(bandRateAt(m.plan->plan, minuteOfDay(moment))) / 6000.0);
+    grid.setCell(r, Col::Amount, centsText(planBillOf(m, minutes, false).totalCents));
+}
+
+void showPricing(CounterState& state, EGridModel& grid, int n)
+{
+    const int r = state.rowOf(n);
+    MachineRecord& m = state.machineTable[n];
+    // The plan's amount is exact to the cent and is not the minutes times one price.
+    grid.setOwnFigure(r, Col::Amount, bool(m.plan), m.plan ? 2 : -1);
+    QStringList description;
+    if (!state.machines[r - 1].name.isEmpty())
+        description.append(state.machines[r - 1].name);
+    for (const SoldPackage& sold : std::as_const(m.packages))
+        description.append(QStringLiteral("套餐：") + packageText(sold.package));
+    grid.setCellDescription(r, Col::Label, description.join(QStringLiteral("；")));
+}
+
 void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText)
 {
     const int r = state.rowOf(n);
     MachineRecord& m = state.machineTable[n];
     m.state = 1;
     m.startTime = now();
+    m.plan = state.planFor(n);
+    m.packages.clear();
+    m.covered.clear();
+    m.startMinuteOfDay = minuteOfDay(m.startTime);
     grid.clearCells(r, Col::StartTime, r, Col::Balance);
+    showPricing(state, grid, n);
     grid.setCurrentCell(r, Col::StartTime);
-    m.perMinutePrice = perMinutePriceOf(rateText);
+    m.perMinutePrice = m.plan ? float(double(bandRateAt(m.plan->plan, m.startMinuteOfDay)) / 6000.0)
+                              : perMinutePriceOf(rateText);
     grid.setCell(r, Col::StartTime, clockText);
     grid.setCell(r, Col::Minutes, 0);
     grid.setCell(r, Col::MinutePrice, m.perMinutePrice);
+    if (m.plan)
+        showPlanFigures(grid, r, m, 0, m.startTime);
     grid.setCellColour(r, Col::Label, r, Col::Label, QColor(255, 0, 0));
     ++state.runningCount;
 }
@@ -46,7 +89,19 @@ MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QStr
     grid.setCell(r, Col::StopTime, clockText);
     grid.setCellColour(r, Col::Label, r, Col::Label, QColor(0, 0, 0));
     --state.runningCount;
+    const MachineRecord& m = state.machineTable[n];
     MachineBill bill;
+    if (m.plan) {
+        // The bill of the minutes the row shows, as the operator and the customer see them.
+        const int minutes = toInteger(grid.getCell(r, Col::Minutes));
+        const PlanBill cash = planBillOf(m, minutes, false);
+        const PlanBill card = planBillOf(m, minutes, true);
+        grid.setCell(r, Col::Amount, centsText(cash.totalCents));
+        bill.planned = true;
+        bill.cardFeeText = centsText(card.totalCents);
+        bill.lines = billLineTexts(cash);
+        bill.cardLines = billLineTexts(card);
+    }
     bill.feeText = grid.getCell(r, Col::Amount);
     bill.goodsText = grid.getCell(r, Col::Goods);
     bill.depositText = grid.getCell(r, Col::Deposit);
@@ -77,6 +132,8 @@ void tickSecond(CounterState& state, EGridModel& grid, ConsoleStatus& status)
         const QString minutesText = toText(minutes);
         if (grid.getCell(r, Col::Minutes) != minutesText)
             grid.setCell(r, Col::Minutes, minutesText);
+        if (m.plan && seen.minutes != minutes)
+            showPlanFigures(grid, r, m, minutes, moment);
 
         const int fixed = toInteger(toNumber(grid.getCell(r, Col::FixedTime)));
         if (fixed > 0) {

@@ -26,6 +26,15 @@ float perMinutePriceOf(const QString& rateText);
 // The rate as the settings file gives it, in single precision; one outside the money limit is 0.
 float hourlyRateOf(const QString& rateText);
 
+// The bill of a usage priced by a plan after `minutes` whole minutes.
+PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard);
+// A planned usage's figures in its row: the band's price per minute at `moment` and the
+// plan's amount so far.
+void showPlanFigures(EGridModel& grid, int row, const MachineRecord& m, int minutes, DateTime moment);
+// Machine n's row priced by its usage's plan, or by the rate box when it has none; the title's
+// description names the machine and the packages sold to it.
+void showPricing(CounterState& state, EGridModel& grid, int n);
+
 // The record and grid side of starting machine n: state, start time, price, its cleared row
 // showing the start time, the red label and the running count.
 void startMachine(CounterState& state, EGridModel& grid, int n, const QString& clockText, const QString& rateText);

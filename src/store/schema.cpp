@@ -152,6 +152,21 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("CREATE INDEX 操作记录_交班 ON 操作记录 (班次) WHERE 类型='交班'"),
                 QStringLiteral("CREATE INDEX 操作记录_点钞 ON 操作记录 (班次) WHERE 类型='点钞'"),
             } },
+        // 8: price plans by zone. Every save is a new version and none is changed, so a usage
+        // keeps pricing by the version it started with; the usage row names it, with the
+        // packages sold to it and, once stopped, the minutes its bill was made for. A usage
+        // written before the step reads as priced by the rate box.
+        { 8,
+            {
+                QStringLiteral("CREATE TABLE 计费方案 (版本 INTEGER PRIMARY KEY, 区域 TEXT NOT NULL, 启用 INTEGER NOT "
+                               "NULL, 方案 TEXT NOT NULL, 时间 REAL)"),
+                QStringLiteral("CREATE INDEX 计费方案_区域 ON 计费方案 (区域, 版本)"),
+                QStringLiteral("CREATE TRIGGER 计费方案_不改 BEFORE UPDATE ON 计费方案 BEGIN SELECT RAISE(ABORT, "
+                               "'计费方案只能增加新版本'); END"),
+                QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 方案版本 INTEGER NOT NULL DEFAULT 0"),
+                QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 套餐 TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 计时 INTEGER NOT NULL DEFAULT 0"),
+            } },
     };
     return steps;
 }

@@ -24,6 +24,8 @@ QString fieldName(UsageField field)
         return QStringLiteral("定时");
     case UsageField::Deposit:
         return QStringLiteral("押金");
+    case UsageField::Packages:
+        return QStringLiteral("套餐");
     case UsageField::Goods:
         break;
     }
@@ -36,10 +38,11 @@ bool writeUsage(Database& db, const UsageRow& row, QString* error)
 {
     return done(db,
         db.run(QStringLiteral("insert or replace into 上机记录 (机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, "
-                              "待结帐, 结束钟点, 金额, 中断处理) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                              "待结帐, 结束钟点, 金额, 中断处理, 方案版本, 套餐, 计时) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                              "?, ?, ?, ?)"),
             { row.machineNo, row.startTime.days, double(row.perMinutePrice), row.clockText, row.fixedText,
                 row.depositText, row.goodsText, row.awaitingCheckout ? 1 : 0, row.stopClockText, row.feeText,
-                row.gapAnswer }),
+                row.gapAnswer, row.planVersion, row.packagesText, row.stoppedMinutes }),
         error);
 }
 
@@ -78,7 +81,8 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("select 机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, 待结帐, 结束钟点, 金额, "
-                               "中断处理, typeof(机号), typeof(上机时间), typeof(分钟价) from 上机记录 order by 机号"))) {
+                               "中断处理, typeof(机号), typeof(上机时间), typeof(分钟价), 方案版本, 套餐, 计时 from 上机记录 "
+                               "order by 机号"))) {
         if (error)
             *error = q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText();
         return false;
@@ -106,6 +110,9 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
         row.stopClockText = q.value(8).toString();
         row.feeText = q.value(9).toString();
         row.gapAnswer = q.value(10).toString();
+        row.planVersion = q.value(14).toInt();
+        row.packagesText = q.value(15).toString();
+        row.stoppedMinutes = q.value(16).toInt();
         rows.append(row);
     }
     return true;

@@ -27,9 +27,12 @@ struct UsageRow {
     QString stopClockText;
     QString feeText;
     QString gapAnswer; // how the last interruption was settled, once asked
+    int planVersion = 0; // the zone's price plan it is billed by; 0 for the rate box
+    QString packagesText; // the packages sold to it
+    int stoppedMinutes = 0; // stopped: the minutes its bill was made for
 };
 
-enum class UsageField { FixedTime, Deposit, Goods };
+enum class UsageField { FixedTime, Deposit, Goods, Packages };
 
 bool writeUsage(Database& db, const UsageRow& row, QString* error);
 bool updateUsage(Database& db, int machineNo, UsageField field, const QString& text, QString* error);
