@@ -1,6 +1,5 @@
 #include "consolewindow.h"
 
-#include "backups/backupwindow.h"
 #include "checkout/checkoutwindow.h"
 #include "common/seams.h"
 #include "common/values.h"
@@ -8,15 +7,12 @@
 #include "goods/salewindow.h"
 #include "ledger/ledgerwindow.h"
 #include "machinecolumn.h"
-#include "machines/machinewindow.h"
 #include "members/memberwindow.h"
 #include "operators/authorisewindow.h"
 #include "operators/loginwindow.h"
-#include "operators/operatorwindow.h"
 #include "reports/reportwindow.h"
 #include "session.h"
 #include "shifts/openshiftwindow.h"
-#include "shifts/shiftwindow.h"
 #include "ui_consolewindow.h"
 #include "widgets/egrid.h"
 #include "widgets/windows.h"
@@ -96,6 +92,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_交班, &QPushButton::clicked, this, &ConsoleWindow::openShiftWindow);
     connect(m_ui->按钮_备份, &QPushButton::clicked, this, &ConsoleWindow::openBackups);
     connect(m_ui->按钮_机器, &QPushButton::clicked, this, &ConsoleWindow::openMachines);
+    connect(m_ui->按钮_计费, &QPushButton::clicked, this, &ConsoleWindow::openPlans);
+    connect(m_ui->按钮_套餐, &QPushButton::clicked, this, &ConsoleWindow::openPackages);
     m_ui->按钮_交班->setEnabled(true);
 
     auto* operatorMenu = new QMenu(m_ui->按钮_操作员);
@@ -146,17 +144,6 @@ void ConsoleWindow::showRunningCount()
     setStatusText(StatusPart::RunningCount, toText(m_session->state().runningCount));
 }
 
-void ConsoleWindow::openMachines()
-{
-    const OwnerPermit permit = m_session->rights().permit(OwnerAction::ManageMachines);
-    if (!permit)
-        return;
-    MachineWindow window(database(), [this](int n) { return m_session->isOpen(n); }, this);
-    loadWindow(&window, this, true);
-    if (window.changed() && m_session->loadMachines())
-        showMachines();
-}
-
 void ConsoleWindow::toggleMachine(QPushButton* source)
 {
     if (!source)
@@ -189,6 +176,9 @@ void ConsoleWindow::settle(const MachineBill& bill)
 
 void ConsoleWindow::tickSecond()
 {
+    // A set clock is asked about before the tick bills by it.
+    if (const qint64 jump = m_session->clockJump())
+        QTimer::singleShot(0, this, [this, jump] { askAboutClock(jump); });
     ::tickSecond(m_session->state(), grid()->cells(), *this);
     m_session->counter().keepAlive();
     // Whatever change the store missed (goods on account from the sale window among them) is
@@ -227,39 +217,10 @@ bool ConsoleWindow::logIn()
     }
 }
 
-void ConsoleWindow::openShiftWindow()
-{
-    // Every cash movement of the shift must be in the store before it is counted against it.
-    QString why;
-    if (!m_session->allWritten(&why)) {
-        messageBox(why + QStringLiteral("交班的数字会不全。请排除数据库的问题后再交班。"), MbOk | MbExclamation,
-            QStringLiteral("交班"));
-        return;
-    }
-    m_session->ensureShift(rights().operatorsDefined());
-    ShiftWindow window(database(), m_session->depositsHeld(), !rights().operatorsDefined(), this);
-    loadWindow(&window, this, true);
-    if (window.handedOver())
-        m_session->handedOver();
-}
-
 void ConsoleWindow::showBackupAge()
 {
     m_ui->标签_备份->setText(m_session->backupWarning());
     m_ui->标签_备份->setStyleSheet(QStringLiteral("color: red;"));
-}
-
-void ConsoleWindow::openBackups()
-{
-    const QString busy = m_session->counter().hasOpenUsage()
-        ? QStringLiteral("有机器正在计时或等待结帐，不能恢复备份。请全部结帐后再恢复。")
-        : QString();
-    BackupWindow window(backups(), busy, this);
-    loadWindow(&window, this, true);
-    m_session->keepSecondFolder();
-    showBackupAge();
-    if (!window.restorePath().isEmpty())
-        restoreDatabase(window.restorePath());
 }
 
 bool ConsoleWindow::restoreDatabase(const QString& copyPath)
@@ -277,27 +238,6 @@ bool ConsoleWindow::restoreDatabase(const QString& copyPath)
     showRestored();
     askAboutRestore();
     return true;
-}
-
-void ConsoleWindow::switchOperator()
-{
-    if (!rights().operatorsDefined())
-        return;
-    m_session->recordLogOut();
-    logIn();
-}
-
-void ConsoleWindow::openOperators()
-{
-    const OwnerPermit permit = m_session->rights().permit(OwnerAction::ManageOperators);
-    if (!permit)
-        return;
-    OperatorWindow window(database(), rights().operatorName(), rights().actsAsOwner(), this);
-    loadWindow(&window, this, true);
-    if (!window.firstOwner().isEmpty() && !rights().operatorsDefined())
-        m_session->firstOwnerMade(window.firstOwner());
-    else
-        m_session->reReadOperator(); // the operator at the counter may have changed their own role
 }
 
 void ConsoleWindow::showOperator(const QString& name, const QString& role)
@@ -347,7 +287,7 @@ void ConsoleWindow::askAboutRestore()
             MbOk | MbExclamation, QStringLiteral("恢复上机"));
     if (!found.timing.isEmpty()) {
         const DateTime back = now();
-        const int answer = messageBox(Session::restoreQuestion(found, back), MbYesNo | MbExclamation,
+        const int answer = messageBox(restoreQuestion(found, back), MbYesNo | MbExclamation,
             QStringLiteral("恢复上机"));
         m_session->settleInterruption(answer == AnswerYes, found, back);
         tickSecond();

@@ -61,6 +61,12 @@ public:
     void openOperators();
     // 机器设置, for an owner (anybody while no operator is defined).
     void openMachines();
+    // 计费方案, for an owner (anybody while no operator is defined).
+    void openPlans();
+    // 套餐: a package sold to a timing machine.
+    void openPackages();
+    // The system clock was set while machines timed: whether they keep the time that passed.
+    void askAboutClock(qint64 seconds);
     // 切换操作员: the operator at the counter logs out and 登录 is shown again.
     void switchOperator();
     // 登录, until an operator logs in; 退出 there closes the console as its own close would,

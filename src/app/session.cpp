@@ -4,6 +4,7 @@
 #include "common/seams.h"
 #include "common/values.h"
 #include "counter/pricing.h"
+#include "counter/zoneplans.h"
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/inifile.h"
@@ -73,6 +74,7 @@ Session::Session(EGridModel& grid, QObject* parent)
     // operators, it opens after the login.
     ensureShift(false);
     loadMachines();
+    loadPlans();
     m_backups = new BackupRunner(databasePath, seams::dataFile(QStringLiteral("backup")), this);
     // Written to the settings only once set, so the file stays as it always was without one.
     m_backups->setSecondFolder(settings.read(kSection, kSecondFolderKey, QString()));
@@ -141,12 +143,32 @@ bool Session::loadMachines()
     }
     const bool same = std::equal(listed.cbegin(), listed.cend(), m_state.machines.cbegin(), m_state.machines.cend(),
         [](const MachineSlot& a, const MachineSlot& b) {
-            return a.number == b.number && a.name == b.name && a.colour == b.colour;
+            return a.number == b.number && a.name == b.name && a.zone == b.zone && a.colour == b.colour;
         });
     if (same)
         return false;
     m_counter->setMachines(listed);
     return true;
+}
+
+void Session::loadPlans()
+{
+    // A store that cannot be read has been said; the plans in use stay.
+    QHash<QString, PlanRef> plans;
+    if (readZonePlans(*m_db, plans, nullptr))
+        m_state.zonePlans = plans;
+}
+
+qint64 Session::clockJump()
+{
+    const QDateTime wall = seams::clockNow();
+    const qint64 monotonic = seams::monotonicMs();
+    // Only a running bill can be wrong by a set clock.
+    if (m_state.firstTimingMachine() == 0) {
+        m_clockWatch.reset(wall, monotonic);
+        return 0;
+    }
+    return m_clockWatch.look(wall, monotonic);
 }
 
 bool Session::settleOperators()
@@ -294,18 +316,6 @@ std::optional<RestoredUsages> Session::takeRestored()
     return found;
 }
 
-QString Session::restoreQuestion(const RestoredUsages& found, const DateTime& back)
-{
-    QString text = QStringLiteral("程序上次没有正常退出，以下机器已恢复计时：\n");
-    for (const UsageRow& row : found.timing)
-        text += toText(row.machineNo) + QStringLiteral("号机  上机时间 ") + row.clockText + QStringLiteral("  押金 ")
-            + (row.depositText.isEmpty() ? QStringLiteral("0") : row.depositText) + u'\n';
-    for (const MachineBill& bill : found.awaitingCheckout)
-        text += toText(bill.machineNo) + QStringLiteral("号机已停止，尚未结帐，将重新打开结帐窗口。\n");
-    return text + QStringLiteral("程序最后运行于")
-        + (found.lastSeenKnown ? timeToText(found.lastSeen, 1) : QStringLiteral("（不详）")) + QStringLiteral("，于")
-        + timeToText(back, 1) + QStringLiteral("重新启动。\n中断期间是否计费？");
-}
 
 void Session::settleInterruption(bool charged, const RestoredUsages& found, const DateTime& back)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "counter/clockwatch.h"
 #include "counter/counter.h"
 #include "counter/counterstate.h"
 #include "counter/rights.h"
@@ -56,6 +57,11 @@ public:
     // when they changed.
     bool loadMachines();
     bool isOpen(int machineNo) const { return m_counter->isOpen(machineNo); }
+    // The zones' price plans as the store now holds them; running usages keep theirs.
+    void loadPlans();
+    // Once a second: how far the system clock was set (seconds, forward positive) against the
+    // time that passed, while machines time; 0 when it was not.
+    qint64 clockJump();
 
     // Who may work the counter, from the operators in the store: nobody logs in while none is
     // defined; the login is asked when some are; owner rights wait while they cannot be read.
@@ -85,8 +91,6 @@ public:
     // The usages found open at start or after a restore, once; the console asks about them.
     std::optional<RestoredUsages> takeRestored();
     bool hasRestoredTiming() const { return m_restored && !m_restored->timing.isEmpty(); }
-    // The question on the time between the last run and `back`, when the usages were found.
-    static QString restoreQuestion(const RestoredUsages& found, const DateTime& back);
     void settleInterruption(bool charged, const RestoredUsages& found, const DateTime& back);
     // A usage the store could not write is said once, and again only after it was written.
     void sayIfUnprotected();
@@ -127,4 +131,5 @@ private:
     bool m_secondFolderMissingSaid = false;
     QString m_secondFolder; // as the settings hold it
     std::optional<RestoredUsages> m_restored;
+    ClockWatch m_clockWatch;
 };

@@ -9,6 +9,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/membertable.h"
+#include "ui_billwindow.h"
 #include "ui_checkoutwindow.h"
 
 CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, const MachineBill& bill, QWidget* parent)
@@ -55,6 +56,45 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, co
             pickCard();
     });
     connect(m_ui->按钮_确定, &QPushButton::clicked, this, &CheckoutWindow::settle);
+    if (m_bill.planned) {
+        // A card takes the member discount off the plan's metered part.
+        m_ui->按钮_计费明细->setVisible(true);
+        connect(m_ui->按钮_计费明细, &QPushButton::clicked, this, &CheckoutWindow::showBill);
+        connect(m_ui->选择框1, &QCheckBox::toggled, this, &CheckoutWindow::showFee);
+    }
+}
+
+QString CheckoutWindow::feeText() const
+{
+    return m_bill.planned && m_ui->选择框1->isChecked() ? m_bill.cardFeeText : m_bill.feeText;
+}
+
+QStringList CheckoutWindow::billLines() const
+{
+    return m_bill.planned && m_ui->选择框1->isChecked() ? m_bill.cardLines : m_bill.lines;
+}
+
+void CheckoutWindow::showFee()
+{
+    if (m_ui->编辑框_上机费->text() == feeText())
+        return;
+    m_ui->编辑框_上机费->setText(feeText());
+    const QString receivable = toText(receivableOf(feeText(), m_bill.goodsText, m_bill.depositText));
+    m_ui->编辑框_应收->setText(receivable);
+    m_ui->编辑框_实收->setText(receivable);
+}
+
+QDialog* CheckoutWindow::showBill()
+{
+    auto* window = new QDialog(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    Ui::BillWindow ui;
+    ui.setupUi(window);
+    layOutDialog(window, this);
+    window->setWindowTitle(toText(m_bill.machineNo) + QStringLiteral("号机计费明细"));
+    ui.列表框_计费明细->addItems(billLines());
+    loadWindow(window, this, true);
+    return window;
 }
 
 CheckoutWindow::~CheckoutWindow() = default;
@@ -95,7 +135,8 @@ void CheckoutWindow::settle()
 {
     CheckoutInput in;
     in.machineNo = m_bill.machineNo;
-    in.feeText = m_bill.feeText;
+    in.feeText = feeText();
+    in.billText = billLines().join(QStringLiteral("；"));
     in.goodsText = m_bill.goodsText;
     in.depositText = m_bill.depositText;
     in.receivedText = m_ui->编辑框_实收->text();

@@ -26,11 +26,19 @@ public:
     void pickCard();
     // 按钮_确定: book, say what was booked and close; stays open when booking failed.
     void settle();
+    // 按钮_计费明细, for a bill priced by a plan: its lines, in a window of their own; the
+    // window is returned while it is open (it closes itself).
+    QDialog* showBill();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The fee of the way it is settled: with a card, the member discount off a plan's bill.
+    QString feeText() const;
+    QStringList billLines() const;
+    void showFee();
+
     std::unique_ptr<Ui::CheckoutWindow> m_ui;
     Database& m_db;
     RecordSet& m_rs;

@@ -130,6 +130,8 @@ SettleOutcome settleCheckout(Database& db, RecordSet& rs, const CheckoutInput& i
             entry.detail += isCashMethod(in.method) ? QStringLiteral("，补交现金") + card.shortfallText
                                                     : QStringLiteral("，补交") + in.method + formatFixed(paid, 2);
     }
+    if (!in.billText.isEmpty())
+        entry.detail += QStringLiteral("，计费明细：") + in.billText;
 
     Transaction transaction(db);
     if (!books) {

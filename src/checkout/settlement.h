@@ -41,6 +41,7 @@ struct CheckoutInput {
     QString balanceText;
     QString method; // 支付方式 of what is paid besides the card; empty or 现金 for cash
     QString reference; // 单号
+    QString billText {}; // a plan's lines for the fee, for the ledger
 };
 
 enum class SettleResult {

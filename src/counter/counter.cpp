@@ -582,7 +582,7 @@ QString clockJumpText(qint64 seconds)
     const qint64 minutes = (std::llabs(seconds) + 30) / 60;
     const QString amount = minutes >= 60 ? QStringLiteral("%1小时%2分钟").arg(minutes / 60).arg(minutes % 60)
                                          : QStringLiteral("%1分钟").arg(minutes);
-    return (seconds > 0 ? QStringLiteral("系统时间被调快了") : QStringLiteral("系统时间被调慢了")) + amount;
+    return (seconds > 0 ? QStringLiteral("系统时间被改动：向前调了") : QStringLiteral("系统时间被改动：向后调了")) + amount;
 }
 
 void Counter::settleInterruption(bool charged, DateTime lastSeen)
@@ -630,4 +630,17 @@ QString Counter::unprotectedText() const
     for (int n : sorted)
         machines.append(toText(n) + QStringLiteral("号"));
     return machines.isEmpty() ? QStringLiteral("操作记录") : machines.join(u'、');
+}
+
+QString restoreQuestion(const RestoredUsages& found, const DateTime& back)
+{
+    QString text = QStringLiteral("程序上次没有正常退出，以下机器已恢复计时：\n");
+    for (const UsageRow& row : found.timing)
+        text += toText(row.machineNo) + QStringLiteral("号机  上机时间 ") + row.clockText + QStringLiteral("  押金 ")
+            + (row.depositText.isEmpty() ? QStringLiteral("0") : row.depositText) + u'\n';
+    for (const MachineBill& bill : found.awaitingCheckout)
+        text += toText(bill.machineNo) + QStringLiteral("号机已停止，尚未结帐，将重新打开结帐窗口。\n");
+    return text + QStringLiteral("程序最后运行于")
+        + (found.lastSeenKnown ? timeToText(found.lastSeen, 1) : QStringLiteral("（不详）")) + QStringLiteral("，于")
+        + timeToText(back, 1) + QStringLiteral("重新启动。\n中断期间是否计费？");
 }

@@ -137,5 +137,7 @@ private:
     QHash<int, PlanRef> m_restoredPlans; // by version, read once
 };
 
-// "系统时间被调快了5分钟"
+// "系统时间被改动：向前调了5分钟"
 QString clockJumpText(qint64 seconds);
+// The question on the time between the last run and `back`, when usages were found open.
+QString restoreQuestion(const RestoredUsages& found, const DateTime& back);

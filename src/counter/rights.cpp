@@ -24,6 +24,8 @@ QString ownerActionText(OwnerAction action)
         return QStringLiteral("机器设置");
     case OwnerAction::ManageBonuses:
         return QStringLiteral("充值赠送");
+    case OwnerAction::ManagePlans:
+        return QStringLiteral("计费方案");
     }
     return QString();
 }
