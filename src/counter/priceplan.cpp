@@ -212,7 +212,7 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
     bill.discountedCents = byCard ? halfUp(bill.meteredCents * plan.discountTenths, 100) : bill.meteredCents;
     if (bill.discountedCents != bill.meteredCents)
         bill.lines.append({ QStringLiteral("会员") + formatFixed(plan.discountTenths / 10.0, plan.discountTenths % 10 ? 1 : 0)
-                + QStringLiteral("折 -") + yuan(bill.meteredCents - bill.discountedCents),
+                + QStringLiteral("折"),
             -(bill.meteredCents - bill.discountedCents) * 60 });
     bill.totalCents = bill.discountedCents + bill.packageCents;
     return bill;

@@ -40,7 +40,9 @@ PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard)
 void showPlanFigures(EGridModel& grid, int r, const MachineRecord& m, int minutes, DateTime moment)
 {
     grid.setCell(r, Col::MinutePrice, double(bandRateAt(m.plan->plan, minuteOfDay(moment))) / 6000.0);
-    grid.setCell(r, Col::Amount, centsText(planBillOf(m, minutes, false).totalCents));
+    const qint64 cents = planBillOf(m, minutes, false).totalCents;
+    // A zero is set as 0: the grid refuses other spellings of it.
+    grid.setCell(r, Col::Amount, cents == 0 ? QStringLiteral("0") : centsText(cents));
 }
 
 void showPricing(CounterState& state, EGridModel& grid, int n)

@@ -97,10 +97,10 @@ void PlanWindow::read()
     for (const ZoneInfo& zone : std::as_const(setup.zones))
         m_ui->组合框_区域->addItem(zone.name);
     m_ui->组合框_区域->setCurrentIndex(std::max(0, m_ui->组合框_区域->findText(m_zone)));
-    show(m_ui->组合框_区域->currentText());
+    showZone(m_ui->组合框_区域->currentText());
 }
 
-void PlanWindow::show(const QString& zone)
+void PlanWindow::showZone(const QString& zone)
 {
     m_zone = zone;
     TypedPlan plan;
@@ -128,6 +128,8 @@ void PlanWindow::show(const QString& zone)
     m_ui->编辑框_会员折扣->setText(plan.discount);
     m_ui->标签_状态->setText(it != m_stored.constEnd() ? QStringLiteral("第%1版").arg(it->version)
                                                       : QStringLiteral("还没有计费方案"));
+    m_shownEnabled = m_ui->选择框_使用计费方案->isChecked();
+    m_shownText = typedText();
 }
 
 TypedPlan PlanWindow::typed() const
@@ -142,16 +144,17 @@ TypedPlan PlanWindow::typed() const
     return t;
 }
 
-bool PlanWindow::edited() const
+QString PlanWindow::typedText() const
 {
-    const auto it = m_stored.constFind(m_zone);
-    if (it == m_stored.constEnd())
-        return m_ui->选择框_使用计费方案->isChecked();
+    // A plan typed again as it reads (8.50 for 8.5) is the same plan.
     PricePlan plan;
     const TypedPlan now = typed();
-    // A plan typed again as it reads (8.50 for 8.5) is the same plan.
-    const QString text = planRefusal(now, plan).isEmpty() ? typedPlanText(typedOf(plan)) : typedPlanText(now);
-    return it->enabled != m_ui->选择框_使用计费方案->isChecked() || it->text != text;
+    return planRefusal(now, plan).isEmpty() ? typedPlanText(typedOf(plan)) : typedPlanText(now);
+}
+
+bool PlanWindow::edited() const
+{
+    return m_shownEnabled != m_ui->选择框_使用计费方案->isChecked() || m_shownText != typedText();
 }
 
 void PlanWindow::save()
@@ -184,7 +187,7 @@ void PlanWindow::save()
     }
     m_changed = true;
     m_stored.insert(m_zone, { stored.enabled, stored.text, stored.version });
-    show(m_zone);
+    showZone(m_zone);
     m_ui->标签_状态->setText(QStringLiteral("已保存为第%1版").arg(stored.version));
 }
 
@@ -221,7 +224,7 @@ void PlanWindow::zonePicked()
             return;
         m_ui->组合框_区域->setCurrentIndex(m_ui->组合框_区域->findText(next));
     }
-    show(next);
+    showZone(next);
 }
 
 bool PlanWindow::mayLeave()

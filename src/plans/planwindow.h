@@ -32,8 +32,6 @@ public:
     void addPackage(); // 按钮_新增套餐
     void removePackage(); // 按钮_删除套餐
     TypedPlan typed() const;
-
-protected:
     // Closing, by 关闭 or the window's own box, keeps unsaved changes unless the owner drops them.
     void reject() override;
 
@@ -44,16 +42,19 @@ private:
         int version = 0;
     };
     void read();
-    void show(const QString& zone);
+    void showZone(const QString& zone);
     void zonePicked();
     // Unsaved changes are given up only when the owner says so.
     bool mayLeave();
     bool edited() const;
+    QString typedText() const;
 
     std::unique_ptr<Ui::PlanWindow> m_ui;
     Database& m_db;
     QString m_rateText;
     QHash<QString, Shown> m_stored; // by zone, the newest version
     QString m_zone; // shown now
+    bool m_shownEnabled = false; // as shown before the owner typed
+    QString m_shownText;
     bool m_changed = false;
 };
