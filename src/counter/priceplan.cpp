@@ -161,7 +161,7 @@ CoveredStretch coveredBy(const PlanPackage& package, const QDateTime& usageStart
 }
 
 PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const QVector<CoveredStretch>& covered,
-    bool byCard)
+    bool byCard, bool withLines)
 {
     PlanBill bill;
     startMinuteOfDay = (startMinuteOfDay % kDay + kDay) % kDay;
@@ -175,7 +175,8 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
             stretches.append({ at, std::min(package.from, minutes) });
         at = std::max(at, package.to);
         bill.packageCents += package.priceCents;
-        bill.lines.append({ package.name + QStringLiteral(" ") + yuan(package.priceCents), package.priceCents * 60 });
+        if (withLines)
+            bill.lines.append({ package.name + QStringLiteral(" ") + yuan(package.priceCents), package.priceCents * 60 });
     }
     if (at < minutes)
         stretches.append({ at, minutes });
@@ -192,16 +193,19 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
         for (int k = 0; k < units;) {
             const int band = bandAt(plan, (startMinuteOfDay + from + k * unit) % kDay);
             Q_ASSERT(band >= 0); // a stored plan covers the day
-            int run = 1;
-            while (k + run < units && bandAt(plan, (startMinuteOfDay + from + (k + run) * unit) % kDay) == band)
-                ++run;
             const PlanBand& b = plan.bands.value(band);
+            // The units that start before the band ends: found by arithmetic, as the tick prices
+            // every timing machine each minute.
+            const int minute = (startMinuteOfDay + from + k * unit) % kDay;
+            const int left = b.start == b.end ? units * unit : (b.end - minute + kDay) % kDay;
+            const int run = std::max(1, std::min(units - k, (left + unit - 1) / unit));
             qint64 cost = qint64(run) * b.rateCents * unit;
             const bool capped = b.capCents >= 0 && cost > b.capCents * 60;
             if (capped)
                 cost = b.capCents * 60;
             sixtieths += cost;
-            bill.lines.append({ clockText(startMinuteOfDay + from + k * unit) + QStringLiteral("起 ") + QString::number(run)
+            if (withLines)
+                bill.lines.append({ clockText(startMinuteOfDay + from + k * unit) + QStringLiteral("起 ") + QString::number(run)
                     + QStringLiteral("×") + QString::number(unit) + QStringLiteral("分钟 每小时") + yuan(b.rateCents)
                     + (capped ? QStringLiteral(" 封顶") + yuan(b.capCents) : QString()),
                 cost });
@@ -210,7 +214,7 @@ PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const 
     }
     bill.meteredCents = halfUp(sixtieths, 60);
     bill.discountedCents = byCard ? halfUp(bill.meteredCents * plan.discountTenths, 100) : bill.meteredCents;
-    if (bill.discountedCents != bill.meteredCents)
+    if (withLines && bill.discountedCents != bill.meteredCents)
         bill.lines.append({ QStringLiteral("会员") + formatFixed(plan.discountTenths / 10.0, plan.discountTenths % 10 ? 1 : 0)
                 + QStringLiteral("折"),
             -(bill.meteredCents - bill.discountedCents) * 60 });

@@ -77,9 +77,10 @@ struct PlanBill {
 };
 
 // The bill of a usage that started `startMinuteOfDay` and has lasted `minutes` whole minutes,
-// with the packages sold to it; `byCard` takes the member discount off the metered part.
+// with the packages sold to it; `byCard` takes the member discount off the metered part. The
+// tick, which needs only the sum, asks for no lines.
 PlanBill billOf(const PricePlan& plan, int startMinuteOfDay, int minutes, const QVector<CoveredStretch>& covered,
-    bool byCard);
+    bool byCard, bool withLines = true);
 
 // "08:00" as minutes of the day; -1 for anything else.
 int parseClock(const QString& text);

@@ -32,15 +32,16 @@ int minuteOfDay(DateTime t)
 
 } // namespace
 
-PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard)
+PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard, bool withLines)
 {
-    return m.plan ? billOf(m.plan->plan, m.startMinuteOfDay, std::max(0, minutes), m.covered, byCard) : PlanBill();
+    return m.plan ? billOf(m.plan->plan, m.startMinuteOfDay, std::max(0, minutes), m.covered, byCard, withLines)
+                  : PlanBill();
 }
 
 void showPlanFigures(EGridModel& grid, int r, const MachineRecord& m, int minutes, DateTime moment)
 {
     grid.setCell(r, Col::MinutePrice, double(bandRateAt(m.plan->plan, minuteOfDay(moment))) / 6000.0);
-    const qint64 cents = planBillOf(m, minutes, false).totalCents;
+    const qint64 cents = planBillOf(m, minutes, false, false).totalCents;
     // A zero is set as 0: the grid refuses other spellings of it.
     grid.setCell(r, Col::Amount, cents == 0 ? QStringLiteral("0") : centsText(cents));
 }

@@ -27,7 +27,7 @@ float perMinutePriceOf(const QString& rateText);
 float hourlyRateOf(const QString& rateText);
 
 // The bill of a usage priced by a plan after `minutes` whole minutes.
-PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard);
+PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard, bool withLines = true);
 // A planned usage's figures in its row: the band's price per minute at `moment` and the
 // plan's amount so far.
 void showPlanFigures(EGridModel& grid, int row, const MachineRecord& m, int minutes, DateTime moment);
