@@ -143,7 +143,8 @@ bool Session::loadMachines()
     }
     const bool same = std::equal(listed.cbegin(), listed.cend(), m_state.machines.cbegin(), m_state.machines.cend(),
         [](const MachineSlot& a, const MachineSlot& b) {
-            return a.number == b.number && a.name == b.name && a.zone == b.zone && a.colour == b.colour;
+            const auto zone = [](const MachineSlot& m) { return m.zone.isEmpty() ? defaultZoneName() : m.zone; };
+            return a.number == b.number && a.name == b.name && zone(a) == zone(b) && a.colour == b.colour;
         });
     if (same)
         return false;

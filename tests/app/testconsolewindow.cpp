@@ -351,7 +351,8 @@ void TestConsoleWindow::stripUnderTheGrid()
     int left = -1;
     for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", true },
              std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", true },
-             std::tuple { "按钮_操作员", "操作员", true } }) {
+             std::tuple { "按钮_操作员", "操作员", true }, std::tuple { "按钮_机器", "机器", true },
+             std::tuple { "按钮_计费", "计费", true }, std::tuple { "按钮_套餐", "套餐", true } }) {
         auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
         QVERIFY(b);
         QCOMPARE(b->text(), QString::fromUtf8(text));
