@@ -640,6 +640,8 @@ QString restoreQuestion(const RestoredUsages& found, const DateTime& back)
             + (row.depositText.isEmpty() ? QStringLiteral("0") : row.depositText) + u'\n';
     for (const MachineBill& bill : found.awaitingCheckout)
         text += toText(bill.machineNo) + QStringLiteral("号机已停止，尚未结帐，将重新打开结帐窗口。\n");
+    for (int n : found.repriced)
+        text += toText(n) + QStringLiteral("号机的计费方案无法读取，按上机时的分钟价计费。\n");
     return text + QStringLiteral("程序最后运行于")
         + (found.lastSeenKnown ? timeToText(found.lastSeen, 1) : QStringLiteral("（不详）")) + QStringLiteral("，于")
         + timeToText(back, 1) + QStringLiteral("重新启动。\n中断期间是否计费？");

@@ -1,3 +1,4 @@
+#include "counter/plantext.h"
 #include "counter/priceplan.h"
 
 #include <QtTest>
@@ -34,6 +35,9 @@ private slots:
     void aFractionOfACentIsRoundedOnce();
     void refusals_data();
     void refusals();
+    void storedTextsReadBack_data();
+    void storedTextsReadBack();
+    void planAndPackagesReadBackAsWritten();
     void whatAPackageCovers_data();
     void whatAPackageCovers();
 };
@@ -150,6 +154,40 @@ void TestPricePlan::refusals()
     QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
     t.packages[1] = t.packages[0];
     QCOMPARE(planRefusal(t, plan), s(u"套餐名称不能重复！"));
+}
+
+void TestPricePlan::storedTextsReadBack_data()
+{
+    QTest::addColumn<QString>("packages"); // as the usage row holds them
+    QTest::addColumn<bool>("read");
+    QTest::newRow("none") << QString() << true;
+    QTest::newRow("not JSON") << s(u"包夜") << false;
+    QTest::newRow("a negative price") << s(u"[{\"名称\":\"包夜\",\"开始\":1320,\"结束\":480,\"时长\":0,\"价格\":-1,\"售出\":46000}]") << false;
+    QTest::newRow("a window of no length") << s(u"[{\"名称\":\"包夜\",\"开始\":480,\"结束\":480,\"时长\":0,\"价格\":3000,\"售出\":46000}]") << false;
+    QTest::newRow("a duration of none") << s(u"[{\"名称\":\"3小时\",\"开始\":-1,\"结束\":-1,\"时长\":0,\"价格\":1200,\"售出\":46000}]") << false;
+    QTest::newRow("a fraction of a cent") << s(u"[{\"名称\":\"3小时\",\"开始\":-1,\"结束\":-1,\"时长\":180,\"价格\":1200.5,\"售出\":46000}]") << false;
+}
+
+void TestPricePlan::storedTextsReadBack()
+{
+    QFETCH(QString, packages);
+    QFETCH(bool, read);
+    QVector<SoldPackage> sold { { PlanPackage(), DateTime(1.0) } };
+    QCOMPARE(soldPackagesOf(packages, sold), read);
+    QVERIFY(sold.isEmpty()); // refused whole: nothing half read prices a bill
+}
+
+void TestPricePlan::planAndPackagesReadBackAsWritten()
+{
+    QVector<SoldPackage> sold;
+    PricePlan plan;
+    QVERIFY(planRefusal(examplePlan(), plan).isEmpty());
+    PricePlan again;
+    QVERIFY(planRefusal(typedPlanOf(typedPlanText(typedOf(plan))), again).isEmpty());
+    QCOMPARE(describePlan(again), describePlan(plan));
+    const QVector<SoldPackage> written { { plan.packages[0], DateTime(46000.9) }, { plan.packages[1], DateTime(46001.1) } };
+    QVERIFY(soldPackagesOf(soldPackagesText(written), sold));
+    QCOMPARE(soldPackagesText(sold), soldPackagesText(written));
 }
 
 void TestPricePlan::whatAPackageCovers_data()

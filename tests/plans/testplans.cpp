@@ -87,6 +87,7 @@ private slots:
     void aPlannedUsageFromStartToCheckout();
     void aRefusedPlanKeepsWhatWasTyped();
     void aPackageSoldAndACrash();
+    void aUsageWhosePlanIsLostIsSaid();
     void aClockThatJumps_data();
     void aClockThatJumps();
 
@@ -261,6 +262,27 @@ void TestPlans::aPackageSoldAndACrash()
     console->tickSecond();
     QCOMPARE(console->grid()->cells().getCell(5, Col::Amount), QStringLiteral("41.00"));
     QCOMPARE(console->grid()->cells().cellDescription(5, Col::Label), QStringLiteral("套餐：包夜 22:00-08:00"));
+}
+
+void TestPlans::aUsageWhosePlanIsLostIsSaid()
+{
+    m_clock->set(QDateTime(QDate(2026, 12, 9), QTime(21, 0, 0)));
+    {
+        auto console = makeConsole();
+        savePlanOf(console->database(), example());
+        console->session().loadPlans();
+        QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
+    }
+    QVERIFY(runSql(m_dir->databasePath(), { u"update 上机记录 set 方案版本=99"_s }));
+    advance(20 * 60);
+    m_responder->answerNext(AnswerYes);
+    auto console = makeConsole();
+    QTRY_COMPARE(m_responder->boxes.size(), 1);
+    QVERIFY(m_responder->boxes[0].text.contains(u"5号机的计费方案无法读取，按上机时的分钟价计费。"_s));
+    console->tickSecond();
+    // Still timing and billed: ¥6 an hour, the evening band's price when it started.
+    QCOMPARE(console->grid()->cells().getCell(5, Col::MinutePrice), u"0.100"_s);
+    QCOMPARE(console->grid()->cells().getCell(5, Col::Amount), u"2.0"_s);
 }
 
 void TestPlans::aClockThatJumps_data()
