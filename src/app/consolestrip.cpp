@@ -93,12 +93,17 @@ void ConsoleWindow::openPackages()
     m_session->sayIfUnprotected();
 }
 
-void ConsoleWindow::askAboutClock(qint64 seconds)
+void ConsoleWindow::askAboutClock()
 {
-    const int answer = messageBox(clockJumpText(seconds)
+    while (m_clockJump != 0) {
+        const qint64 seconds = m_clockJump;
+        m_clockJump = 0;
+        const int answer = messageBox(clockJumpText(seconds)
             + QStringLiteral("。\n正在上机的机器是否按实际经过的时间计费？\n"
                              "是：上机时间随之调整，只计实际经过的时间；\n否：以现在的系统时间为准。"),
-        MbYesNo | MbQuestion, QStringLiteral("系统时间被改动"));
-    m_session->counter().settleClockJump(seconds, answer == AnswerYes);
+            MbYesNo | MbQuestion, QStringLiteral("系统时间被改动"));
+        m_session->counter().settleClockJump(seconds, answer == AnswerYes);
+    }
+    m_askingClock = false;
     m_session->sayIfUnprotected();
 }

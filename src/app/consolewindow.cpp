@@ -176,9 +176,17 @@ void ConsoleWindow::settle(const MachineBill& bill)
 
 void ConsoleWindow::tickSecond()
 {
-    // A set clock is asked about before the tick bills by it.
-    if (const qint64 jump = m_session->clockJump())
-        QTimer::singleShot(0, this, [this, jump] { askAboutClock(jump); });
+    // A set clock is asked about before the tick bills by it; a jump while the question is open
+    // is added to it.
+    if (const qint64 jump = m_session->clockJump()) {
+        m_clockJump += jump;
+        if (!m_askingClock) {
+            m_askingClock = true;
+            QTimer::singleShot(0, this, &ConsoleWindow::askAboutClock);
+        }
+    }
+    if (m_askingClock)
+        return;
     ::tickSecond(m_session->state(), grid()->cells(), *this);
     m_session->counter().keepAlive();
     // Whatever change the store missed (goods on account from the sale window among them) is

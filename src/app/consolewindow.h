@@ -66,7 +66,7 @@ public:
     // 套餐: a package sold to a timing machine.
     void openPackages();
     // The system clock was set while machines timed: whether they keep the time that passed.
-    void askAboutClock(qint64 seconds);
+    void askAboutClock();
     // 切换操作员: the operator at the counter logs out and 登录 is shown again.
     void switchOperator();
     // 登录, until an operator logs in; 退出 there closes the console as its own close would,
@@ -128,4 +128,6 @@ private:
     QPointer<LedgerWindow> m_ledgerWindow;
     QPointer<QTextBrowser> m_helpWindow;
     std::optional<OwnerPermit> m_ratePermit; // while an owner's allowed change of the rate is typed
+    qint64 m_clockJump = 0; // seconds not yet asked about
+    bool m_askingClock = false;
 };

@@ -269,16 +269,6 @@ void Session::ensureShift(bool ask)
         showStoreError(error);
 }
 
-double Session::depositsHeld() const
-{
-    double held = 0.0;
-    for (const MachineSlot& m : m_state.machines) {
-        if (m_counter->isTiming(m.number))
-            held += toNumber(m_counter->usageOf(m.number).depositText);
-    }
-    return held;
-}
-
 bool Session::allWritten(QString* why) const
 {
     if (m_counter->flushEnded() && m_counter->isProtected())
@@ -422,6 +412,7 @@ bool Session::restoreDatabase(const QString& copyPath, const std::function<void(
         return true;
     ensureShift(false);
     loadMachines();
+    loadPlans();
     restoreUsages();
     emit backupStateChanged();
     return true;

@@ -81,7 +81,7 @@ public:
     // asked when `ask` (after a login), or else what the last shift left.
     void ensureShift(bool ask);
     // The deposits of the machines timing now, which stay in the drawer for the next shift.
-    double depositsHeld() const;
+    double depositsHeld() const { return m_counter->depositsHeld(); }
     // Everything of the shift is in the store, so it can be counted; `why` says what is not.
     bool allWritten(QString* why) const;
     // After a handover: its copy, and the next shift (after the next login when operators are

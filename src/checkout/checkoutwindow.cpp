@@ -61,18 +61,20 @@ CheckoutWindow::CheckoutWindow(Database& db, RecordSet& rs, Counter& counter, co
         m_ui->按钮_计费明细->setVisible(true);
         connect(m_ui->按钮_计费明细, &QPushButton::clicked, this, &CheckoutWindow::showBill);
         connect(m_ui->选择框1, &QCheckBox::toggled, this, &CheckoutWindow::showFee);
+        connect(m_ui->组合框1, &QComboBox::currentIndexChanged, this, &CheckoutWindow::showFee);
     }
 }
 
-QString CheckoutWindow::feeText() const
+bool CheckoutWindow::memberDiscount() const
 {
-    return m_bill.planned && m_ui->选择框1->isChecked() ? m_bill.cardFeeText : m_bill.feeText;
+    // A member is one whose card is picked and read: the box alone is no card.
+    return m_bill.planned && m_ui->选择框1->isChecked() && m_ui->组合框1->currentIndex() >= 0
+        && !m_ui->编辑框_余额->text().isEmpty();
 }
 
-QStringList CheckoutWindow::billLines() const
-{
-    return m_bill.planned && m_ui->选择框1->isChecked() ? m_bill.cardLines : m_bill.lines;
-}
+QString CheckoutWindow::feeText() const { return memberDiscount() ? m_bill.cardFeeText : m_bill.feeText; }
+
+QStringList CheckoutWindow::billLines() const { return memberDiscount() ? m_bill.cardLines : m_bill.lines; }
 
 void CheckoutWindow::showFee()
 {

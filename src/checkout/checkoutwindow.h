@@ -36,6 +36,7 @@ protected:
 private:
     // The fee of the way it is settled: with a card, the member discount off a plan's bill.
     QString feeText() const;
+    bool memberDiscount() const;
     QStringList billLines() const;
     void showFee();
 

@@ -14,6 +14,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_LINUX
+#include <time.h>
+#endif
+
 namespace {
 
 seams::Clock g_clock;
@@ -59,6 +63,12 @@ qint64 monotonicMs()
     // otherwise: moving it on is no jump of the system clock.
     if (g_clock)
         return g_clock().toMSecsSinceEpoch();
+#ifdef Q_OS_LINUX
+    // The clock that goes on while the PC sleeps: waking from suspend is no set clock.
+    timespec ts {};
+    if (clock_gettime(CLOCK_BOOTTIME, &ts) == 0)
+        return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+#endif
     static QElapsedTimer started;
     if (!started.isValid())
         started.start();

@@ -97,8 +97,8 @@ UsageRow Counter::usageOf(int n) const
     usage.goodsText = m_grid.getCell(r, Col::Goods);
     usage.awaitingCheckout = m_awaiting.contains(n);
     const MachineRecord& m = m_state.machineTable[n];
-    usage.planVersion = m.plan ? m.plan->version : 0;
-    usage.packagesText = soldPackagesText(m.packages);
+    usage.planVersion = m.plan ? m.plan->version : m.keptPlanVersion;
+    usage.packagesText = m.plan ? soldPackagesText(m.packages) : m.keptPackages;
     if (usage.awaitingCheckout) {
         usage.stopClockText = m_grid.getCell(r, Col::StopTime);
         usage.feeText = m_grid.getCell(r, Col::Amount);
@@ -185,11 +185,11 @@ void Counter::start(int n, const QString& clockText, const QString& rateText)
     e.detail = QStringLiteral("计费单价") + rateText + QStringLiteral("元/小时，分钟价") + toText(usage.perMinutePrice)
         + QStringLiteral("，上机时间") + clockText;
     if (const PlanRef& plan = m_state.machineTable[n].plan) {
-        e.amount = 0.0;
         e.detail = QStringLiteral("计费方案") + m_state.zoneOf(n) + QStringLiteral("第") + toText(plan->version)
             + QStringLiteral("版，上机时间") + clockText;
     }
     journal(n, e, [&](QString* error) { return writeUsage(*m_db, usage, error); });
+    changed(n);
 }
 
 MachineBill Counter::stop(int n, const QString& clockText)
@@ -206,6 +206,7 @@ MachineBill Counter::stop(int n, const QString& clockText)
     e.detail = QStringLiteral("结束时间") + clockText + QStringLiteral("，商品额") + bill.goodsText
         + QStringLiteral("，押金") + bill.depositText;
     journal(n, e, [&](QString* error) { return writeUsage(*m_db, usage, error); });
+    changed(n);
     return bill;
 }
 
@@ -244,6 +245,7 @@ bool Counter::acceptTyped(int n, int column, QString* why)
         const UsageField field = deposit ? UsageField::Deposit : UsageField::FixedTime;
         journal(n, e, [&](QString* error) { return updateUsage(*m_db, n, field, text, error); });
         last = text;
+        changed(n);
     }
     return true;
 }
@@ -378,6 +380,24 @@ bool Counter::flushEnded()
     return m_endedUnwritten.isEmpty() && m_unwrittenLedger.isEmpty();
 }
 
+double Counter::depositsHeld() const
+{
+    double held = 0.0;
+    for (const MachineSlot& m : m_state.machines) {
+        if (isTiming(m.number))
+            held += toNumber(usageOf(m.number).depositText);
+    }
+    return held;
+}
+
+void Counter::allTimingChanged() const
+{
+    for (const MachineSlot& m : m_state.machines) {
+        if (isTiming(m.number))
+            changed(m.number);
+    }
+}
+
 bool Counter::anyOpen() const { return m_state.firstTimingMachine() != 0 || !m_awaiting.isEmpty(); }
 
 bool Counter::isProtected() const
@@ -407,6 +427,7 @@ RestoredUsages Counter::restore()
     if (!m_db || !m_db->isOpen())
         return found;
     QVector<UsageRow> rows;
+    m_restoredPlans.clear(); // the file may be another since the last restore
     if (!readUsages(*m_db, kMaxMachineNo, rows, found.skipped, &found.readError))
         return found;
     found.lastSeenKnown = readLastSeen(*m_db, found.lastSeen);
@@ -462,7 +483,20 @@ RestoredUsages Counter::restore()
         found.timing.append(usage);
     }
     m_gapOpen = !found.timing.isEmpty();
+    allTimingChanged();
     return found;
+}
+
+bool Counter::moveStart(int n, double days)
+{
+    MachineRecord& m = m_state.machineTable[n];
+    m.startTime = DateTime(m.startTime.days + days);
+    for (SoldPackage& sold : m.packages)
+        sold.soldAt = DateTime(sold.soldAt.days + days);
+    if (m.plan)
+        replan(m);
+    m.seen.minutes = -1; // billed again at the next tick
+    return !m.packages.isEmpty();
 }
 
 void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsages& found)
@@ -470,6 +504,8 @@ void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsage
     m.plan.reset();
     m.packages.clear();
     m.covered.clear();
+    m.keptPlanVersion = 0;
+    m.keptPackages.clear();
     m.startMinuteOfDay = splitDate(m.startTime).hour * 60 + splitDate(m.startTime).minute;
     if (usage.planVersion <= 0)
         return;
@@ -485,6 +521,8 @@ void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsage
     if (!plan || !soldPackagesOf(usage.packagesText, sold)) {
         // Without its plan the usage still has a price: the one per minute it was written with.
         found.repriced.append(usage.machineNo);
+        m.keptPlanVersion = usage.planVersion;
+        m.keptPackages = usage.packagesText;
         return;
     }
     m.plan = plan;
@@ -540,16 +578,9 @@ void Counter::settleClockJump(qint64 seconds, bool keepRealTime)
         if (m_state.machineTable[slot.number].state == 1)
             timing.append(slot.number);
     }
-    if (keepRealTime) {
-        const double days = double(seconds) / 86400.0;
-        for (int n : std::as_const(timing)) {
-            MachineRecord& m = m_state.machineTable[n];
-            m.startTime = DateTime(m.startTime.days + days);
-            for (SoldPackage& sold : m.packages)
-                sold.soldAt = DateTime(sold.soldAt.days + days);
-            m.seen.minutes = -1; // billed again at the next tick
-        }
-    }
+    const double days = keepRealTime ? double(seconds) / 86400.0 : 0.0;
+    for (int n : std::as_const(timing))
+        moveStart(n, days);
     LedgerEntry e = entry(QStringLiteral("时间跳变"), 0);
     e.before = timeToText(DateTime(now().days - double(seconds) / 86400.0), 1);
     e.after = timeToText(now(), 1);
@@ -564,8 +595,8 @@ void Counter::settleClockJump(qint64 seconds, bool keepRealTime)
     Transaction transaction(*m_db);
     bool written = transaction.isActive();
     for (int n : std::as_const(timing)) {
-        if (keepRealTime && written)
-            written = writeUsage(*m_db, usageOf(n), &error);
+        if (keepRealTime)
+            written = written && moveUsageStart(*m_db, n, days, usageOf(n).packagesText, &error);
     }
     written = written && appendLedger(*m_db, e, &error) && writeLastSeen(*m_db, now(), &error) && transaction.commit();
     if (!written) {
@@ -590,10 +621,10 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
     const DateTime moment = now();
     const double gap = charged ? 0.0 : std::max(0.0, moment.days - lastSeen.days);
     m_gapOpen = false;
+    QVector<int> withPackages;
     for (const MachineSlot& slot : std::as_const(m_state.machines)) {
-        MachineRecord& m = m_state.machineTable[slot.number];
-        if (m.state == 1)
-            m.startTime = DateTime(m.startTime.days + gap);
+        if (m_state.machineTable[slot.number].state == 1 && moveStart(slot.number, gap))
+            withPackages.append(slot.number);
     }
     if (!m_db)
         return;
@@ -610,8 +641,12 @@ void Counter::settleInterruption(bool charged, DateTime lastSeen)
     }
     e.detail = machines.join(u'、') + QStringLiteral("，中断") + timeToText(lastSeen, 1) + QStringLiteral("至")
         + timeToText(moment, 1);
-    if (transaction.isActive() && ::settleInterruption(*m_db, gap, answer, &error)
-        && writeLastSeen(*m_db, moment, &error) && appendLedger(*m_db, e, &error) && transaction.commit()) {
+    bool written = transaction.isActive() && ::settleInterruption(*m_db, gap, answer, &error);
+    // The packages' sale moved with the start (the time is not billed), in the file as here.
+    for (int n : std::as_const(withPackages))
+        written = written
+            && moveUsageStart(*m_db, n, 0.0, usageOf(n).packagesText, &error);
+    if (written && writeLastSeen(*m_db, moment, &error) && appendLedger(*m_db, e, &error) && transaction.commit()) {
         m_lastSeenWritten = secondOf(moment);
         return;
     }

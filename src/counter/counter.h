@@ -103,6 +103,12 @@ public:
     // A row the store could not take with its change: written with the next write it takes.
     void defer(const LedgerEntry& entry);
 
+    // The deposits of the machines timing now, which stay in the drawer for the next shift.
+    double depositsHeld() const;
+    // Told the machine whose usage changed (started, stopped, settled, its 定时, restored), after
+    // the change: the client PCs hear of it through this.
+    void setObserver(std::function<void(int)> observer) { m_observer = std::move(observer); }
+
     // Whether every open usage is written to date.mdb as the grid shows it.
     bool isProtected() const;
     QString unprotectedText() const;
@@ -123,6 +129,8 @@ private:
     void caughtUp();
     bool anyOpen() const;
     void restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsages& found);
+    // Moves machine n's start (and its packages' sale) by `days`; true when it has packages.
+    bool moveStart(int n, double days);
 
     CounterState& m_state;
     EGridModel& m_grid;
@@ -135,6 +143,13 @@ private:
     QHash<int, QString> m_deposit, m_fixed; // by machine, as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
     QHash<int, PlanRef> m_restoredPlans; // by version, read once
+    std::function<void(int)> m_observer;
+    void changed(int n) const
+    {
+        if (m_observer)
+            m_observer(n);
+    }
+    void allTimingChanged() const;
 };
 
 // "系统时间被改动：向前调了5分钟"

@@ -42,6 +42,10 @@ struct MachineRecord {
     QVector<SoldPackage> packages;
     QVector<CoveredStretch> covered; // what the packages cover, from the start
     int startMinuteOfDay = 0;
+    // A plan a restored usage named but that could not be read: written back as it was, so
+    // that nothing of it is lost while the usage goes on at its price per minute.
+    int keptPlanVersion = 0;
+    QString keptPackages;
 };
 
 // The machines a café has when the owner has set none.

@@ -32,6 +32,14 @@ int minuteOfDay(DateTime t)
 
 } // namespace
 
+QString planAmountText(qint64 cents) { return cents == 0 ? QStringLiteral("0") : centsText(cents); }
+
+void replan(MachineRecord& m)
+{
+    m.startMinuteOfDay = minuteOfDay(m.startTime);
+    m.covered = coverOf(m.packages, m.startTime);
+}
+
 PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard, bool withLines)
 {
     return m.plan ? billOf(m.plan->plan, m.startMinuteOfDay, std::max(0, minutes), m.covered, byCard, withLines)
@@ -41,9 +49,7 @@ PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard, bool withL
 void showPlanFigures(EGridModel& grid, int r, const MachineRecord& m, int minutes, DateTime moment)
 {
     grid.setCell(r, Col::MinutePrice, double(bandRateAt(m.plan->plan, minuteOfDay(moment))) / 6000.0);
-    const qint64 cents = planBillOf(m, minutes, false, false).totalCents;
-    // A zero is set as 0: the grid refuses other spellings of it.
-    grid.setCell(r, Col::Amount, cents == 0 ? QStringLiteral("0") : centsText(cents));
+    grid.setCell(r, Col::Amount, planAmountText(planBillOf(m, minutes, false, false).totalCents));
 }
 
 void showPricing(CounterState& state, EGridModel& grid, int n)
@@ -69,6 +75,8 @@ void startMachine(CounterState& state, EGridModel& grid, int n, const QString& c
     m.plan = state.planFor(n);
     m.packages.clear();
     m.covered.clear();
+    m.keptPlanVersion = 0;
+    m.keptPackages.clear();
     m.startMinuteOfDay = minuteOfDay(m.startTime);
     grid.clearCells(r, Col::StartTime, r, Col::Balance);
     showPricing(state, grid, n);
@@ -99,7 +107,7 @@ MachineBill stopMachine(CounterState& state, EGridModel& grid, int n, const QStr
         const int minutes = toInteger(grid.getCell(r, Col::Minutes));
         const PlanBill cash = planBillOf(m, minutes, false);
         const PlanBill card = planBillOf(m, minutes, true);
-        grid.setCell(r, Col::Amount, centsText(cash.totalCents));
+        grid.setCell(r, Col::Amount, planAmountText(cash.totalCents));
         bill.planned = true;
         bill.cardFeeText = centsText(card.totalCents);
         bill.lines = billLineTexts(cash);

@@ -26,6 +26,11 @@ float perMinutePriceOf(const QString& rateText);
 // The rate as the settings file gives it, in single precision; one outside the money limit is 0.
 float hourlyRateOf(const QString& rateText);
 
+// A plan's amount as the grid takes it ("0" for nothing: the grid refuses other spellings of it).
+QString planAmountText(qint64 cents);
+// After a planned usage's start moved (a set clock, an interruption not charged): the band it
+// started in and what its packages cover, worked out as a restore would.
+void replan(MachineRecord& m);
 // The bill of a usage priced by a plan after `minutes` whole minutes.
 PlanBill planBillOf(const MachineRecord& m, int minutes, bool byCard, bool withLines = true);
 // A planned usage's figures in its row: the band's price per minute at `moment` and the

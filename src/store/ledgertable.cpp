@@ -570,7 +570,8 @@ QStringList ledgerKinds()
         QStringLiteral("退出登录"), QStringLiteral("授权"), QStringLiteral("授权失败"), QStringLiteral("新增操作员"), QStringLiteral("修改操作员"),
         QStringLiteral("停用操作员"), QStringLiteral("启用操作员"), QStringLiteral("开班"), QStringLiteral("改备用金"),
         QStringLiteral("点钞"), QStringLiteral("交班"), QStringLiteral("恢复备份"), QStringLiteral("机器"), QStringLiteral("区域"),
-        QStringLiteral("充值赠送") };
+        QStringLiteral("充值赠送"), QStringLiteral("计费方案"), QStringLiteral("套餐"), QStringLiteral("时间跳变"),
+        QStringLiteral("客户机") };
 }
 
 bool readLedger(Database& db, DateTime from, DateTime to, const QString& operatorName, const QString& kind,

@@ -158,14 +158,22 @@ const QVector<SchemaStep>& schemaSteps()
         // written before the step reads as priced by the rate box.
         { 8,
             {
-                QStringLiteral("CREATE TABLE 计费方案 (版本 INTEGER PRIMARY KEY, 区域 TEXT NOT NULL, 启用 INTEGER NOT "
+                QStringLiteral("CREATE TABLE 计费方案 (版本 INTEGER PRIMARY KEY AUTOINCREMENT, 区域 TEXT NOT NULL, 启用 INTEGER NOT "
                                "NULL, 方案 TEXT NOT NULL, 时间 REAL)"),
                 QStringLiteral("CREATE INDEX 计费方案_区域 ON 计费方案 (区域, 版本)"),
                 QStringLiteral("CREATE TRIGGER 计费方案_不改 BEFORE UPDATE ON 计费方案 BEGIN SELECT RAISE(ABORT, "
                                "'计费方案只能增加新版本'); END"),
+                QStringLiteral("CREATE TRIGGER 计费方案_不删 BEFORE DELETE ON 计费方案 BEGIN SELECT RAISE(ABORT, "
+                               "'计费方案只能增加新版本'); END"),
                 QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 方案版本 INTEGER NOT NULL DEFAULT 0"),
                 QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 套餐 TEXT NOT NULL DEFAULT ''"),
                 QStringLiteral("ALTER TABLE 上机记录 ADD COLUMN 计时 INTEGER NOT NULL DEFAULT 0"),
+            } },
+        // 9: the client PCs the owner allowed: the key each machine's client proved it holds.
+        { 9,
+            {
+                QStringLiteral("CREATE TABLE 客户机 (机号 INTEGER PRIMARY KEY CHECK (机号 BETWEEN 1 AND 500), 公钥 TEXT NOT "
+                               "NULL, 允许时间 REAL)"),
             } },
     };
     return steps;

@@ -42,7 +42,8 @@ bool writeUsage(Database& db, const UsageRow& row, QString* error)
                               "?, ?, ?, ?)"),
             { row.machineNo, row.startTime.days, double(row.perMinutePrice), row.clockText, row.fixedText,
                 row.depositText, row.goodsText, row.awaitingCheckout ? 1 : 0, row.stopClockText, row.feeText,
-                row.gapAnswer, row.planVersion, row.packagesText, row.stoppedMinutes }),
+                row.gapAnswer, row.planVersion, row.packagesText.isNull() ? QStringLiteral("") : row.packagesText,
+                row.stoppedMinutes }),
         error);
 }
 
@@ -67,6 +68,14 @@ bool settleInterruption(Database& db, double gapDays, const QString& answer, QSt
 {
     return done(db,
         db.run(QStringLiteral("update 上机记录 set 上机时间=上机时间+?, 中断处理=?"), { gapDays, answer }), error);
+}
+
+bool moveUsageStart(Database& db, int machineNo, double days, const QString& packagesText, QString* error)
+{
+    return done(db,
+        db.run(QStringLiteral("update 上机记录 set 上机时间=上机时间+?, 套餐=? where 机号=?"),
+            { days, packagesText.isNull() ? QStringLiteral("") : packagesText, machineNo }),
+        error);
 }
 
 bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QStringList& skipped, QString* error)
@@ -97,7 +106,8 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
             && (q.value(12).toString() == u"real" || q.value(12).toString() == u"integer")
             && std::isfinite(row.startTime.days) && row.startTime.days > 0
             && (q.value(13).toString() == u"real" || q.value(13).toString() == u"integer")
-            && std::isfinite(row.perMinutePrice);
+            && std::isfinite(row.perMinutePrice) && q.value(16).toLongLong() >= 0
+            && q.value(16).toLongLong() <= 10LL * 24 * 60; // minutes of ten days: no bill is longer
         if (!sound) {
             skipped.append(q.value(0).toString());
             continue;

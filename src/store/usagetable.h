@@ -40,6 +40,8 @@ bool deleteUsage(Database& db, int machineNo, QString* error);
 // After a restore: the answer kept with every usage, and their start times moved forward by
 // `gapDays` when the interruption is not charged.
 bool settleInterruption(Database& db, double gapDays, const QString& answer, QString* error);
+// A usage's start moved by `days`, with the packages sold to it as they now read.
+bool moveUsageStart(Database& db, int machineNo, double days, const QString& packagesText, QString* error);
 
 // Every row, in machine order. A row that cannot be read as a usage of machine 1..highestMachineNo
 // is left out and named in `skipped`. False when the table could not be read at all.

@@ -88,6 +88,7 @@ private slots:
     void aRefusedPlanKeepsWhatWasTyped();
     void aPackageSoldAndACrash();
     void aUsageWhosePlanIsLostIsSaid();
+    void aSetClockBillsAPackageAsARestoreWould();
     void aClockThatJumps_data();
     void aClockThatJumps();
 
@@ -170,7 +171,9 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
         auto* receivable = checkout->findChild<QLineEdit*>(QStringLiteral("编辑框_应收"));
         auto* card = checkout->findChild<QCheckBox*>(QStringLiteral("选择框1"));
         cashFee << fee->text() << receivable->text();
-        card->setChecked(true);
+        card->setChecked(true); // the box alone is no member
+        cashFee << fee->text();
+        checkout->findChild<QComboBox*>(QStringLiteral("组合框1"))->setCurrentIndex(0);
         cardFee << fee->text() << receivable->text();
         card->setChecked(false);
         whenModalShown([&](QWidget* bill) {
@@ -182,8 +185,9 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
         click(checkout, u"按钮_计费明细"_s);
         click(checkout, u"按钮_确定"_s);
     });
+    QVERIFY(runSql(m_dir->databasePath(), { u"insert into 会员表 values ('8001', 100, 0, 100)"_s }));
     QTest::mouseClick(console->machineButton(3), Qt::LeftButton);
-    QCOMPARE(cashFee, QStringList({ u"9.50"_s, u"9.5"_s }));
+    QCOMPARE(cashFee, QStringList({ u"9.50"_s, u"9.5"_s, u"9.50"_s }));
     QCOMPARE(cardFee, QStringList({ u"8.08"_s, u"8.08"_s })); // 8.075 rounded half up once
     QCOMPARE(lines,
         QStringList({ u"17:10起 4×15分钟 每小时¥5.00：5.00元"_s, u"18:10起 3×15分钟 每小时¥6.00：4.50元"_s, u"合计：9.50元"_s }));
@@ -283,6 +287,34 @@ void TestPlans::aUsageWhosePlanIsLostIsSaid()
     // Still timing and billed: ¥6 an hour, the evening band's price when it started.
     QCOMPARE(console->grid()->cells().getCell(5, Col::MinutePrice), u"0.100"_s);
     QCOMPARE(console->grid()->cells().getCell(5, Col::Amount), u"2.0"_s);
+}
+
+void TestPlans::aSetClockBillsAPackageAsARestoreWould()
+{
+    m_clock->set(QDateTime(QDate(2026, 12, 9), QTime(21, 0, 0)));
+    QString before;
+    {
+        auto console = makeConsole();
+        savePlanOf(console->database(), example());
+        console->session().loadPlans();
+        QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
+        console->tickSecond();
+        advance(30 * 60);
+        QVERIFY(console->session().counter().sellPackage(5, u"包夜"_s, nullptr));
+        advance(60 * 60);
+        m_clock->advance(3 * 3600); // set forward; 是: the time that passed
+        m_responder->answerNext(AnswerYes);
+        console->tickSecond();
+        QTRY_COMPARE(m_responder->boxes.size(), 1);
+        console->tickSecond();
+        before = console->grid()->cells().getCell(5, Col::Amount);
+        QVERIFY(!before.isEmpty());
+    }
+    m_responder->answerNext(AnswerYes);
+    auto console = makeConsole();
+    QTRY_COMPARE(m_responder->boxes.size(), 2);
+    console->tickSecond();
+    QCOMPARE(console->grid()->cells().getCell(5, Col::Amount), before);
 }
 
 void TestPlans::aClockThatJumps_data()
