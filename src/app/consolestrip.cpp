@@ -1,6 +1,7 @@
 #include "consolewindow.h"
 
 #include "backups/backupwindow.h"
+#include "clients/clientwindow.h"
 #include "common/seams.h"
 #include "machines/machinewindow.h"
 #include "operators/operatorwindow.h"
@@ -91,6 +92,15 @@ void ConsoleWindow::openPackages()
     PackageWindow window(m_session->counter(), this);
     loadWindow(&window, this, true);
     m_session->sayIfUnprotected();
+}
+
+void ConsoleWindow::openClients()
+{
+    const OwnerPermit permit = m_session->rights().permit(OwnerAction::ManageClients);
+    if (!permit)
+        return;
+    ClientWindow window(m_session->clients(), this);
+    loadWindow(&window, this, true);
 }
 
 void ConsoleWindow::askAboutClock()

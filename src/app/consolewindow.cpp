@@ -94,6 +94,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(m_ui->按钮_机器, &QPushButton::clicked, this, &ConsoleWindow::openMachines);
     connect(m_ui->按钮_计费, &QPushButton::clicked, this, &ConsoleWindow::openPlans);
     connect(m_ui->按钮_套餐, &QPushButton::clicked, this, &ConsoleWindow::openPackages);
+    connect(m_ui->按钮_客户机, &QPushButton::clicked, this, &ConsoleWindow::openClients);
     m_ui->按钮_交班->setEnabled(true);
 
     auto* operatorMenu = new QMenu(m_ui->按钮_操作员);

@@ -65,6 +65,8 @@ public:
     void openPlans();
     // 套餐: a package sold to a timing machine.
     void openPackages();
+    // 客户机, for an owner (anybody while no operator is defined).
+    void openClients();
     // The system clock was set while machines timed: whether they keep the time that passed.
     void askAboutClock();
     // 切换操作员: the operator at the counter logs out and 登录 is shown again.

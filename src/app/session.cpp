@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "backups/backuprunner.h"
+#include "clients/clientservice.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "counter/pricing.h"
@@ -90,6 +91,9 @@ Session::Session(EGridModel& grid, QObject* parent)
     });
     backupClock->start(10 * 60 * 1000);
     restoreUsages();
+    m_clients = new ClientService(*m_counter, *m_db, this);
+    if (const QString why = m_clients->apply(); !why.isEmpty())
+        messageBox(why, MbExclamation, QStringLiteral("客户机"));
 
     // The rate lives in jishi.ini, which anyone may edit between two runs: a rate other than
     // the last one the program set is written down, so the ledger shows it came from outside.
@@ -414,6 +418,7 @@ bool Session::restoreDatabase(const QString& copyPath, const std::function<void(
     loadMachines();
     loadPlans();
     restoreUsages();
+    m_clients->apply(); // the clients allowed are the restored file's
     emit backupStateChanged();
     return true;
 }

@@ -12,6 +12,7 @@
 #include <optional>
 
 class BackupRunner;
+class ClientService;
 struct BackupOutcome;
 class Database;
 class EGridModel;
@@ -38,6 +39,7 @@ public:
     Rights& rights() { return m_rights; }
     const Rights& rights() const { return m_rights; }
     BackupRunner& backups() const { return *m_backups; }
+    ClientService& clients() const { return *m_clients; }
 
     // The login, shown by the console until somebody logs in; false when the program closed.
     void setLogIn(std::function<bool()> logIn) { m_logIn = std::move(logIn); }
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<Counter> m_counter; // every change to a usage goes through it
     Rights m_rights;
     BackupRunner* m_backups = nullptr;
+    ClientService* m_clients = nullptr;
     std::function<bool()> m_logIn;
     std::function<double(double)> m_askFloat;
     QString m_startRate;

@@ -26,6 +26,8 @@ QString ownerActionText(OwnerAction action)
         return QStringLiteral("充值赠送");
     case OwnerAction::ManagePlans:
         return QStringLiteral("计费方案");
+    case OwnerAction::ManageClients:
+        return QStringLiteral("客户机管理");
     }
     return QString();
 }

@@ -8,7 +8,7 @@ class Database;
 
 // What only an owner may do once operators are defined. A cashier may still do it when an
 // owner allows that one action with the owner's password.
-enum class OwnerAction { ChangeRate, SaveCard, ClearCard, DeleteCard, ChangeGoods, ManageOperators, Restore, ManageMachines, ManageBonuses, ManagePlans };
+enum class OwnerAction { ChangeRate, SaveCard, ClearCard, DeleteCard, ChangeGoods, ManageOperators, Restore, ManageMachines, ManageBonuses, ManagePlans, ManageClients };
 
 // The action as the ledger's 授权 row and the authorisation window name it.
 QString ownerActionText(OwnerAction action);

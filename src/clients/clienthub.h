@@ -1,0 +1,75 @@
+#pragma once
+
+#include "protocol/channel.h"
+#include "protocol/messages.h"
+
+#include <QHash>
+#include <QObject>
+#include <QVector>
+
+#include <functional>
+
+class Database;
+class QTcpServer;
+class SecureLink;
+
+// A client PC as the 客户机 window lists it.
+struct ClientEntry {
+    int machineNo = 0;
+    QString status; // 在线, 离线 or 待允许
+    QString fingerprint;
+    QString address;
+};
+
+// The counter's side of the client PCs: it listens on the café LAN, authenticates every peer,
+// and tells the client of each machine whether to lock or unlock. A client is obeyed in
+// nothing: it can only say it is there. One that is not allowed for its machine (a new key, or
+// a key that changed) waits as 待允许 until the owner compares fingerprints and allows it.
+class ClientHub : public QObject {
+    Q_OBJECT
+public:
+    ClientHub(Database& db, const KeyPair& own, std::function<MachineState(int)> stateOf, QObject* parent = nullptr);
+    ~ClientHub() override;
+
+    bool listen(quint16 port, QString* error);
+    quint16 port() const;
+    QString ownFingerprint() const { return keyFingerprint(m_own.publicKey); }
+
+    // Machine n's usage changed: its client hears at once, if it is there.
+    void machineChanged(int n);
+    // Every client that is there hears its machine's state again (the amount goes on).
+    void refreshAll();
+
+    QVector<ClientEntry> entries() const;
+    // The client waiting for machine n becomes its client; false (why in `error`) when none waits.
+    bool allow(int n, QString* error);
+    bool remove(int n, QString* error);
+    int connectionCount() const { return int(m_links.size()); }
+
+    static constexpr int kMaxConnections = 600;
+
+signals:
+    void changed();
+
+private:
+    struct Waiting {
+        QByteArray key;
+        QString address;
+        SecureLink* link = nullptr;
+    };
+    void accept();
+    void heard(SecureLink* link, const QByteArray& message);
+    void gone(SecureLink* link);
+    void send(int n, SecureLink* link, bool always);
+
+    Database& m_db;
+    KeyPair m_own;
+    std::function<MachineState(int)> m_stateOf;
+    QTcpServer* m_server;
+    QHash<int, QByteArray> m_allowed; // by machine, as the store holds them
+    QHash<int, Waiting> m_waiting;
+    QHash<int, SecureLink*> m_online;
+    QVector<SecureLink*> m_links;
+    QVector<SecureLink*> m_present; // proved their key
+    QHash<SecureLink*, MachineState> m_sent;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "protocol/messages.h"
+
+#include <QObject>
+#include <QString>
+
+class ClientHub;
+class Counter;
+class Database;
+class QTimer;
+
+// The client PCs as the program runs them: off unless jishi.ini's [客户机] says 启用=1 (then
+// the counter listens on 端口=, 5188 by default), the counter's key pair kept beside the data,
+// and every change of a machine's usage passed to its client.
+class ClientService : public QObject {
+    Q_OBJECT
+public:
+    ClientService(Counter& counter, Database& db, QObject* parent = nullptr);
+    ~ClientService() override;
+
+    // As the settings say: listening or not. What went wrong, for the operator; empty when
+    // nothing did.
+    QString apply();
+    bool isEnabled() const { return m_enabled; }
+    quint16 port() const { return m_port; }
+    // The owner's setting, written to jishi.ini and applied.
+    QString configure(bool enabled, quint16 port);
+    ClientHub* hub() const { return m_hub; }
+
+    static constexpr quint16 kDefaultPort = 5188;
+
+private:
+    Counter& m_counter;
+    Database& m_db;
+    ClientHub* m_hub = nullptr;
+    QTimer* m_refresh;
+    bool m_enabled = false;
+    quint16 m_port = kDefaultPort;
+};
+
+// Machine n's state as its client is told it.
+MachineState machineStateOf(const Counter& counter, int n);

@@ -1,0 +1,200 @@
+#include "clients/clienthub.h"
+#include "protocol/frames.h"
+#include "protocol/keyfile.h"
+#include "support/testsupport.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A client PC's program, run as on a café PC, writing a line at every change of its screens.
+class ClientProcess {
+public:
+    ClientProcess(int machineNo, quint16 port, const QString& dataDir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        m_process.setProcessEnvironment(env);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+            while (m_process.canReadLine())
+                lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
+        });
+        m_process.start(QStringLiteral(LANGTUO_CLIENT),
+            { u"--machine"_s, QString::number(machineNo), u"--counter"_s, u"127.0.0.1:"_s + QString::number(port),
+                u"--data"_s, dataDir, u"--log"_s });
+    }
+    ~ClientProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    QString last() const { return lines.isEmpty() ? QString() : lines.last(); }
+    QStringList lines;
+
+private:
+    QProcess m_process;
+};
+
+QByteArray clientKey(const QString& dataDir)
+{
+    KeyPair pair;
+    return loadOrCreateKeyPair(dataDir + u"/client.key"_s, pair, nullptr) ? pair.publicKey : QByteArray();
+}
+
+} // namespace
+
+class TestClients : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pairedThenLockedAndUnlockedByTheCounter();
+    void aCounterWithAnotherKeyIsRefused();
+    void aClientWithAnotherKeyWaitsAgain();
+    void aFloodNeitherCrashesTheCounterNorKeepsClientsOut();
+
+private:
+    std::unique_ptr<ClientHub> makeHub(quint16 port = 0)
+    {
+        auto hub = std::make_unique<ClientHub>(m_store->db, m_counterKeys, [this](int n) {
+            MachineState s = m_states.value(n);
+            s.allowed = true;
+            return s;
+        });
+        if (!hub->listen(port, nullptr))
+            return nullptr;
+        return hub;
+    }
+    QString statusOf(const ClientHub& hub, int n)
+    {
+        for (const ClientEntry& e : hub.entries()) {
+            if (e.machineNo == n)
+                return e.status;
+        }
+        return QString();
+    }
+    std::unique_ptr<StoreFixture> m_store;
+    KeyPair m_counterKeys;
+    QHash<int, MachineState> m_states;
+    QTemporaryDir m_clientDir;
+};
+
+void TestClients::init()
+{
+    m_store = std::make_unique<StoreFixture>();
+    QVERIFY(m_store->db.openDatabase(m_store->dir.databasePath()));
+    m_counterKeys = KeyPair::generate();
+    m_states.clear();
+}
+
+void TestClients::cleanup() { m_store.reset(); }
+
+void TestClients::pairedThenLockedAndUnlockedByTheCounter()
+{
+    auto hub = makeHub();
+    QVERIFY(hub);
+    const quint16 port = hub->port();
+    QTemporaryDir data;
+    ClientProcess client(3, port, data.path());
+    // Unknown: waits, with its fingerprint on both screens.
+    QTRY_COMPARE(statusOf(*hub, 3), u"待允许"_s);
+    QTRY_VERIFY(client.last().startsWith(u"等待允许 在线"_s));
+    QCOMPARE(hub->entries()[0].fingerprint, keyFingerprint(clientKey(data.path())));
+    QCOMPARE(readPinnedKey(data.path() + u"/counter.pub"_s), m_counterKeys.publicKey);
+    QVERIFY(hub->allow(3, nullptr));
+    QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
+    QCOMPARE(statusOf(*hub, 3), u"在线"_s);
+    QCOMPARE(queryValue(m_store->dir.databasePath(), u"select count(*) from 操作记录 where 类型='客户机'"_s).toInt(), 1);
+
+    // Started with a 定时 nearly out; the counter then goes away: the client still locks on time.
+    m_states[3] = { true, true, 60, u"1.0"_s, 3 };
+    hub->machineChanged(3);
+    QTRY_VERIFY(client.last().startsWith(u"计时 在线 1.0元"_s));
+    hub.reset();
+    QTRY_VERIFY(client.last().startsWith(u"计时 离线"_s));
+    QVERIFY(client.last().contains(u"与收银台失去连接"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(client.last().startsWith(u"锁定 离线"_s), 10000);
+
+    // The counter back (its allowed clients in the store): the client hears its state again.
+    m_states[3] = { true, true, 120, u"2.0"_s, -1 };
+    hub = makeHub(port);
+    QVERIFY(hub);
+    QTRY_VERIFY_WITH_TIMEOUT(client.last().startsWith(u"计时 在线 2.0元"_s), 40000);
+    m_states[3] = {};
+    hub->machineChanged(3);
+    QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
+}
+
+void TestClients::aCounterWithAnotherKeyIsRefused()
+{
+    QTemporaryDir data;
+    QVERIFY(pinKey(data.path() + u"/counter.pub"_s, KeyPair::generate().publicKey, nullptr));
+    auto hub = makeHub();
+    QVERIFY(hub);
+    ClientProcess client(4, hub->port(), data.path());
+    QTRY_VERIFY(client.last().contains(u"收银台的密钥已改变，拒绝连接！"_s));
+    QVERIFY(client.last().startsWith(u"锁定"_s)); // once allowed, a client starts locked
+    QVERIFY(statusOf(*hub, 4).isEmpty()); // it never said it was there
+}
+
+void TestClients::aClientWithAnotherKeyWaitsAgain()
+{
+    QTemporaryDir first, second;
+    auto hub = makeHub();
+    QVERIFY(hub);
+    {
+        ClientProcess client(5, hub->port(), first.path());
+        QTRY_COMPARE(statusOf(*hub, 5), u"待允许"_s);
+        QVERIFY(hub->allow(5, nullptr));
+        QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
+    }
+    QTRY_COMPARE(statusOf(*hub, 5), u"离线"_s);
+    // Another program for machine 5, or the PC set up again: its key is not the one allowed.
+    m_states[5] = { true, true, 60, u"1.0"_s, -1 };
+    ClientProcess stranger(5, hub->port(), second.path());
+    QTRY_COMPARE(statusOf(*hub, 5), u"待允许"_s);
+    QTRY_VERIFY(stranger.last().startsWith(u"等待允许 在线"_s));
+    hub->machineChanged(5);
+    QVERIFY(!stranger.last().startsWith(u"计时"_s));
+}
+
+void TestClients::aFloodNeitherCrashesTheCounterNorKeepsClientsOut()
+{
+    auto hub = makeHub();
+    QVERIFY(hub);
+    QRandomGenerator random(29);
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    for (int i = 0; i < 100; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(u"127.0.0.1"_s, hub->port()); // what it writes waits for the connection
+        QByteArray bytes(4096, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(random.bounded(256));
+        if (i % 2 == 0) {
+            socket->write(bytes); // noise
+        } else {
+            // 200 frames each: 10,000 frames that are whole but are no hello.
+            for (int f = 0; f < 200; ++f)
+                socket->write(encodeFrame(bytes.left(1 + int(random.bounded(200)))));
+        }
+        peers.push_back(std::move(socket));
+    }
+    // Every one of them is dropped; none is left holding the counter.
+    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(peers.begin(), peers.end(),
+                                 [](const auto& p) { return p->state() == QAbstractSocket::UnconnectedState; }),
+        20000);
+    QTRY_COMPARE(hub->connectionCount(), 0);
+    QVERIFY(hub->entries().isEmpty());
+    // And a real client is heard as ever.
+    QTemporaryDir data;
+    ClientProcess client(6, hub->port(), data.path());
+    QTRY_COMPARE(statusOf(*hub, 6), u"待允许"_s);
+}
+
+QTEST_MAIN(TestClients)
+#include "testclients.moc"
