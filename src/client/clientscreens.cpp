@@ -6,6 +6,7 @@
 #include "ui_waitwindow.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 
 ClientScreens::ClientScreens(ClientAgent& agent, QObject* parent)
     : QObject(parent)
@@ -59,8 +60,12 @@ void ClientScreens::show()
     m_timerUi->标签_提醒->setText(v.warning);
     m_wait->setVisible(v.screen == ClientView::Waiting);
     if (v.screen == ClientView::Locked) {
-        if (!m_lock->isVisible())
+        if (!m_lock->isVisible()) {
+            // The whole screen, with or without a window manager to make it so.
+            if (const QScreen* screen = QGuiApplication::primaryScreen())
+                m_lock->setGeometry(screen->geometry());
             m_lock->showFullScreen();
+        }
         m_lock->raise();
         m_lock->activateWindow();
         // Where the window system lets a window hold the keyboard (X11), the locked screen does.

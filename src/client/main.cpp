@@ -44,7 +44,10 @@ int main(int argc, char** argv)
     ClientAgent agent(host, quint16(port), machine, own, QDir(dir).filePath(QStringLiteral("counter.pub")));
     ClientScreens screens(agent);
     if (parser.isSet(QStringLiteral("log"))) {
-        QObject::connect(&screens, &ClientScreens::shown, [](const QString& line) {
+        QObject::connect(&screens, &ClientScreens::shown, [last = QString()](const QString& line) mutable {
+            if (line == last)
+                return;
+            last = line;
             std::printf("%s\n", line.toUtf8().constData());
             std::fflush(stdout);
         });

@@ -48,7 +48,15 @@ void SecureLink::setUp()
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { drop(m_socket->errorString()); });
 }
 
-QString SecureLink::peerAddress() const { return m_socket ? m_socket->peerAddress().toString() : QString(); }
+QString SecureLink::peerAddress() const
+{
+    if (!m_socket)
+        return QString();
+    // An IPv4 peer reached through a dual-stack socket is shown as the café knows it.
+    bool isV4 = false;
+    const quint32 v4 = m_socket->peerAddress().toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : m_socket->peerAddress().toString();
+}
 
 void SecureLink::readAvailable()
 {
