@@ -39,6 +39,7 @@ public:
     void machineChanged(int n);
     // Every client that is there hears its machine's state again (the amount goes on).
     void refreshAll();
+    QVector<int> onlineMachines() const { return m_online.keys().toVector(); }
 
     QVector<ClientEntry> entries() const;
     // The client waiting for machine n becomes its client; false (why in `error`) when none waits.

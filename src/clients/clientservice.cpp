@@ -47,10 +47,7 @@ ClientService::ClientService(Counter& counter, Database& db, QObject* parent)
             m_hub->machineChanged(n);
     });
     // The amount goes on between changes; a client hears it every few seconds.
-    connect(m_refresh, &QTimer::timeout, this, [this] {
-        if (m_hub)
-            m_hub->refreshAll();
-    });
+    connect(m_refresh, &QTimer::timeout, this, &ClientService::refresh);
 }
 
 ClientService::~ClientService() { m_counter.setObserver({}); }
@@ -76,6 +73,19 @@ QString ClientService::apply()
         return QStringLiteral("客户机管理无法在端口%1上监听：%2").arg(m_port).arg(error);
     m_refresh->start(5000);
     return QString();
+}
+
+void ClientService::refresh()
+{
+    if (!m_hub)
+        return;
+    for (int n : m_hub->onlineMachines()) {
+        const quint64 revision = m_counter.grid().rowRevision(m_counter.state().rowOf(n));
+        if (m_revisions.value(n) == revision)
+            continue;
+        m_revisions.insert(n, revision);
+        m_hub->machineChanged(n);
+    }
 }
 
 QString ClientService::configure(bool enabled, quint16 port)

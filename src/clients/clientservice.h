@@ -2,6 +2,7 @@
 
 #include "protocol/messages.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -27,6 +28,9 @@ public:
     // The owner's setting, written to jishi.ini and applied.
     QString configure(bool enabled, quint16 port);
     ClientHub* hub() const { return m_hub; }
+    // The clients whose machine's row changed since they last heard (its amount, its minutes)
+    // hear it; the others are not even looked at.
+    void refresh();
 
     static constexpr quint16 kDefaultPort = 5188;
 
@@ -35,6 +39,7 @@ private:
     Database& m_db;
     ClientHub* m_hub = nullptr;
     QTimer* m_refresh;
+    QHash<int, quint64> m_revisions; // of each online machine's row, when last told
     bool m_enabled = false;
     quint16 m_port = kDefaultPort;
 };

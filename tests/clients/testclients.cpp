@@ -57,6 +57,7 @@ private slots:
     void aCounterWithAnotherKeyIsRefused();
     void aClientWithAnotherKeyWaitsAgain();
     void aFloodNeitherCrashesTheCounterNorKeepsClientsOut();
+    void twentyClientsAtOnceAndOneRestarted();
 
 private:
     std::unique_ptr<ClientHub> makeHub(quint16 port = 0)
@@ -194,6 +195,41 @@ void TestClients::aFloodNeitherCrashesTheCounterNorKeepsClientsOut()
     QTemporaryDir data;
     ClientProcess client(6, hub->port(), data.path());
     QTRY_COMPARE(statusOf(*hub, 6), u"待允许"_s);
+}
+
+void TestClients::twentyClientsAtOnceAndOneRestarted()
+{
+    auto hub = makeHub();
+    QVERIFY(hub);
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    std::vector<std::unique_ptr<ClientProcess>> clients;
+    for (int n = 1; n <= 20; ++n) {
+        dirs.push_back(std::make_unique<QTemporaryDir>());
+        clients.push_back(std::make_unique<ClientProcess>(n, hub->port(), dirs.back()->path()));
+    }
+    const auto all = [&](const std::function<bool(int)>& holds) {
+        for (int n = 1; n <= 20; ++n) {
+            if (!holds(n))
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(all([&](int n) { return statusOf(*hub, n) == u"待允许"_s; }), 60000);
+    for (int n = 1; n <= 20; ++n)
+        QVERIFY(hub->allow(n, nullptr));
+    for (int n = 2; n <= 20; n += 2) {
+        m_states[n] = { true, true, 60, u"1.0"_s, -1 };
+        hub->machineChanged(n);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(all([&](int n) {
+        return clients[n - 1]->last().startsWith(n % 2 ? u"锁定 在线"_s : u"计时 在线"_s);
+    }),
+        30000);
+    // A client started again gets its machine's state as soon as it is there.
+    clients[1].reset();
+    QTRY_COMPARE(statusOf(*hub, 2), u"离线"_s);
+    clients[1] = std::make_unique<ClientProcess>(2, hub->port(), dirs[1]->path());
+    QTRY_VERIFY(clients[1]->last().startsWith(u"计时 在线"_s));
 }
 
 QTEST_MAIN(TestClients)
