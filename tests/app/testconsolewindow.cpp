@@ -1,4 +1,6 @@
 #include "app/consolewindow.h"
+#include "app/session.h"
+#include "clients/clientservice.h"
 #include "widgets/egrid.h"
 #include "common/seams.h"
 #include "counter/consolegrid.h"
@@ -352,7 +354,8 @@ void TestConsoleWindow::stripUnderTheGrid()
     for (const auto& [name, text, enabled] : { std::tuple { "按钮_交班", "交班", true },
              std::tuple { "按钮_记录", "记录", true }, std::tuple { "按钮_备份", "备份", true },
              std::tuple { "按钮_操作员", "操作员", true }, std::tuple { "按钮_机器", "机器", true },
-             std::tuple { "按钮_计费", "计费", true }, std::tuple { "按钮_套餐", "套餐", true } }) {
+             std::tuple { "按钮_计费", "计费", true }, std::tuple { "按钮_套餐", "套餐", true },
+             std::tuple { "按钮_客户机", "客户机", true } }) {
         auto* b = console->findChild<QPushButton*>(QString::fromUtf8(name));
         QVERIFY(b);
         QCOMPARE(b->text(), QString::fromUtf8(text));
@@ -362,6 +365,8 @@ void TestConsoleWindow::stripUnderTheGrid()
         QVERIFY(b->x() > left && b->geometry().top() > grid.bottom());
         left = b->geometry().right();
     }
+    // Client PCs are off until the owner turns them on: the counter listens on no port.
+    QVERIFY(!console->session().clients().hub());
     auto* who = console->findChild<QLabel*>(QStringLiteral("标签_操作员"));
     QCOMPARE(who->text(), QStringLiteral("操作员：")); // no operator defined
     QVERIFY(who->x() > left);
