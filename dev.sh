@@ -3,7 +3,8 @@
 #   bash dev.sh run    install what is needed, build, start the program
 #   bash dev.sh test   install what is needed, build, run every test
 #   bash dev.sh build  install what is needed and build
-#   bash dev.sh package  build and make build/langtuo_<version>_amd64.deb
+#   bash dev.sh package  build and make build/langtuo_<version>_amd64.deb and
+#                        build/langtuo-client_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 

@@ -32,3 +32,33 @@ for lib in libqt6widgets6 libqt6sql6-sqlite libsodium23 libqt6charts6 libqt6prin
     grep -q "$lib" <<<"$depends" || { echo "Depends lacks $lib: $depends" >&2; exit 1; }
 done
 echo "$(basename "$deb"): $depends"
+
+# The client PC's own package: the program, its desktop entry and the guide, nothing of the
+# counter's, and none of its files in the counter's package.
+client=$(ls "$out"/langtuo-client_*_amd64.deb)
+dpkg-deb -x "$client" "$out/client"
+for f in usr/bin/langtuo-client \
+    usr/share/applications/cn.langtuo.Client.desktop \
+    usr/share/langtuo-client/help/index.html \
+    usr/share/doc/langtuo-client/copyright; do
+    [ -f "$out/client/$f" ] || { echo "missing from the client package: $f" >&2; exit 1; }
+done
+if [ -e "$out/client/usr/bin/langtuo" ] || [ -e "$out/root/usr/bin/langtuo-client" ]; then
+    echo "the counter and the client are each in their own package" >&2
+    exit 1
+fi
+# Both may be installed on one PC: no file is in both.
+if comm -12 <(cd "$out/root" && find . -type f | sort) <(cd "$out/client" && find . -type f | sort) | grep -q .; then
+    echo "a file is in both packages" >&2
+    exit 1
+fi
+desktop-file-validate "$out/client/usr/share/applications/cn.langtuo.Client.desktop"
+client_depends=$(dpkg-deb -f "$client" Depends)
+for lib in libqt6widgets6 libqt6network6 libsodium23; do
+    grep -q "$lib" <<<"$client_depends" || { echo "the client's Depends lacks $lib: $client_depends" >&2; exit 1; }
+done
+if grep -q "libqt6sql6" <<<"$client_depends"; then
+    echo "the client needs no database: $client_depends" >&2
+    exit 1
+fi
+echo "$(basename "$client"): $client_depends"
