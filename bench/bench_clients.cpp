@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     ClientService service(counter, db);
     if (!service.apply().isEmpty())
         return 1;
+    service.hub()->setPerAddress(1000, 1000); // all the simulated PCs come from 127.0.0.1
     for (int n = 1; n <= kClients; ++n)
         counter.start(n, QStringLiteral("9时0分0秒"), QStringLiteral("4.0"));
     NullStatus status;
@@ -104,8 +105,8 @@ int main(int argc, char** argv)
     });
     peers.start(QStringLiteral(BENCH_PEERS), { QString::number(kClients), QStringLiteral("127.0.0.1"), QString::number(port), dir.path() });
     waitFor([&] { return waiting.size() == kClients; }, 120000);
-    for (int n = 1; n <= kClients; ++n)
-        service.hub()->allow(n, nullptr);
+    for (const ClientEntry& e : service.hub()->entries())
+        service.hub()->allow(e.machineNo, e.key, nullptr);
     waitFor([&] { return up.size() == kClients; }, 60000);
     std::printf("clients connected and unlocked: %lld of %d\n", qint64(up.size()), kClients);
     const double crowded = tickCost();

@@ -107,7 +107,12 @@ Session::Session(EGridModel& grid, QObject* parent)
     }
 }
 
-Session::~Session() { m_db->closeDatabase(); }
+Session::~Session()
+{
+    // The clients are told nothing more once the counter they watch is gone.
+    delete m_clients;
+    m_db->closeDatabase();
+}
 
 bool Session::acceptRate(const QString& text)
 {

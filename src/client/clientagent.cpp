@@ -35,7 +35,7 @@ ClientAgent::ClientAgent(const QString& host, quint16 port, int machineNo, const
     });
     connect(m_second, &QTimer::timeout, this, &ClientAgent::tick);
     // A client once allowed starts locked; a new one waits to be allowed.
-    m_view.screen = readPinnedKey(m_pinPath).isEmpty() ? ClientView::Waiting : ClientView::Locked;
+    m_view.screen = readPinnedKey(m_pinPath).isEmpty() && !isPinDamaged(m_pinPath) ? ClientView::Waiting : ClientView::Locked;
 }
 
 ClientAgent::~ClientAgent() = default;
@@ -66,15 +66,14 @@ void ClientAgent::connectNow()
 void ClientAgent::linkReady()
 {
     const QByteArray pinned = readPinnedKey(m_pinPath);
-    if (!pinned.isEmpty() && pinned != m_link->peerKey()) {
-        m_view.note = QStringLiteral("收银台的密钥已改变，拒绝连接！请联系店主。");
+    if (isPinDamaged(m_pinPath) || (!pinned.isEmpty() && pinned != m_link->peerKey())) {
+        m_view.note = isPinDamaged(m_pinPath) ? QStringLiteral("收银台密钥文件已损坏，拒绝连接！请联系店主。")
+                                              : QStringLiteral("收银台的密钥已改变，拒绝连接！请联系店主。");
         m_link->close();
         return;
     }
-    if (pinned.isEmpty() && !pinKey(m_pinPath, m_link->peerKey(), &m_view.note)) {
-        m_link->close();
-        return;
-    }
+    // Pinned once the counter has proved it holds the key: by a message that opens.
+    m_pinPending = pinned.isEmpty();
     m_view.note.clear();
     m_link->send(presentMessage());
     m_present->start(kPresentEveryMs);
@@ -86,6 +85,13 @@ void ClientAgent::heard(const QByteArray& message)
     if (!readState(message, state)) {
         m_link->close();
         return;
+    }
+    if (m_pinPending) {
+        m_pinPending = false;
+        if (!pinKey(m_pinPath, m_link->peerKey(), &m_view.note)) {
+            m_link->close();
+            return;
+        }
     }
     m_backoffMs = 1000;
     m_view.connected = true;

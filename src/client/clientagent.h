@@ -61,6 +61,7 @@ private:
     QTimer* m_present;
     QTimer* m_second;
     int m_backoffMs = 1000;
+    bool m_pinPending = false; // the counter's key is pinned at its first message
     MachineState m_state;
     QElapsedTimer m_since; // since m_state was heard
     ClientView m_view;

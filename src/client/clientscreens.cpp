@@ -21,7 +21,9 @@ ClientScreens::ClientScreens(ClientAgent& agent, QObject* parent)
     m_waitUi->setupUi(m_wait.get());
     m_lockUi->setupUi(m_lock.get());
     m_timerUi->setupUi(m_timer.get());
-    m_lock->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // Waiting to be allowed is locked too: only the fingerprints to compare are shown.
+    for (QWidget* w : { m_lock.get(), m_wait.get() })
+        w->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_timer->setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint);
     m_lockUi->标签_机号->setText(QString::number(agent.machineNo()) + QStringLiteral("号机"));
     QFont big = m_lockUi->标签_机号->font();
@@ -58,22 +60,24 @@ void ClientScreens::show()
     m_timerUi->标签_金额->setText(v.amount);
     m_timerUi->标签_剩余时间->setText(v.left.isEmpty() ? QStringLiteral("不限") : v.left);
     m_timerUi->标签_提醒->setText(v.warning);
-    m_wait->setVisible(v.screen == ClientView::Waiting);
-    if (v.screen == ClientView::Locked) {
-        if (!m_lock->isVisible()) {
-            // The whole screen, with or without a window manager to make it so.
-            if (const QScreen* screen = QGuiApplication::primaryScreen())
-                m_lock->setGeometry(screen->geometry());
-            m_lock->showFullScreen();
+    for (QWidget* w : { m_wait.get(), m_lock.get() }) {
+        const bool shown = (w == m_wait.get()) == (v.screen == ClientView::Waiting) && v.screen != ClientView::Running;
+        if (shown) {
+            if (!w->isVisible()) {
+                // The whole screen, with or without a window manager to make it so.
+                if (const QScreen* screen = QGuiApplication::primaryScreen())
+                    w->setGeometry(screen->geometry());
+                w->showFullScreen();
+            }
+            w->raise();
+            w->activateWindow();
+            // Where the window system lets a window hold the keyboard (X11), it does.
+            if (QGuiApplication::platformName() == u"xcb")
+                w->grabKeyboard();
+        } else if (w->isVisible()) {
+            w->releaseKeyboard();
+            w->hide();
         }
-        m_lock->raise();
-        m_lock->activateWindow();
-        // Where the window system lets a window hold the keyboard (X11), the locked screen does.
-        if (QGuiApplication::platformName() == u"xcb")
-            m_lock->grabKeyboard();
-    } else if (m_lock->isVisible()) {
-        m_lock->releaseKeyboard();
-        m_lock->hide();
     }
     m_timer->setVisible(v.screen == ClientView::Running);
     emit shown(stateLine());

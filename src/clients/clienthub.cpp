@@ -1,6 +1,8 @@
 #include "clienthub.h"
 
 #include "protocol/link.h"
+
+#include <QHostAddress>
 #include "store/clienttable.h"
 #include "store/machinetable.h"
 
@@ -42,7 +44,12 @@ quint16 ClientHub::port() const { return m_server->serverPort(); }
 void ClientHub::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        if (m_links.size() >= kMaxConnections) {
+        const QString address = SecureLink::addressText(socket->peerAddress());
+        makeRoom();
+        int unproven = 0;
+        for (SecureLink* l : std::as_const(m_links))
+            unproven += !m_present.contains(l) && l->peerAddress() == address;
+        if (m_links.size() >= kMaxConnections || unproven >= m_unprovenPerAddress) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -54,6 +61,35 @@ void ClientHub::accept()
     }
 }
 
+void ClientHub::makeRoom()
+{
+    if (m_links.size() < kMaxConnections)
+        return;
+    // Full: the oldest connection that has proved nothing goes, so that those that do not
+    // finish their handshake never keep a real client out.
+    for (SecureLink* l : std::as_const(m_links)) {
+        if (!m_present.contains(l)) {
+            l->close();
+            return;
+        }
+    }
+}
+
+void ClientHub::closeWaitingFrom(const QString& address, int keep)
+{
+    QVector<int> from;
+    for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
+        if (it->link && it->address == address)
+            from.append(it.key());
+    }
+    while (from.size() > keep) {
+        const int n = from.takeFirst();
+        if (SecureLink* l = m_waiting[n].link)
+            l->close();
+        m_waiting.remove(n);
+    }
+}
+
 void ClientHub::heard(SecureLink* link, const QByteArray& message)
 {
     // A client only ever says it is there; anything else ends its connection.
@@ -61,26 +97,43 @@ void ClientHub::heard(SecureLink* link, const QByteArray& message)
         link->close();
         return;
     }
-    if (m_present.contains(link))
+    // Said again: it hears its state again, so that a quiet machine's link stays alive.
+    if (m_present.contains(link)) {
+        const auto last = m_sent.constFind(link);
+        if (last != m_sent.constEnd())
+            link->send(stateMessage(*last));
         return;
+    }
     const int n = link->machineNo();
-    if (n < 1 || n > kMaxMachineNo) {
+    const QByteArray key = link->peerKey();
+    // A key allowed for one machine is no client of another.
+    const bool keyOfAnother = std::any_of(m_allowed.cbegin(), m_allowed.cend(), [&](const QByteArray& k) { return k == key; })
+        && m_allowed.value(n) != key;
+    if (n < 1 || n > kMaxMachineNo || keyOfAnother) {
         link->close();
         return;
     }
     m_present.append(link);
-    if (m_allowed.value(n) == link->peerKey()) {
+    if (m_allowed.value(n) == key) {
         // The newest connection of a machine's client is the one it uses.
         if (SecureLink* old = m_online.value(n); old && old != link)
             old->close();
         m_online.insert(n, link);
-        m_waiting.remove(n);
+        if (m_waiting.contains(n) && m_waiting[n].key == key) {
+            if (SecureLink* w = m_waiting[n].link; w && w != link)
+                w->close();
+            m_waiting.remove(n);
+        }
     } else {
-        if (Waiting* w = m_waiting.contains(n) ? &m_waiting[n] : nullptr; w && w->link && w->link != link)
-            w->link->close();
-        m_waiting.insert(n, { link->peerKey(), link->peerAddress(), link });
+        if (m_waiting.contains(n)) {
+            if (SecureLink* w = m_waiting[n].link; w && w != link)
+                w->close();
+        }
+        m_waiting.insert(n, { key, link->peerAddress(), link });
+        closeWaitingFrom(link->peerAddress(), m_waitingPerAddress);
     }
-    send(n, link, true);
+    if (m_links.contains(link))
+        send(n, link, true);
     emit changed();
 }
 
@@ -121,8 +174,12 @@ void ClientHub::machineChanged(int n)
 
 void ClientHub::refreshAll()
 {
-    for (auto it = m_online.cbegin(); it != m_online.cend(); ++it)
-        send(it.key(), it.value(), false);
+    // A copy: a send may end a link, which leaves the list.
+    const QHash<int, SecureLink*> online = m_online;
+    for (auto it = online.cbegin(); it != online.cend(); ++it) {
+        if (m_links.contains(it.value()))
+            send(it.key(), it.value(), false);
+    }
 }
 
 QVector<ClientEntry> ClientHub::entries() const
@@ -132,31 +189,28 @@ QVector<ClientEntry> ClientHub::entries() const
         machines.append(n);
     std::sort(machines.begin(), machines.end());
     machines.erase(std::unique(machines.begin(), machines.end()), machines.end());
+    // A machine's allowed client keeps its row while another key waits for the same machine.
     QVector<ClientEntry> out;
     for (int n : std::as_const(machines)) {
-        ClientEntry e;
-        e.machineNo = n;
-        if (m_waiting.contains(n)) {
-            e.status = QStringLiteral("待允许");
-            e.fingerprint = keyFingerprint(m_waiting[n].key);
-            e.address = m_waiting[n].address;
-        } else {
+        if (m_allowed.contains(n)) {
             SecureLink* link = m_online.value(n);
-            e.status = link ? QStringLiteral("在线") : QStringLiteral("离线");
-            e.fingerprint = keyFingerprint(m_allowed.value(n));
-            e.address = link ? link->peerAddress() : QString();
+            out.append({ n, link ? QStringLiteral("在线") : QStringLiteral("离线"), keyFingerprint(m_allowed.value(n)),
+                link ? link->peerAddress() : QString(), m_allowed.value(n) });
         }
-        out.append(e);
+        if (m_waiting.contains(n))
+            out.append({ n, QStringLiteral("待允许"), keyFingerprint(m_waiting[n].key), m_waiting[n].address,
+                m_waiting[n].key });
     }
     return out;
 }
 
-bool ClientHub::allow(int n, QString* error)
+bool ClientHub::allow(int n, const QByteArray& key, QString* error)
 {
     const auto it = m_waiting.constFind(n);
-    if (it == m_waiting.constEnd()) {
+    if (it == m_waiting.constEnd() || it->key != key) {
         if (error)
-            *error = QStringLiteral("%1号机没有等待允许的客户机！").arg(n);
+            *error = it == m_waiting.constEnd() ? QStringLiteral("%1号机没有等待允许的客户机！").arg(n)
+                                                : QStringLiteral("%1号机等待允许的客户机已经换了，请重新核对指纹！").arg(n);
         return false;
     }
     const Waiting w = *it;
@@ -175,18 +229,23 @@ bool ClientHub::allow(int n, QString* error)
     return true;
 }
 
-bool ClientHub::remove(int n, QString* error)
+bool ClientHub::remove(int n, const QByteArray& key, QString* error)
 {
-    if (m_allowed.contains(n)) {
-        if (!removeClient(m_db, n, keyFingerprint(m_allowed.value(n)), error))
+    if (m_allowed.contains(n) && m_allowed.value(n) == key) {
+        if (!removeClient(m_db, n, keyFingerprint(key), error))
             return false;
         m_allowed.remove(n);
+        if (SecureLink* link = m_online.value(n))
+            link->close();
+    } else if (m_waiting.contains(n) && m_waiting[n].key == key) {
+        if (SecureLink* link = m_waiting[n].link)
+            link->close();
+        m_waiting.remove(n);
+    } else {
+        if (error)
+            *error = QStringLiteral("%1号机没有这台客户机！").arg(n);
+        return false;
     }
-    if (SecureLink* link = m_online.value(n))
-        link->close();
-    if (m_waiting.contains(n) && m_waiting[n].link)
-        m_waiting[n].link->close();
-    m_waiting.remove(n);
     emit changed();
     return true;
 }

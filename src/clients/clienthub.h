@@ -19,6 +19,7 @@ struct ClientEntry {
     QString status; // 在线, 离线 or 待允许
     QString fingerprint;
     QString address;
+    QByteArray key; // what 允许 and 移除 act on: the key shown, never one that came since
 };
 
 // The counter's side of the client PCs: it listens on the café LAN, authenticates every peer,
@@ -42,12 +43,24 @@ public:
     QVector<int> onlineMachines() const { return m_online.keys().toVector(); }
 
     QVector<ClientEntry> entries() const;
-    // The client waiting for machine n becomes its client; false (why in `error`) when none waits.
-    bool allow(int n, QString* error);
-    bool remove(int n, QString* error);
+    // The client waiting for machine n with `key` (the one the owner compared) becomes its
+    // client; false (why in `error`) when no client with that key waits.
+    bool allow(int n, const QByteArray& key, QString* error);
+    // The allowed client of machine n, when `key` is its key, or the one waiting with it.
+    bool remove(int n, const QByteArray& key, QString* error);
     int connectionCount() const { return int(m_links.size()); }
 
     static constexpr int kMaxConnections = 600;
+    // From one address: connections that have not yet proved a key, and clients that proved one
+    // nobody allowed. A café PC needs one of either; a flood gets no more.
+    static constexpr int kUnprovenPerAddress = 32;
+    static constexpr int kWaitingPerAddress = 2;
+    // Many clients on one PC (tests, benchmarks) share one address.
+    void setPerAddress(int unproven, int waiting)
+    {
+        m_unprovenPerAddress = unproven;
+        m_waitingPerAddress = waiting;
+    }
 
 signals:
     void changed();
@@ -62,6 +75,8 @@ private:
     void heard(SecureLink* link, const QByteArray& message);
     void gone(SecureLink* link);
     void send(int n, SecureLink* link, bool always);
+    void makeRoom();
+    void closeWaitingFrom(const QString& address, int keep);
 
     Database& m_db;
     KeyPair m_own;
@@ -73,4 +88,6 @@ private:
     QVector<SecureLink*> m_links;
     QVector<SecureLink*> m_present; // proved their key
     QHash<SecureLink*, MachineState> m_sent;
+    int m_unprovenPerAddress = kUnprovenPerAddress;
+    int m_waitingPerAddress = kWaitingPerAddress;
 };

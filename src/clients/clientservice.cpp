@@ -28,11 +28,13 @@ MachineState machineStateOf(const Counter& counter, int n)
         return s;
     const int row = counter.state().rowOf(n);
     const MachineRecord& m = counter.state().machineTable[n];
-    s.usedSeconds = std::max<qint64>(0, qint64(std::floor((now().days - m.startTime.days) * 86400.0 + 0.5)));
+    // Within what a client takes: ten days at most, and the amount as the grid holds it.
+    s.usedSeconds = std::clamp<qint64>(qint64(std::floor((now().days - m.startTime.days) * 86400.0 + 0.5)), 0,
+        10LL * 24 * 3600);
     s.amount = counter.grid().getCell(row, ConsoleColumn::Amount);
     const int fixed = toInteger(toNumber(counter.grid().getCell(row, ConsoleColumn::FixedTime)));
     if (fixed > 0)
-        s.leftSeconds = std::max<qint64>(0, qint64(fixed) * 60 - s.usedSeconds);
+        s.leftSeconds = std::clamp<qint64>(qint64(fixed) * 60 - s.usedSeconds, 0, 10LL * 24 * 3600);
     return s;
 }
 

@@ -40,7 +40,7 @@ void ClientWindow::watchHub()
 
 void ClientWindow::refresh()
 {
-    const int keep = picked();
+    const QPair<int, QByteArray> keep { picked(), pickedKey() };
     QTreeWidget* list = m_ui->列表框_客户机;
     list->clear();
     ClientHub* hub = m_service.hub();
@@ -50,8 +50,9 @@ void ClientWindow::refresh()
         return;
     for (const ClientEntry& e : hub->entries()) {
         auto* item = new QTreeWidgetItem({ QString::number(e.machineNo), e.status, e.fingerprint, e.address });
+        item->setData(0, Qt::UserRole, e.key);
         list->addTopLevelItem(item);
-        if (e.machineNo == keep)
+        if (e.machineNo == keep.first && e.key == keep.second)
             list->setCurrentItem(item);
     }
 }
@@ -62,10 +63,16 @@ int ClientWindow::picked() const
     return item ? item->text(0).toInt() : 0;
 }
 
+QByteArray ClientWindow::pickedKey() const
+{
+    const QTreeWidgetItem* item = m_ui->列表框_客户机->currentItem();
+    return item ? item->data(0, Qt::UserRole).toByteArray() : QByteArray();
+}
+
 void ClientWindow::allow()
 {
     QString error;
-    if (!m_service.hub() || picked() == 0 || !m_service.hub()->allow(picked(), &error))
+    if (!m_service.hub() || picked() == 0 || !m_service.hub()->allow(picked(), pickedKey(), &error))
         messageBox(error.isEmpty() ? QStringLiteral("请先选择一台等待允许的客户机！") : error, MbOk | MbExclamation,
             windowTitle());
     refresh();
@@ -82,7 +89,7 @@ void ClientWindow::remove()
             MbYesNo | MbQuestion, windowTitle())
         != AnswerYes)
         return;
-    if (!m_service.hub()->remove(picked(), &error))
+    if (!m_service.hub()->remove(picked(), pickedKey(), &error))
         showStoreError(error);
     refresh();
 }

@@ -24,6 +24,7 @@ public:
 
 private:
     int picked() const;
+    QByteArray pickedKey() const;
     void watchHub();
 
     std::unique_ptr<Ui::ClientWindow> m_ui;

@@ -33,7 +33,7 @@ FrameReader::Result FrameReader::take(QByteArrayView& input, QByteArray& frame)
             return Result::NeedMore;
         m_expected = qFromBigEndian<quint32>(m_buffer.constData());
         m_buffer.clear();
-        if (m_expected < 1 || m_expected > kMaxFrameBytes) {
+        if (m_expected < 1 || m_expected > m_limit) {
             m_broken = true;
             return Result::Broken;
         }

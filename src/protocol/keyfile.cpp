@@ -3,20 +3,25 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
 bool writePrivately(const QString& path, const QByteArray& bytes, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    // Readable by its user only from the first byte on.
-    const bool ok = file.open(QIODevice::WriteOnly)
-        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(bytes) == bytes.size()
-        && file.commit();
-    if (!ok && error)
-        *error = file.errorString();
+    // Made readable by its user only before its first byte, then put in place whole.
+    const QString next = path + QStringLiteral(".new");
+    QFile::remove(next);
+    QFile file(next);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        && file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    ok = ok && (!QFile::exists(path) || QFile::remove(path)) && QFile::rename(next, path);
+    if (!ok) {
+        if (error)
+            *error = file.errorString();
+        QFile::remove(next);
+    }
     return ok;
 }
 
@@ -53,6 +58,8 @@ QByteArray readPinnedKey(const QString& path)
     const QByteArray key = file.read(33);
     return key.size() == 32 ? key : QByteArray();
 }
+
+bool isPinDamaged(const QString& path) { return QFile::exists(path) && readPinnedKey(path).isEmpty(); }
 
 bool pinKey(const QString& path, const QByteArray& publicKey, QString* error)
 {

@@ -12,3 +12,5 @@ bool loadOrCreateKeyPair(const QString& path, KeyPair& pair, QString* error);
 // The public key pinned at `path`: empty when none is pinned yet (or the file is no key).
 QByteArray readPinnedKey(const QString& path);
 bool pinKey(const QString& path, const QByteArray& publicKey, QString* error);
+// A pin file that is there but holds no key: nobody may be trusted in its place.
+bool isPinDamaged(const QString& path);

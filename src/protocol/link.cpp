@@ -2,7 +2,6 @@
 
 #include "messages.h"
 
-#include <QDateTime>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
@@ -30,7 +29,11 @@ SecureLink::SecureLink(const QString& host, quint16 port, const KeyPair& own, in
     setUp();
     const QByteArray hello = m_channel.hello(machineNo);
     connect(m_socket, &QTcpSocket::connected, this, [this, hello] { m_socket->write(encodeFrame(hello)); });
-    m_socket->connectToHost(host, port);
+    // From the event loop: a connection refused at once is then said to whoever holds the link.
+    QTimer::singleShot(0, this, [this, host, port] {
+        if (m_socket && !m_closed)
+            m_socket->connectToHost(host, port);
+    });
 }
 
 SecureLink::~SecureLink() = default;
@@ -38,6 +41,8 @@ SecureLink::~SecureLink() = default;
 void SecureLink::setUp()
 {
     m_socket->setReadBufferSize(kMaxFrameBytes + 4);
+    // Until the handshake is done only its few bytes may come.
+    m_reader.setLimit(128);
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, [this] { drop(QStringLiteral("握手超时")); });
     m_deadline->start(kHandshakeMs);
@@ -48,15 +53,14 @@ void SecureLink::setUp()
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { drop(m_socket->errorString()); });
 }
 
-QString SecureLink::peerAddress() const
+QString SecureLink::addressText(const QHostAddress& address)
 {
-    if (!m_socket)
-        return QString();
-    // An IPv4 peer reached through a dual-stack socket is shown as the café knows it.
     bool isV4 = false;
-    const quint32 v4 = m_socket->peerAddress().toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : m_socket->peerAddress().toString();
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
 }
+
+QString SecureLink::peerAddress() const { return m_socket ? addressText(m_socket->peerAddress()) : QString(); }
 
 void SecureLink::readAvailable()
 {
@@ -64,9 +68,8 @@ void SecureLink::readAvailable()
         return;
     // Whatever arrives is counted against the peer's allowance before it is looked at.
     const QByteArray bytes = m_socket->read(kMaxFrameBytes + 4);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_windowStart >= 1000) {
-        m_windowStart = now;
+    if (!m_window.isValid() || m_window.elapsed() >= 1000) {
+        m_window.start();
         m_windowBytes = 0;
     }
     m_windowBytes += bytes.size();
@@ -110,6 +113,7 @@ void SecureLink::frame(const QByteArray& payload)
         }
         m_deadline->stop();
         m_silence->start(kSilenceMs);
+        m_reader.setLimit(kMaxFrameBytes);
         emit ready();
         return;
     }

@@ -3,11 +3,13 @@
 #include "channel.h"
 #include "frames.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 
+class QHostAddress;
 class QTcpSocket;
 class QTimer;
 
@@ -28,6 +30,8 @@ public:
     QByteArray peerKey() const { return m_channel.peerKey(); }
     int machineNo() const { return m_channel.machineNo(); }
     QString peerAddress() const;
+    // An address as the café knows it: an IPv4 peer of a dual-stack socket as IPv4.
+    static QString addressText(const QHostAddress& address);
     void send(const QByteArray& message);
     void close();
 
@@ -50,7 +54,7 @@ private:
     FrameReader m_reader;
     QTimer* m_deadline;
     QTimer* m_silence;
-    qint64 m_windowStart = 0;
+    QElapsedTimer m_window; // of the peer's allowance
     qint64 m_windowBytes = 0;
     bool m_client;
     bool m_closed = false;

@@ -54,7 +54,9 @@ private slots:
     void init();
     void cleanup();
     void pairedThenLockedAndUnlockedByTheCounter();
+    void aCounterWithAnotherKeyIsRefused_data();
     void aCounterWithAnotherKeyIsRefused();
+    void oneAddressHoldsFewWaitingClients();
     void aClientWithAnotherKeyWaitsAgain();
     void aFloodNeitherCrashesTheCounterNorKeepsClientsOut();
     void twentyClientsAtOnceAndOneRestarted();
@@ -69,20 +71,32 @@ private:
         });
         if (!hub->listen(port, nullptr))
             return nullptr;
+        if (m_manyOnOneAddress)
+            hub->setPerAddress(1000, 1000);
         return hub;
     }
+    // The rows of machine n: its allowed client's, then one waiting, if any.
     QString statusOf(const ClientHub& hub, int n)
     {
+        QStringList rows;
         for (const ClientEntry& e : hub.entries()) {
             if (e.machineNo == n)
-                return e.status;
+                rows << e.status;
         }
-        return QString();
+        return rows.join(u',');
+    }
+    QByteArray waitingKey(const ClientHub& hub, int n)
+    {
+        for (const ClientEntry& e : hub.entries()) {
+            if (e.machineNo == n && e.status == u"待允许"_s)
+                return e.key;
+        }
+        return {};
     }
     std::unique_ptr<StoreFixture> m_store;
     KeyPair m_counterKeys;
     QHash<int, MachineState> m_states;
-    QTemporaryDir m_clientDir;
+    bool m_manyOnOneAddress = false;
 };
 
 void TestClients::init()
@@ -91,6 +105,7 @@ void TestClients::init()
     QVERIFY(m_store->db.openDatabase(m_store->dir.databasePath()));
     m_counterKeys = KeyPair::generate();
     m_states.clear();
+    m_manyOnOneAddress = false;
 }
 
 void TestClients::cleanup() { m_store.reset(); }
@@ -107,7 +122,7 @@ void TestClients::pairedThenLockedAndUnlockedByTheCounter()
     QTRY_VERIFY(client.last().startsWith(u"等待允许 在线"_s));
     QCOMPARE(hub->entries()[0].fingerprint, keyFingerprint(clientKey(data.path())));
     QCOMPARE(readPinnedKey(data.path() + u"/counter.pub"_s), m_counterKeys.publicKey);
-    QVERIFY(hub->allow(3, nullptr));
+    QVERIFY(hub->allow(3, waitingKey(*hub, 3), nullptr));
     QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
     QCOMPARE(statusOf(*hub, 3), u"在线"_s);
     QCOMPARE(queryValue(m_store->dir.databasePath(), u"select count(*) from 操作记录 where 类型='客户机'"_s).toInt(), 1);
@@ -131,16 +146,55 @@ void TestClients::pairedThenLockedAndUnlockedByTheCounter()
     QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
 }
 
+void TestClients::aCounterWithAnotherKeyIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("pinned");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("another key") << KeyPair::generate().publicKey << u"收银台的密钥已改变，拒绝连接！"_s;
+    // A damaged pin is no reason to trust whoever answers.
+    QTest::newRow("a damaged pin") << QByteArray("12345") << u"收银台密钥文件已损坏，拒绝连接！"_s;
+}
+
 void TestClients::aCounterWithAnotherKeyIsRefused()
 {
+    QFETCH(QByteArray, pinned);
+    QFETCH(QString, said);
     QTemporaryDir data;
-    QVERIFY(pinKey(data.path() + u"/counter.pub"_s, KeyPair::generate().publicKey, nullptr));
+    QFile pin(data.path() + u"/counter.pub"_s);
+    QVERIFY(pin.open(QIODevice::WriteOnly) && pin.write(pinned) == pinned.size());
+    pin.close();
     auto hub = makeHub();
     QVERIFY(hub);
     ClientProcess client(4, hub->port(), data.path());
-    QTRY_VERIFY(client.last().contains(u"收银台的密钥已改变，拒绝连接！"_s));
+    QTRY_VERIFY(client.last().contains(said));
     QVERIFY(client.last().startsWith(u"锁定"_s)); // once allowed, a client starts locked
     QVERIFY(statusOf(*hub, 4).isEmpty()); // it never said it was there
+}
+
+void TestClients::oneAddressHoldsFewWaitingClients()
+{
+    auto hub = makeHub();
+    QVERIFY(hub);
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    std::vector<std::unique_ptr<ClientProcess>> clients;
+    for (int n = 7; n <= 10; ++n) {
+        dirs.push_back(std::make_unique<QTemporaryDir>());
+        clients.push_back(std::make_unique<ClientProcess>(n, hub->port(), dirs.back()->path()));
+    }
+    const auto waiting = [&] {
+        int count = 0;
+        for (const ClientEntry& e : hub->entries())
+            count += e.status == u"待允许"_s;
+        return count;
+    };
+    QTRY_VERIFY(waiting() > 0);
+    // Four PCs' worth of keys from one address: never more than two wait at once.
+    int most = 0;
+    for (int i = 0; i < 60; ++i) {
+        QTest::qWait(50);
+        most = std::max(most, waiting());
+    }
+    QCOMPARE(most, ClientHub::kWaitingPerAddress);
 }
 
 void TestClients::aClientWithAnotherKeyWaitsAgain()
@@ -151,17 +205,24 @@ void TestClients::aClientWithAnotherKeyWaitsAgain()
     {
         ClientProcess client(5, hub->port(), first.path());
         QTRY_COMPARE(statusOf(*hub, 5), u"待允许"_s);
-        QVERIFY(hub->allow(5, nullptr));
+        QVERIFY(hub->allow(5, waitingKey(*hub, 5), nullptr));
         QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
     }
     QTRY_COMPARE(statusOf(*hub, 5), u"离线"_s);
     // Another program for machine 5, or the PC set up again: its key is not the one allowed.
     m_states[5] = { true, true, 60, u"1.0"_s, -1 };
     ClientProcess stranger(5, hub->port(), second.path());
-    QTRY_COMPARE(statusOf(*hub, 5), u"待允许"_s);
+    QTRY_COMPARE(statusOf(*hub, 5), u"离线,待允许"_s); // the allowed one keeps its row
     QTRY_VERIFY(stranger.last().startsWith(u"等待允许 在线"_s));
     hub->machineChanged(5);
     QVERIFY(!stranger.last().startsWith(u"计时"_s));
+    // The owner allows the key compared, never one that came since.
+    QString error;
+    QVERIFY(!hub->allow(5, clientKey(first.path()), &error));
+    QCOMPARE(error, u"5号机等待允许的客户机已经换了，请重新核对指纹！"_s);
+    // 移除 of the waiting row leaves the allowed client allowed.
+    QVERIFY(hub->remove(5, waitingKey(*hub, 5), nullptr));
+    QTRY_COMPARE(statusOf(*hub, 5), u"离线"_s);
 }
 
 void TestClients::aFloodNeitherCrashesTheCounterNorKeepsClientsOut()
@@ -199,6 +260,7 @@ void TestClients::aFloodNeitherCrashesTheCounterNorKeepsClientsOut()
 
 void TestClients::twentyClientsAtOnceAndOneRestarted()
 {
+    m_manyOnOneAddress = true; // all twenty from 127.0.0.1
     auto hub = makeHub();
     QVERIFY(hub);
     std::vector<std::unique_ptr<QTemporaryDir>> dirs;
@@ -216,7 +278,7 @@ void TestClients::twentyClientsAtOnceAndOneRestarted()
     };
     QTRY_VERIFY_WITH_TIMEOUT(all([&](int n) { return statusOf(*hub, n) == u"待允许"_s; }), 60000);
     for (int n = 1; n <= 20; ++n)
-        QVERIFY(hub->allow(n, nullptr));
+        QVERIFY(hub->allow(n, waitingKey(*hub, n), nullptr));
     for (int n = 2; n <= 20; n += 2) {
         m_states[n] = { true, true, 60, u"1.0"_s, -1 };
         hub->machineChanged(n);

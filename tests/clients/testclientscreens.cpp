@@ -47,12 +47,13 @@ void TestClientScreens::windowsAndTheirTexts()
     QWidget* wait = screens.waitWindow();
     QCOMPARE(wait->windowTitle(), u"客户机"_s);
     QVERIFY(wait->isVisible());
+    QVERIFY(wait->windowState() & Qt::WindowFullScreen); // waiting is locked too
     QCOMPARE(label(wait, u"状态"_s), u"等待收银台允许"_s);
     QCOMPARE(label(wait, u"指纹"_s), u"本机指纹："_s + keyFingerprint(clientKeys.publicKey));
     QTRY_COMPARE(label(wait, u"收银台指纹"_s), u"收银台指纹："_s + keyFingerprint(counterKeys.publicKey));
 
     QTRY_VERIFY(!hub.entries().isEmpty());
-    QVERIFY(hub.allow(12, nullptr));
+    QVERIFY(hub.allow(12, clientKeys.publicKey, nullptr));
     QWidget* lock = screens.lockWindow();
     QTRY_VERIFY(lock->isVisible());
     QVERIFY(!wait->isVisible());
