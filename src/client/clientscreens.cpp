@@ -31,6 +31,11 @@ ClientScreens::ClientScreens(ClientAgent& agent, QObject* parent)
     m_lockUi->标签_机号->setFont(big);
     big.setPixelSize(28);
     m_lockUi->标签_请开机->setFont(big);
+    // Read across the room while the owner compares them with the counter's screen.
+    m_waitUi->标签_等待->setFont(big);
+    big.setPixelSize(22);
+    for (QLabel* l : { m_waitUi->标签_指纹, m_waitUi->标签_收银台指纹, m_waitUi->标签_说明, m_lockUi->标签_说明 })
+        l->setFont(big);
     connect(&agent, &ClientAgent::viewChanged, this, &ClientScreens::show);
     show();
 }
