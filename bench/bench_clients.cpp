@@ -133,6 +133,16 @@ int main(int argc, char** argv)
     }
     std::sort(latency.begin(), latency.end());
     const double p99 = latency[latency.size() * 99 / 100];
+
+    // The same, with a flood from 100 more peers under way.
+    QProcess flood;
+    flood.start(QStringLiteral(BENCH_PEERS), { QStringLiteral("flood"), QStringLiteral("127.0.0.1"), QString::number(port) });
+    flood.waitForStarted();
+    waitFor([] { return false; }, 2000);
+    const double flooded = tickCost(false);
+    const int connectedDuringFlood = service.hub()->onlineMachines().size();
+    flood.kill();
+    flood.waitForFinished();
     peers.kill();
     peers.waitForFinished();
     std::printf("tick, %d machines timing: %.1f us with no client connected, %.1f us with %d\n", kClients, alone,
@@ -142,6 +152,8 @@ int main(int argc, char** argv)
     std::printf("ratio tick %d clients/none: %.2f\n", kClients, crowded / alone);
     std::printf("ratio tick with the clients' refresh %d clients/none: %.2f\n", kClients,
         crowdedRefreshed / aloneRefreshed);
+    std::printf("tick during a flood of 100 peers: %.1f us; clients still online: %d\n", flooded, connectedDuringFlood);
+    std::printf("ratio tick during a flood/with %d clients: %.2f\n", kClients, flooded / crowded);
     std::printf("unlock after a start, 99th percentile of 200: %.0f ms (median %.0f ms)\n", p99,
         latency[latency.size() / 2]);
     std::printf("ratio unlock p99/200 ms target: %.2f\n", p99 / 200.0);

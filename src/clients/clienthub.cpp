@@ -75,14 +75,15 @@ void ClientHub::makeRoom()
     }
 }
 
-void ClientHub::closeWaitingFrom(const QString& address, int keep)
+void ClientHub::closeWaitingFrom(const QString& address, int keep, int newest)
 {
+    // The one that just came stays; of the others from that address, those beyond `keep` go.
     QVector<int> from;
     for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
-        if (it->link && it->address == address)
+        if (it->link && it->address == address && it.key() != newest)
             from.append(it.key());
     }
-    while (from.size() > keep) {
+    while (from.size() >= keep && !from.isEmpty()) {
         const int n = from.takeFirst();
         if (SecureLink* l = m_waiting[n].link)
             l->close();
@@ -130,7 +131,7 @@ void ClientHub::heard(SecureLink* link, const QByteArray& message)
                 w->close();
         }
         m_waiting.insert(n, { key, link->peerAddress(), link });
-        closeWaitingFrom(link->peerAddress(), m_waitingPerAddress);
+        closeWaitingFrom(link->peerAddress(), m_waitingPerAddress, n);
     }
     if (m_links.contains(link))
         send(n, link, true);

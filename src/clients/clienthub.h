@@ -76,7 +76,7 @@ private:
     void gone(SecureLink* link);
     void send(int n, SecureLink* link, bool always);
     void makeRoom();
-    void closeWaitingFrom(const QString& address, int keep);
+    void closeWaitingFrom(const QString& address, int keep, int newest);
 
     Database& m_db;
     KeyPair m_own;
