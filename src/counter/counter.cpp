@@ -506,7 +506,7 @@ void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsage
     m.covered.clear();
     m.keptPlanVersion = 0;
     m.keptPackages.clear();
-    m.startMinuteOfDay = splitDate(m.startTime).hour * 60 + splitDate(m.startTime).minute;
+    replan(m);
     if (usage.planVersion <= 0)
         return;
     PlanRef plan = m_restoredPlans.value(usage.planVersion);
@@ -527,7 +527,7 @@ void Counter::restorePlan(MachineRecord& m, const UsageRow& usage, RestoredUsage
     }
     m.plan = plan;
     m.packages = sold;
-    m.covered = coverOf(sold, m.startTime);
+    replan(m);
 }
 
 bool Counter::sellPackage(int n, const QString& name, QString* error)

@@ -33,6 +33,25 @@ bool readAllowedClients(Database& db, QHash<int, QByteArray>& keys, QString* err
     return true;
 }
 
+namespace {
+
+// One statement on 客户机 with its ledger row, both or neither.
+bool changeClients(Database& db, const LedgerEntry& entry, const QString& statement, const QVariantList& values,
+    QString* error)
+{
+    return changeWithLedger(
+        db, entry,
+        [&](LedgerEntry&, QString* why) {
+            if (db.run(statement, values))
+                return true;
+            *why = db.lastError();
+            return false;
+        },
+        error);
+}
+
+} // namespace
+
 bool allowClient(Database& db, int machineNo, const QByteArray& publicKey, const QString& fingerprintBefore,
     const QString& fingerprintAfter, QString* error)
 {
@@ -41,16 +60,8 @@ bool allowClient(Database& db, int machineNo, const QByteArray& publicKey, const
     entry.before = fingerprintBefore;
     entry.after = fingerprintAfter;
     entry.detail = QStringLiteral("允许客户机");
-    return changeWithLedger(
-        db, entry,
-        [&](LedgerEntry&, QString* why) {
-            if (db.run(QStringLiteral("insert or replace into 客户机 (机号, 公钥, 允许时间) values (?, ?, ?)"),
-                    { machineNo, QString::fromLatin1(publicKey.toHex()), now().days }))
-                return true;
-            *why = db.lastError();
-            return false;
-        },
-        error);
+    return changeClients(db, entry, QStringLiteral("insert or replace into 客户机 (机号, 公钥, 允许时间) values (?, ?, ?)"),
+        { machineNo, QString::fromLatin1(publicKey.toHex()), now().days }, error);
 }
 
 bool removeClient(Database& db, int machineNo, const QString& fingerprint, QString* error)
@@ -59,13 +70,5 @@ bool removeClient(Database& db, int machineNo, const QString& fingerprint, QStri
     entry.machineNo = machineNo;
     entry.before = fingerprint;
     entry.detail = QStringLiteral("移除客户机");
-    return changeWithLedger(
-        db, entry,
-        [&](LedgerEntry&, QString* why) {
-            if (db.run(QStringLiteral("delete from 客户机 where 机号=?"), { machineNo }))
-                return true;
-            *why = db.lastError();
-            return false;
-        },
-        error);
+    return changeClients(db, entry, QStringLiteral("delete from 客户机 where 机号=?"), { machineNo }, error);
 }

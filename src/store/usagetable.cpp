@@ -32,6 +32,9 @@ QString fieldName(UsageField field)
     return QStringLiteral("商品额");
 }
 
+// The packages' text as the column takes it: NOT NULL, so none is the empty text.
+QString packagesColumn(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
+
 } // namespace
 
 bool writeUsage(Database& db, const UsageRow& row, QString* error)
@@ -42,7 +45,7 @@ bool writeUsage(Database& db, const UsageRow& row, QString* error)
                               "?, ?, ?, ?)"),
             { row.machineNo, row.startTime.days, double(row.perMinutePrice), row.clockText, row.fixedText,
                 row.depositText, row.goodsText, row.awaitingCheckout ? 1 : 0, row.stopClockText, row.feeText,
-                row.gapAnswer, row.planVersion, row.packagesText.isNull() ? QStringLiteral("") : row.packagesText,
+                row.gapAnswer, row.planVersion, packagesColumn(row.packagesText),
                 row.stoppedMinutes }),
         error);
 }
@@ -74,7 +77,7 @@ bool moveUsageStart(Database& db, int machineNo, double days, const QString& pac
 {
     return done(db,
         db.run(QStringLiteral("update 上机记录 set 上机时间=上机时间+?, 套餐=? where 机号=?"),
-            { days, packagesText.isNull() ? QStringLiteral("") : packagesText, machineNo }),
+            { days, packagesColumn(packagesText), machineNo }),
         error);
 }
 

@@ -85,7 +85,6 @@ private slots:
     void ownerActionAfterAnOutageAtStart();
 
 private:
-    std::unique_ptr<ConsoleWindow> makeConsole();
 
     std::unique_ptr<TestProgramDir> m_dir;
     std::unique_ptr<ScriptedResponder> m_responder;
@@ -104,14 +103,6 @@ void TestConsoleWindow::cleanup()
     m_clock.reset();
     m_responder.reset();
     m_dir.reset();
-}
-
-std::unique_ptr<ConsoleWindow> TestConsoleWindow::makeConsole()
-{
-    auto console = std::make_unique<ConsoleWindow>();
-    console->clockTimer()->stop(); // the tests tick by hand
-    console->show();
-    return console;
 }
 
 void TestConsoleWindow::firstStartInAnEmptyDirectory()

@@ -33,13 +33,6 @@ private slots:
     void restoreFromTheWindow();
 
 private:
-    std::unique_ptr<ConsoleWindow> makeConsole()
-    {
-        auto console = std::make_unique<ConsoleWindow>();
-        console->clockTimer()->stop();
-        console->show();
-        return console;
-    }
     int copies() const { return int(listBackups(m_dir->file(QStringLiteral("backup"))).size()); }
     // Opens 备份 from the console and runs `act` on it before it closes.
     void inBackupWindow(ConsoleWindow& console, std::function<void(QDialog*)> act)

@@ -1,5 +1,6 @@
 #include "counter/plantext.h"
 #include "counter/priceplan.h"
+#include "support/testsupport.h"
 
 #include <QtTest>
 
@@ -7,23 +8,6 @@ namespace {
 
 QString s(const char16_t* t) { return QString::fromUtf16(t); }
 QStringList fields(const char16_t* t) { return s(t).split(u'|'); }
-
-// The worked example's plan: ¥5 by day, ¥6 in the evening, ¥4 at night capped at ¥24; units of
-// 15 minutes, at least 30, 3 free; members pay 8.5 折; 包夜 22:00–08:00 for ¥30.
-TypedPlan examplePlan()
-{
-    TypedPlan t;
-    t.bands = { { QStringLiteral("08:00"), QStringLiteral("18:00"), QStringLiteral("5"), QString() },
-        { QStringLiteral("18:00"), QStringLiteral("23:00"), QStringLiteral("6"), QString() },
-        { QStringLiteral("23:00"), QStringLiteral("08:00"), QStringLiteral("4"), QStringLiteral("24") } };
-    t.unit = QStringLiteral("15");
-    t.minimum = QStringLiteral("30");
-    t.grace = QStringLiteral("3");
-    t.discount = QStringLiteral("8.5");
-    t.packages = { { s(u"包夜"), QStringLiteral("22:00"), QStringLiteral("08:00"), QString(), QStringLiteral("30") },
-        { s(u"3小时"), QString(), QString(), QStringLiteral("180"), QStringLiteral("12") } };
-    return t;
-}
 
 } // namespace
 
@@ -79,7 +63,7 @@ void TestPricePlan::bills()
     QFETCH(bool, byCard);
     QFETCH(qint64, total);
     PricePlan plan;
-    QCOMPARE(planRefusal(examplePlan(), plan), QString());
+    QCOMPARE(planRefusal(examplePricePlan(), plan), QString());
     QVector<CoveredStretch> covered;
     if (packageFrom >= 0)
         covered.append({ packageFrom, packageTo, 3000, s(u"包夜") });
@@ -135,7 +119,7 @@ void TestPricePlan::refusals()
     QFETCH(int, band);
     QFETCH(QStringList, row);
     QFETCH(QString, refusal);
-    TypedPlan t = examplePlan();
+    TypedPlan t = examplePricePlan();
     if (band >= 0) {
         t.bands[band] = row;
     } else {
@@ -147,7 +131,7 @@ void TestPricePlan::refusals()
     PricePlan plan;
     QCOMPARE(planRefusal(t, plan), refusal);
     // A package with both a window and a duration, or neither, is refused the same way.
-    t = examplePlan();
+    t = examplePricePlan();
     t.packages[1][1] = QStringLiteral("22:00");
     QVERIFY(planRefusal(t, plan).contains(s(u"二者只能有一个")));
     t.packages[1] = QStringList { s(u"空"), QString(), QString(), QString(), QStringLiteral("1") };
@@ -181,7 +165,7 @@ void TestPricePlan::planAndPackagesReadBackAsWritten()
 {
     QVector<SoldPackage> sold;
     PricePlan plan;
-    QVERIFY(planRefusal(examplePlan(), plan).isEmpty());
+    QVERIFY(planRefusal(examplePricePlan(), plan).isEmpty());
     PricePlan again;
     QVERIFY(planRefusal(typedPlanOf(typedPlanText(typedOf(plan))), again).isEmpty());
     QCOMPARE(describePlan(again), describePlan(plan));
@@ -210,7 +194,7 @@ void TestPricePlan::whatAPackageCovers()
     QFETCH(int, from);
     QFETCH(int, to);
     PricePlan plan;
-    QCOMPARE(planRefusal(examplePlan(), plan), QString());
+    QCOMPARE(planRefusal(examplePricePlan(), plan), QString());
     const QDateTime start(QDate(2026, 12, 9), QTime(20, 0));
     const QTime at = QTime::fromString(sold, QStringLiteral("hh:mm"));
     const QDateTime soldAt(at < QTime(20, 0) ? start.date().addDays(1) : start.date(), at);

@@ -23,20 +23,6 @@ namespace Col = ConsoleColumn;
 
 namespace {
 
-// The worked example: ¥5 by day, ¥6 in the evening, ¥4 at night capped at ¥24; 15-minute units,
-// at least 30 minutes, 3 free, members 8.5 折; 包夜 22:00–08:00 for ¥30 and 3 hours for ¥12.
-TypedPlan example()
-{
-    TypedPlan t;
-    t.bands = { { u"08:00"_s, u"18:00"_s, u"5"_s, u""_s }, { u"18:00"_s, u"23:00"_s, u"6"_s, u""_s }, { u"23:00"_s, u"08:00"_s, u"4"_s, u"24"_s } };
-    t.unit = u"15"_s;
-    t.minimum = u"30"_s;
-    t.grace = u"3"_s;
-    t.discount = u"8.5"_s;
-    t.packages = { { u"包夜"_s, u"22:00"_s, u"08:00"_s, u""_s, u"30"_s }, { u"3小时"_s, u""_s, u""_s, u"180"_s, u"12"_s } };
-    return t;
-}
-
 void fill(QTableWidget* table, const QVector<QStringList>& rows)
 {
     table->setRowCount(0);
@@ -93,13 +79,6 @@ private slots:
     void aClockThatJumps();
 
 private:
-    std::unique_ptr<ConsoleWindow> makeConsole()
-    {
-        auto console = std::make_unique<ConsoleWindow>();
-        console->clockTimer()->stop();
-        console->show();
-        return console;
-    }
     // Time that passes, by both clocks.
     void advance(qint64 seconds)
     {
@@ -133,7 +112,7 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
 {
     auto console = makeConsole();
     whenModalShown([&](QWidget* window) {
-        type(window, example());
+        type(window, examplePricePlan());
         click(window, u"按钮_保存"_s);
         qobject_cast<QDialog*>(window)->reject();
     });
@@ -154,7 +133,7 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
     QCOMPARE(cells.getCell(3, Col::Amount), QStringLiteral("9.50"));
 
     // A plan edited meanwhile prices the next usage, never the running one.
-    TypedPlan dearer = example();
+    TypedPlan dearer = examplePricePlan();
     dearer.bands = { { u"00:00"_s, u"24:00"_s, u"12"_s, u""_s } };
     savePlanOf(console->database(), dearer);
     console->session().loadPlans();
@@ -202,7 +181,7 @@ void TestPlans::aRefusedPlanKeepsWhatWasTyped()
     Database db;
     QVERIFY(db.openDatabase(m_dir->databasePath()));
     PlanWindow window(db, QStringLiteral("4"));
-    TypedPlan overlapping = example();
+    TypedPlan overlapping = examplePricePlan();
     overlapping.bands[1][0] = QStringLiteral("17:00");
     type(&window, overlapping);
     click(&window, u"按钮_保存"_s);
@@ -231,7 +210,7 @@ void TestPlans::aPackageSoldAndACrash()
     m_clock->set(QDateTime(QDate(2026, 12, 9), QTime(21, 0, 0)));
     {
         auto console = makeConsole();
-        savePlanOf(console->database(), example());
+        savePlanOf(console->database(), examplePricePlan());
         console->session().loadPlans();
         QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
         advance(30 * 60);
@@ -273,7 +252,7 @@ void TestPlans::aUsageWhosePlanIsLostIsSaid()
     m_clock->set(QDateTime(QDate(2026, 12, 9), QTime(21, 0, 0)));
     {
         auto console = makeConsole();
-        savePlanOf(console->database(), example());
+        savePlanOf(console->database(), examplePricePlan());
         console->session().loadPlans();
         QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
     }
@@ -295,7 +274,7 @@ void TestPlans::aSetClockBillsAPackageAsARestoreWould()
     QString before;
     {
         auto console = makeConsole();
-        savePlanOf(console->database(), example());
+        savePlanOf(console->database(), examplePricePlan());
         console->session().loadPlans();
         QTest::mouseClick(console->machineButton(5), Qt::LeftButton);
         console->tickSecond();

@@ -1,8 +1,18 @@
 #include "guisupport.h"
 
+#include "app/consolewindow.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+
+std::unique_ptr<ConsoleWindow> makeConsole()
+{
+    auto console = std::make_unique<ConsoleWindow>();
+    console->clockTimer()->stop(); // the tests tick by hand
+    console->show();
+    return console;
+}
 
 void whenModalShown(std::function<void(QWidget*)> action)
 {

@@ -101,3 +101,20 @@ QByteArray fileBytes(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// The worked example's plan: ¥5 by day, ¥6 in the evening, ¥4 at night capped at ¥24; units of
+// 15 minutes, at least 30, 3 free; members pay 8.5 折; 包夜 22:00–08:00 for ¥30 and 3 hours for ¥12.
+TypedPlan examplePricePlan()
+{
+    TypedPlan t;
+    t.bands = { { QStringLiteral("08:00"), QStringLiteral("18:00"), QStringLiteral("5"), QString() },
+        { QStringLiteral("18:00"), QStringLiteral("23:00"), QStringLiteral("6"), QString() },
+        { QStringLiteral("23:00"), QStringLiteral("08:00"), QStringLiteral("4"), QStringLiteral("24") } };
+    t.unit = QStringLiteral("15");
+    t.minimum = QStringLiteral("30");
+    t.grace = QStringLiteral("3");
+    t.discount = QStringLiteral("8.5");
+    t.packages = { { QStringLiteral("包夜"), QStringLiteral("22:00"), QStringLiteral("08:00"), QString(), QStringLiteral("30") },
+        { QStringLiteral("3小时"), QString(), QString(), QStringLiteral("180"), QStringLiteral("12") } };
+    return t;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/values.h"
+#include "counter/priceplan.h"
 #include "store/database.h"
 #include "store/recordset.h"
 
@@ -74,6 +75,9 @@ public:
     RecordSet rs;
 };
 
+
+// The worked example of a price plan, as an owner types it.
+TypedPlan examplePricePlan();
 
 // The whole of a file, or nothing when it cannot be read.
 QByteArray fileBytes(const QString& path);
