@@ -1,192 +1,85 @@
 #include "clienthub.h"
 
-#include "protocol/link.h"
-
-#include <QHostAddress>
 #include "store/clienttable.h"
-#include "store/machinetable.h"
-
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <algorithm>
 
 ClientHub::ClientHub(Database& db, const KeyPair& own, std::function<MachineState(int)> stateOf, QObject* parent)
     : QObject(parent)
     , m_db(db)
-    , m_own(own)
+    , m_ownKey(own.publicKey)
     , m_stateOf(std::move(stateOf))
-    , m_server(new QTcpServer(this))
 {
     readAllowedClients(m_db, m_allowed, nullptr);
-    // Connections wait in the system's queue, not in ours, while the counter is busy.
-    m_server->setMaxPendingConnections(64);
-    connect(m_server, &QTcpServer::newConnection, this, &ClientHub::accept);
+    // What the links' thread says comes to this thread as events, and is dropped with this hub.
+    ClientLinks::Peer peer;
+    peer.picture = [this](const LinksPicture& p) {
+        QMetaObject::invokeMethod(this, [this, p] { take(p); }, Qt::QueuedConnection);
+    };
+    peer.stateWanted = [this](int n) {
+        QMetaObject::invokeMethod(this, [this, n] { machineChanged(n); }, Qt::QueuedConnection);
+    };
+    m_links = new ClientLinks(own, m_allowed, std::move(peer));
+    m_links->moveToThread(&m_thread);
+    m_thread.setObjectName(QStringLiteral("客户机连接"));
+    m_thread.start();
 }
 
 ClientHub::~ClientHub()
 {
-    for (SecureLink* link : std::as_const(m_links))
-        link->disconnect(this);
+    // The links and their sockets end on their own thread, before it stops.
+    QMetaObject::invokeMethod(m_links, [links = m_links] { delete links; }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void ClientHub::post(std::function<void(ClientLinks&)> work)
+{
+    QMetaObject::invokeMethod(m_links, [links = m_links, work = std::move(work)] { work(*links); }, Qt::QueuedConnection);
 }
 
 bool ClientHub::listen(quint16 port, QString* error)
 {
-    if (m_server->listen(QHostAddress::Any, port))
-        return true;
-    if (error)
-        *error = m_server->errorString();
-    return false;
+    bool ok = false;
+    QString why;
+    QMetaObject::invokeMethod(m_links, [&] {
+        ok = m_links->listen(port, &why);
+        m_port = m_links->port();
+    }, Qt::BlockingQueuedConnection);
+    if (!ok && error)
+        *error = why;
+    return ok;
 }
 
-quint16 ClientHub::port() const { return m_server->serverPort(); }
-
-void ClientHub::accept()
+void ClientHub::setPerAddress(int unproven, int waiting)
 {
-    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        const QString address = SecureLink::addressText(socket->peerAddress());
-        makeRoom();
-        int unproven = 0;
-        for (SecureLink* l : std::as_const(m_links))
-            unproven += !m_present.contains(l) && l->peerAddress() == address;
-        if (m_links.size() >= kMaxConnections || unproven >= m_unprovenPerAddress) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto* link = new SecureLink(socket, m_own, this);
-        m_links.append(link);
-        connect(link, &SecureLink::received, this, [this, link](const QByteArray& m) { heard(link, m); });
-        connect(link, &SecureLink::closed, this, [this, link] { gone(link); });
-    }
+    post([unproven, waiting](ClientLinks& l) { l.setPerAddress(unproven, waiting); });
 }
 
-void ClientHub::makeRoom()
+void ClientHub::machinesChanged(const QVector<int>& machines)
 {
-    if (m_links.size() < kMaxConnections)
-        return;
-    // Full: the oldest connection that has proved nothing goes, so that those that do not
-    // finish their handshake never keep a real client out.
-    for (SecureLink* l : std::as_const(m_links)) {
-        if (!m_present.contains(l)) {
-            l->close();
-            return;
-        }
-    }
+    // Worked out here, where the counter's figures are; sealed and sent on the links' thread.
+    QVector<QPair<int, MachineState>> states;
+    states.reserve(machines.size());
+    for (int n : machines)
+        states.append({ n, m_stateOf(n) });
+    post([states = std::move(states)](ClientLinks& l) { l.setStates(states); });
 }
 
-void ClientHub::closeWaitingFrom(const QString& address, int keep, int newest)
+void ClientHub::take(const LinksPicture& picture)
 {
-    // The one that just came stays; of the others from that address, those beyond `keep` go.
-    QVector<int> from;
-    for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
-        if (it->link && it->address == address && it.key() != newest)
-            from.append(it.key());
-    }
-    while (from.size() >= keep && !from.isEmpty()) {
-        const int n = from.takeFirst();
-        if (SecureLink* l = m_waiting[n].link)
-            l->close();
-        m_waiting.remove(n);
-    }
-}
-
-void ClientHub::heard(SecureLink* link, const QByteArray& message)
-{
-    // A client only ever says it is there; anything else ends its connection.
-    if (!isPresent(message)) {
-        link->close();
+    // A picture from before a command of ours would bring back what that command took away.
+    if (picture.done < m_commands)
         return;
-    }
-    // Said again: it hears its state again, so that a quiet machine's link stays alive.
-    if (m_present.contains(link)) {
-        const auto last = m_sent.constFind(link);
-        if (last != m_sent.constEnd())
-            link->send(stateMessage(*last));
-        return;
-    }
-    const int n = link->machineNo();
-    const QByteArray key = link->peerKey();
-    // A key allowed for one machine is no client of another.
-    const bool keyOfAnother = std::any_of(m_allowed.cbegin(), m_allowed.cend(), [&](const QByteArray& k) { return k == key; })
-        && m_allowed.value(n) != key;
-    if (n < 1 || n > kMaxMachineNo || keyOfAnother) {
-        link->close();
-        return;
-    }
-    m_present.append(link);
-    if (m_allowed.value(n) == key) {
-        // The newest connection of a machine's client is the one it uses.
-        if (SecureLink* old = m_online.value(n); old && old != link)
-            old->close();
-        m_online.insert(n, link);
-        if (m_waiting.contains(n) && m_waiting[n].key == key) {
-            if (SecureLink* w = m_waiting[n].link; w && w != link)
-                w->close();
-            m_waiting.remove(n);
-        }
-    } else {
-        if (m_waiting.contains(n)) {
-            if (SecureLink* w = m_waiting[n].link; w && w != link)
-                w->close();
-        }
-        m_waiting.insert(n, { key, link->peerAddress(), link });
-        closeWaitingFrom(link->peerAddress(), m_waitingPerAddress, n);
-    }
-    if (m_links.contains(link))
-        send(n, link, true);
+    m_picture = picture;
+    m_onlineList = m_picture.online.keys().toVector();
     emit changed();
-}
-
-void ClientHub::gone(SecureLink* link)
-{
-    m_links.removeAll(link);
-    m_present.removeAll(link);
-    m_sent.remove(link);
-    for (auto it = m_online.begin(); it != m_online.end();) {
-        it = it.value() == link ? m_online.erase(it) : std::next(it);
-    }
-    for (Waiting& w : m_waiting) {
-        if (w.link == link)
-            w.link = nullptr;
-    }
-    link->deleteLater();
-    emit changed();
-}
-
-void ClientHub::send(int n, SecureLink* link, bool always)
-{
-    MachineState state;
-    if (m_online.value(n) == link)
-        state = m_stateOf(n);
-    state.allowed = m_online.value(n) == link;
-    const auto last = m_sent.constFind(link);
-    if (!always && last != m_sent.constEnd() && *last == state)
-        return;
-    m_sent.insert(link, state);
-    link->send(stateMessage(state));
-}
-
-void ClientHub::machineChanged(int n)
-{
-    if (SecureLink* link = m_online.value(n))
-        send(n, link, false);
-}
-
-void ClientHub::refreshAll()
-{
-    // A copy: a send may end a link, which leaves the list.
-    const QHash<int, SecureLink*> online = m_online;
-    for (auto it = online.cbegin(); it != online.cend(); ++it) {
-        if (m_links.contains(it.value()))
-            send(it.key(), it.value(), false);
-    }
 }
 
 QVector<ClientEntry> ClientHub::entries() const
 {
     QVector<int> machines = m_allowed.keys().toVector();
-    for (int n : m_waiting.keys())
+    for (int n : m_picture.waiting.keys())
         machines.append(n);
     std::sort(machines.begin(), machines.end());
     machines.erase(std::unique(machines.begin(), machines.end()), machines.end());
@@ -194,38 +87,33 @@ QVector<ClientEntry> ClientHub::entries() const
     QVector<ClientEntry> out;
     for (int n : std::as_const(machines)) {
         if (m_allowed.contains(n)) {
-            SecureLink* link = m_online.value(n);
-            out.append({ n, link ? QStringLiteral("在线") : QStringLiteral("离线"), keyFingerprint(m_allowed.value(n)),
-                link ? link->peerAddress() : QString(), m_allowed.value(n) });
+            const auto online = m_picture.online.constFind(n);
+            const bool there = online != m_picture.online.constEnd();
+            out.append({ n, there ? QStringLiteral("在线") : QStringLiteral("离线"), keyFingerprint(m_allowed.value(n)),
+                there ? *online : QString(), m_allowed.value(n) });
         }
-        if (m_waiting.contains(n))
-            out.append({ n, QStringLiteral("待允许"), keyFingerprint(m_waiting[n].key), m_waiting[n].address,
-                m_waiting[n].key });
+        if (const auto w = m_picture.waiting.constFind(n); w != m_picture.waiting.constEnd())
+            out.append({ n, QStringLiteral("待允许"), keyFingerprint(w->key), w->address, w->key });
     }
     return out;
 }
 
 bool ClientHub::allow(int n, const QByteArray& key, QString* error)
 {
-    const auto it = m_waiting.constFind(n);
-    if (it == m_waiting.constEnd() || it->key != key) {
+    const auto it = m_picture.waiting.constFind(n);
+    if (it == m_picture.waiting.constEnd() || it->key != key) {
         if (error)
-            *error = it == m_waiting.constEnd() ? QStringLiteral("%1号机没有等待允许的客户机！").arg(n)
-                                                : QStringLiteral("%1号机等待允许的客户机已经换了，请重新核对指纹！").arg(n);
+            *error = it == m_picture.waiting.constEnd() ? QStringLiteral("%1号机没有等待允许的客户机！").arg(n)
+                                                        : QStringLiteral("%1号机等待允许的客户机已经换了，请重新核对指纹！").arg(n);
         return false;
     }
-    const Waiting w = *it;
     const QString before = m_allowed.contains(n) ? keyFingerprint(m_allowed.value(n)) : QString();
-    if (!allowClient(m_db, n, w.key, before, keyFingerprint(w.key), error))
+    if (!allowClient(m_db, n, key, before, keyFingerprint(key), error))
         return false;
-    m_allowed.insert(n, w.key);
-    m_waiting.remove(n);
-    if (w.link && m_links.contains(w.link)) {
-        if (SecureLink* old = m_online.value(n))
-            old->close();
-        m_online.insert(n, w.link);
-        send(n, w.link, true);
-    }
+    m_allowed.insert(n, key);
+    m_picture.waiting.remove(n);
+    const quint64 command = ++m_commands;
+    post([n, key, command](ClientLinks& l) { l.allow(n, key, command); });
     emit changed();
     return true;
 }
@@ -236,17 +124,17 @@ bool ClientHub::remove(int n, const QByteArray& key, QString* error)
         if (!removeClient(m_db, n, keyFingerprint(key), error))
             return false;
         m_allowed.remove(n);
-        if (SecureLink* link = m_online.value(n))
-            link->close();
-    } else if (m_waiting.contains(n) && m_waiting[n].key == key) {
-        if (SecureLink* link = m_waiting[n].link)
-            link->close();
-        m_waiting.remove(n);
+        m_picture.online.remove(n);
+        m_onlineList.removeAll(n);
+    } else if (m_picture.waiting.contains(n) && m_picture.waiting[n].key == key) {
+        m_picture.waiting.remove(n);
     } else {
         if (error)
             *error = QStringLiteral("%1号机没有这台客户机！").arg(n);
         return false;
     }
+    const quint64 command = ++m_commands;
+    post([n, key, command](ClientLinks& l) { l.remove(n, key, command); });
     emit changed();
     return true;
 }

@@ -1,17 +1,15 @@
 #pragma once
 
-#include "protocol/channel.h"
-#include "protocol/messages.h"
+#include "clientlinks.h"
 
 #include <QHash>
 #include <QObject>
+#include <QThread>
 #include <QVector>
 
 #include <functional>
 
 class Database;
-class QTcpServer;
-class SecureLink;
 
 // A client PC as the 客户机 window lists it.
 struct ClientEntry {
@@ -26,6 +24,8 @@ struct ClientEntry {
 // and tells the client of each machine whether to lock or unlock. A client is obeyed in
 // nothing: it can only say it is there. One that is not allowed for its machine (a new key, or
 // a key that changed) waits as 待允许 until the owner compares fingerprints and allows it.
+// The connections live on a thread of their own (ClientLinks); this side holds the store's
+// allowed keys and the last picture that thread sent.
 class ClientHub : public QObject {
     Q_OBJECT
 public:
@@ -33,14 +33,13 @@ public:
     ~ClientHub() override;
 
     bool listen(quint16 port, QString* error);
-    quint16 port() const;
-    QString ownFingerprint() const { return keyFingerprint(m_own.publicKey); }
+    quint16 port() const { return m_port; }
+    QString ownFingerprint() const { return keyFingerprint(m_ownKey); }
 
     // Machine n's usage changed: its client hears at once, if it is there.
-    void machineChanged(int n);
-    // Every client that is there hears its machine's state again (the amount goes on).
-    void refreshAll();
-    QVector<int> onlineMachines() const { return m_online.keys().toVector(); }
+    void machineChanged(int n) { machinesChanged({ n }); }
+    void machinesChanged(const QVector<int>& machines);
+    const QVector<int>& onlineMachines() const { return m_onlineList; }
 
     QVector<ClientEntry> entries() const;
     // The client waiting for machine n with `key` (the one the owner compared) becomes its
@@ -48,46 +47,30 @@ public:
     bool allow(int n, const QByteArray& key, QString* error);
     // The allowed client of machine n, when `key` is its key, or the one waiting with it.
     bool remove(int n, const QByteArray& key, QString* error);
-    int connectionCount() const { return int(m_links.size()); }
+    int connectionCount() const { return m_picture.connections; }
 
-    static constexpr int kMaxConnections = 600;
     // From one address: connections that have not yet proved a key, and clients that proved one
     // nobody allowed. A café PC needs one of either; a flood gets no more.
-    static constexpr int kUnprovenPerAddress = 32;
-    static constexpr int kWaitingPerAddress = 2;
+    static constexpr int kUnprovenPerAddress = ClientLinks::kUnprovenPerAddress;
+    static constexpr int kWaitingPerAddress = ClientLinks::kWaitingPerAddress;
     // Many clients on one PC (tests, benchmarks) share one address.
-    void setPerAddress(int unproven, int waiting)
-    {
-        m_unprovenPerAddress = unproven;
-        m_waitingPerAddress = waiting;
-    }
+    void setPerAddress(int unproven, int waiting);
 
 signals:
     void changed();
 
 private:
-    struct Waiting {
-        QByteArray key;
-        QString address;
-        SecureLink* link = nullptr;
-    };
-    void accept();
-    void heard(SecureLink* link, const QByteArray& message);
-    void gone(SecureLink* link);
-    void send(int n, SecureLink* link, bool always);
-    void makeRoom();
-    void closeWaitingFrom(const QString& address, int keep, int newest);
+    void take(const LinksPicture& picture);
+    void post(std::function<void(ClientLinks&)> work);
 
     Database& m_db;
-    KeyPair m_own;
+    QByteArray m_ownKey;
     std::function<MachineState(int)> m_stateOf;
-    QTcpServer* m_server;
     QHash<int, QByteArray> m_allowed; // by machine, as the store holds them
-    QHash<int, Waiting> m_waiting;
-    QHash<int, SecureLink*> m_online;
-    QVector<SecureLink*> m_links;
-    QVector<SecureLink*> m_present; // proved their key
-    QHash<SecureLink*, MachineState> m_sent;
-    int m_unprovenPerAddress = kUnprovenPerAddress;
-    int m_waitingPerAddress = kWaitingPerAddress;
+    QThread m_thread;
+    ClientLinks* m_links;
+    LinksPicture m_picture;
+    QVector<int> m_onlineList; // of the picture, kept because the refresh reads it every few seconds
+    quint64 m_commands = 0; // sent to the links' thread; its pictures say how many it has done
+    quint16 m_port = 0;
 };

@@ -81,13 +81,18 @@ void ClientService::refresh()
 {
     if (!m_hub)
         return;
+    QVector<int> changed;
     for (int n : m_hub->onlineMachines()) {
         const quint64 revision = m_counter.grid().rowRevision(m_counter.state().rowOf(n));
-        if (m_revisions.value(n) == revision)
+        if (n >= m_revisions.size())
+            m_revisions.resize(n + 1);
+        if (m_revisions[n] == revision)
             continue;
-        m_revisions.insert(n, revision);
-        m_hub->machineChanged(n);
+        m_revisions[n] = revision;
+        changed.append(n);
     }
+    if (!changed.isEmpty())
+        m_hub->machinesChanged(changed);
 }
 
 QString ClientService::configure(bool enabled, quint16 port)

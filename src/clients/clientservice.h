@@ -39,7 +39,7 @@ private:
     Database& m_db;
     ClientHub* m_hub = nullptr;
     QTimer* m_refresh;
-    QHash<int, quint64> m_revisions; // of each online machine's row, when last told
+    QVector<quint64> m_revisions; // by machine: its row's revision when its client was last told
     bool m_enabled = false;
     quint16 m_port = kDefaultPort;
 };

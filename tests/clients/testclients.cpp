@@ -10,6 +10,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(MachineState)
+
 namespace {
 
 // A client PC's program, run as on a café PC, writing a line at every change of its screens.
@@ -54,6 +56,8 @@ private slots:
     void init();
     void cleanup();
     void pairedThenLockedAndUnlockedByTheCounter();
+    void aStateHeardAgainIsAsItIsNow_data();
+    void aStateHeardAgainIsAsItIsNow();
     void aCounterWithAnotherKeyIsRefused_data();
     void aCounterWithAnotherKeyIsRefused();
     void oneAddressHoldsFewWaitingClients();
@@ -144,6 +148,33 @@ void TestClients::pairedThenLockedAndUnlockedByTheCounter()
     m_states[3] = {};
     hub->machineChanged(3);
     QTRY_VERIFY(client.last().startsWith(u"锁定 在线"_s));
+}
+
+void TestClients::aStateHeardAgainIsAsItIsNow_data()
+{
+    QTest::addColumn<MachineState>("worked");
+    QTest::addColumn<qint64>("since");
+    QTest::addColumn<MachineState>("told");
+    QTest::newRow("timing") << MachineState { true, true, 60, u"1.0"_s, -1 } << qint64(25)
+                            << MachineState { true, true, 85, u"1.0"_s, -1 };
+    QTest::newRow("its 定时 runs down") << MachineState { true, true, 60, u"1.0"_s, 100 } << qint64(30)
+                                        << MachineState { true, true, 90, u"1.0"_s, 70 };
+    QTest::newRow("and runs out") << MachineState { true, true, 60, u"1.0"_s, 10 } << qint64(30)
+                                  << MachineState { true, true, 90, u"1.0"_s, 0 };
+    QTest::newRow("not timing") << MachineState { true, false, 0, QString(), -1 } << qint64(30)
+                                << MachineState { true, false, 0, QString(), -1 };
+    QTest::newRow("no more than a client takes") << MachineState { true, true, 864000 - 5, u"1.0"_s, -1 }
+                                                 << qint64(30) << MachineState { true, true, 864000, u"1.0"_s, -1 };
+}
+
+void TestClients::aStateHeardAgainIsAsItIsNow()
+{
+    // A client that says it is there hears the state its counter last worked out, carried on to
+    // now: its clock never goes back.
+    QFETCH(MachineState, worked);
+    QFETCH(qint64, since);
+    QFETCH(MachineState, told);
+    QVERIFY(advancedBy(worked, since) == told);
 }
 
 void TestClients::aCounterWithAnotherKeyIsRefused_data()
