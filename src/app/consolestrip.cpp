@@ -1,6 +1,7 @@
 #include "consolewindow.h"
 
 #include "backups/backupwindow.h"
+#include "clients/clientservice.h"
 #include "clients/clientwindow.h"
 #include "common/seams.h"
 #include "machines/machinewindow.h"
@@ -101,6 +102,15 @@ void ConsoleWindow::openClients()
         return;
     ClientWindow window(m_session->clients(), this);
     loadWindow(&window, this, true);
+}
+
+void ConsoleWindow::showClients()
+{
+    const ClientService& clients = m_session->clients();
+    const QString text = QStringLiteral("客户机在线：%1台 ").arg(clients.onlineCount());
+    m_clientsOnline->setVisible(clients.hub());
+    m_clientsOnline->setText(text);
+    m_clientsOnline->setAccessibleName(text.trimmed());
 }
 
 void ConsoleWindow::askAboutClock()

@@ -1,6 +1,7 @@
 #include "consolewindow.h"
 
 #include "checkout/checkoutwindow.h"
+#include "clients/clientservice.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "counter/consolegrid.h"
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextBrowser>
@@ -68,6 +70,11 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     showRestored();
     showBackupAge();
     connect(m_session, &Session::backupStateChanged, this, &ConsoleWindow::showBackupAge);
+    m_clientsOnline = new QLabel(m_ui->状态条1);
+    m_clientsOnline->setObjectName(QStringLiteral("标签_客户机在线"));
+    m_ui->状态条1->addPermanentWidget(m_clientsOnline);
+    showClients();
+    connect(&m_session->clients(), &ClientService::clientsChanged, this, &ConsoleWindow::showClients);
     connect(m_session, &Session::operatorChanged, this, &ConsoleWindow::showOperator);
     m_session->setLogIn([this] { return logIn(); });
     m_session->setFloatAsker([this](double offered) {

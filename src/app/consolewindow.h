@@ -20,6 +20,7 @@ class MemberWindow;
 class ReportWindow;
 class SaleWindow;
 class Session;
+class QLabel;
 class QPushButton;
 class QTextBrowser;
 namespace Ui {
@@ -115,6 +116,8 @@ private:
     // The operator's name in the strip; the rate box open to owners only.
     void showOperator(const QString& name, const QString& role);
     void showBackupAge();
+    // With the client PCs on: how many are online, at the status bar's end.
+    void showClients();
     // A cashier's try at the rate box: an owner may allow that one change.
     void askToChangeRate();
     // Opens the checkout of a stopped machine; its usage ends when the window closes.
@@ -124,6 +127,7 @@ private:
     QTimer* m_timer;
     Session* m_session = nullptr;
     MachineColumn* m_machines = nullptr;
+    QLabel* m_clientsOnline = nullptr;
     QPointer<MemberWindow> m_memberWindow;
     QPointer<SaleWindow> m_saleWindow;
     QPointer<ReportWindow> m_reportWindow;

@@ -98,6 +98,14 @@ QVector<ClientEntry> ClientHub::entries() const
     return out;
 }
 
+QHash<int, QString> ClientHub::statuses() const
+{
+    QHash<int, QString> out;
+    for (auto it = m_allowed.cbegin(); it != m_allowed.cend(); ++it)
+        out.insert(it.key(), m_picture.online.contains(it.key()) ? QStringLiteral("在线") : QStringLiteral("离线"));
+    return out;
+}
+
 bool ClientHub::allow(int n, const QByteArray& key, QString* error)
 {
     const auto it = m_picture.waiting.constFind(n);

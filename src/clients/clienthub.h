@@ -42,6 +42,8 @@ public:
     const QVector<int>& onlineMachines() const { return m_onlineList; }
 
     QVector<ClientEntry> entries() const;
+    // 在线 or 离线 of each machine with an allowed client.
+    QHash<int, QString> statuses() const;
     // The client waiting for machine n with `key` (the one the owner compared) becomes its
     // client; false (why in `error`) when no client with that key waits.
     bool allow(int n, const QByteArray& key, QString* error);

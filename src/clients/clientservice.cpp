@@ -64,6 +64,7 @@ QString ClientService::apply()
     delete m_hub;
     m_hub = nullptr;
     m_refresh->stop();
+    showStatuses();
     if (!m_enabled)
         return QString();
     KeyPair own;
@@ -71,11 +72,21 @@ QString ClientService::apply()
     if (!loadOrCreateKeyPair(seams::dataFile(QStringLiteral("clientlink.key")), own, &error))
         return QStringLiteral("无法读取收银台的客户机密钥：") + error;
     m_hub = new ClientHub(m_db, own, [this](int n) { return machineStateOf(m_counter, n); }, this);
+    connect(m_hub, &ClientHub::changed, this, &ClientService::showStatuses);
+    showStatuses();
     if (!m_hub->listen(m_port, &error))
         return QStringLiteral("客户机管理无法在端口%1上监听：%2").arg(m_port).arg(error);
     m_refresh->start(5000);
     return QString();
 }
+
+void ClientService::showStatuses()
+{
+    m_counter.setClientStatuses(m_hub ? m_hub->statuses() : QHash<int, QString>());
+    emit clientsChanged();
+}
+
+int ClientService::onlineCount() const { return m_hub ? int(m_hub->onlineMachines().size()) : 0; }
 
 void ClientService::refresh()
 {

@@ -31,10 +31,17 @@ public:
     // The clients whose machine's row changed since they last heard (its amount, its minutes)
     // hear it; the others are not even looked at.
     void refresh();
+    int onlineCount() const;
 
     static constexpr quint16 kDefaultPort = 5188;
 
+signals:
+    // Clients came or went, or the feature was turned on or off.
+    void clientsChanged();
+
 private:
+    void showStatuses();
+
     Counter& m_counter;
     Database& m_db;
     ClientHub* m_hub = nullptr;

@@ -74,10 +74,28 @@ void Counter::setMachines(const QVector<MachineSlot>& machines)
         if (isTiming(k.number))
             m_grid.setCellColour(r, Col::Label, r, Col::Label, QColor(255, 0, 0));
     }
+    for (auto it = m_state.clientStatus.cbegin(); it != m_state.clientStatus.cend(); ++it)
+        describeRow(m_state, m_grid, it.key());
     // The cell picked stays on its machine, wherever that machine's row went.
     const int currentRow = row(currentMachine);
     if (currentRow > 0 && currentColumn >= 0)
         m_grid.setCurrentCell(currentRow, currentColumn);
+}
+
+void Counter::setClientStatuses(const QHash<int, QString>& statuses)
+{
+    QVector<int> changed;
+    for (auto it = statuses.cbegin(); it != statuses.cend(); ++it) {
+        if (m_state.clientStatus.value(it.key()) != it.value())
+            changed.append(it.key());
+    }
+    for (auto it = m_state.clientStatus.cbegin(); it != m_state.clientStatus.cend(); ++it) {
+        if (!statuses.contains(it.key()))
+            changed.append(it.key());
+    }
+    m_state.clientStatus = statuses;
+    for (int n : std::as_const(changed))
+        describeRow(m_state, m_grid, n);
 }
 
 bool Counter::isTiming(int n) const { return valid(n) && m_state.machineTable[n].state == 1; }

@@ -108,6 +108,9 @@ public:
     // Told the machine whose usage changed (started, stopped, settled, its 定时, restored), after
     // the change: the client PCs hear of it through this.
     void setObserver(std::function<void(int)> observer) { m_observer = std::move(observer); }
+    // The client PCs' states (在线 / 离线 by machine; none while the feature is off), shown in
+    // the rows' titles.
+    void setClientStatuses(const QHash<int, QString>& statuses);
 
     // Whether every open usage is written to date.mdb as the grid shows it.
     bool isProtected() const;

@@ -95,6 +95,7 @@ struct CounterState {
     float hourlyRate = 0.0f;
     int reminderCounter = 0;
     QHash<QString, PlanRef> zonePlans; // the plans in use, by zone; a zone without one bills by the rate box
+    QHash<int, QString> clientStatus; // 在线 or 离线, of the machines that have an allowed client PC
 
     // The first timing machine, or 0 when every machine is idle.
     int firstTimingMachine() const;

@@ -58,11 +58,21 @@ void showPricing(CounterState& state, EGridModel& grid, int n)
     MachineRecord& m = state.machineTable[n];
     // The plan's amount is exact to the cent and is not the minutes times one price.
     grid.setOwnFigure(r, Col::Amount, bool(m.plan), m.plan ? 2 : -1);
+    describeRow(state, grid, n);
+}
+
+void describeRow(const CounterState& state, EGridModel& grid, int n)
+{
+    const int r = state.rowOf(n);
+    if (r == 0)
+        return;
     QStringList description;
     if (!state.machines[r - 1].name.isEmpty())
         description.append(state.machines[r - 1].name);
-    for (const SoldPackage& sold : std::as_const(m.packages))
+    for (const SoldPackage& sold : std::as_const(state.machineTable[n].packages))
         description.append(QStringLiteral("套餐：") + packageText(sold.package));
+    if (const auto client = state.clientStatus.constFind(n); client != state.clientStatus.constEnd())
+        description.append(QStringLiteral("客户机：") + *client);
     grid.setCellDescription(r, Col::Label, description.join(QStringLiteral("；")));
 }
 

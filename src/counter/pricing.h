@@ -39,6 +39,9 @@ void showPlanFigures(EGridModel& grid, int row, const MachineRecord& m, int minu
 // Machine n's row priced by its usage's plan, or by the rate box when it has none; the title's
 // description names the machine and the packages sold to it.
 void showPricing(CounterState& state, EGridModel& grid, int n);
+// Machine n's row title as a screen reader and its tooltip give it: the machine's name, the
+// packages of its usage and its client PC.
+void describeRow(const CounterState& state, EGridModel& grid, int n);
 
 // The record and grid side of starting machine n: state, start time, price, its cleared row
 // showing the start time, the red label and the running count.

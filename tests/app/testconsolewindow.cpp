@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <QTcpServer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -356,8 +357,22 @@ void TestConsoleWindow::stripUnderTheGrid()
         QVERIFY(b->x() > left && b->geometry().top() > grid.bottom());
         left = b->geometry().right();
     }
-    // Client PCs are off until the owner turns them on: the counter listens on no port.
+    // Client PCs are off until the owner turns them on: the counter listens on no port, and the
+    // status bar is as without them.
     QVERIFY(!console->session().clients().hub());
+    auto* online = console->findChild<QLabel*>(QStringLiteral("标签_客户机在线"));
+    QVERIFY(online && online->isHidden());
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    QCOMPARE(console->session().clients().configure(true, port), QString());
+    QVERIFY(!online->isHidden());
+    QCOMPARE(online->accessibleName(), QStringLiteral("客户机在线：0台"));
+    QCOMPARE(console->session().clients().configure(false, port), QString());
+    QVERIFY(online->isHidden());
     auto* who = console->findChild<QLabel*>(QStringLiteral("标签_操作员"));
     QCOMPARE(who->text(), QStringLiteral("操作员：")); // no operator defined
     QVERIFY(who->x() > left);

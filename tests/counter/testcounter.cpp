@@ -13,6 +13,7 @@ private slots:
     void typedDeposits_data();
     void typedDeposits();
     void usagesMissedInAnOutageAreWrittenLater();
+    void clientStatesInTheRowTitles();
 };
 
 void TestCounter::usageFromStartToCheckout()
@@ -107,6 +108,33 @@ void TestCounter::usagesMissedInAnOutageAreWrittenLater()
     QVERIFY(counter.flushEnded());
     QVERIFY(counter.isProtected());
     QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/25.0"));
+}
+
+void TestCounter::clientStatesInTheRowTitles()
+{
+    TestClock clock(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 30)));
+    CounterState state;
+    EGridModel grid;
+    state.setMachines({ { 1, QString(), QString(), QColor() }, { 2, QStringLiteral("靠窗"), QString(), QColor() },
+        { 3, QString(), QString(), QColor() } });
+    setupGrid(grid, state.machines);
+    Counter counter(state, grid);
+    const auto title = [&](int n) { return grid.cellDescription(state.rowOf(n), ConsoleColumn::Label); };
+    counter.setClientStatuses({ { 2, QStringLiteral("在线") }, { 3, QStringLiteral("离线") } });
+    QCOMPARE(title(1), QString());
+    QCOMPARE(title(2), QStringLiteral("靠窗；客户机：在线"));
+    QCOMPARE(title(3), QStringLiteral("客户机：离线"));
+    // A start writes the title afresh; the client's state stays in it.
+    counter.start(3, QStringLiteral("10时0分30秒"), QStringLiteral("4"));
+    QCOMPARE(title(3), QStringLiteral("客户机：离线"));
+    // Machines listed again (3 timing keeps its row): the states are still shown.
+    counter.setMachines({ { 2, QStringLiteral("靠窗"), QString(), QColor() }, { 3, QString(), QString(), QColor() } });
+    QCOMPARE(title(2), QStringLiteral("靠窗；客户机：在线"));
+    QCOMPARE(title(3), QStringLiteral("客户机：离线"));
+    // The feature turned off: the titles are as without it.
+    counter.setClientStatuses({});
+    QCOMPARE(title(2), QStringLiteral("靠窗"));
+    QCOMPARE(title(3), QString());
 }
 
 QTEST_MAIN(TestCounter)
