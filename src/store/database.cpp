@@ -335,9 +335,37 @@ QSqlQuery* Database::prepared(const QString& statement)
     return &it.value();
 }
 
+bool Database::runNative(const char* statement, const std::function<void(sqlite3_stmt*)>& bind)
+{
+    m_rowsAffected = 0;
+    if (!ensureOpen())
+        return false;
+    sqlite3* h = handle();
+    sqlite3_stmt*& st = m_native[statement];
+    if (!st && (!h || sqlite3_prepare_v3(h, statement, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK)) {
+        m_lastError = h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("数据库未打开。");
+        m_native.remove(statement);
+        return false;
+    }
+    bind(st);
+    const bool done = sqlite3_step(st) == SQLITE_DONE;
+    if (done) {
+        m_rowsAffected = sqlite3_changes(h);
+        m_lastError.clear();
+    } else {
+        m_lastError = QString::fromUtf8(sqlite3_errmsg(h));
+    }
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return done;
+}
+
 void Database::dropStatements()
 {
     emit closing();
+    for (sqlite3_stmt* st : std::as_const(m_native))
+        sqlite3_finalize(st);
+    m_native.clear();
     m_prepared.clear();
     m_head = {};
     m_hasPendingHead = false;

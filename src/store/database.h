@@ -10,10 +10,12 @@
 #include <QVector>
 
 #include <chrono>
+#include <functional>
 
 // The program's one connection to date.mdb (an SQLite file). Statements written for the
 // Access engine pass through translateStatement before they reach SQLite.
 struct sqlite3;
+struct sqlite3_stmt;
 
 // The ledger's newest row: its number and hash.
 struct LedgerHead {
@@ -63,6 +65,10 @@ public:
 
     // SQLite's own connection under the open one, for what QtSql cannot do; null while closed.
     sqlite3* handle() const;
+    // A statement of SQLite's own API on it, prepared once per opened file, for the one write
+    // on every booking's path where QtSql's binding costs more than the row; `bind` puts in its
+    // values, which must live until the call returns. False with lastError() as run() gives it.
+    bool runNative(const char* statement, const std::function<void(sqlite3_stmt*)>& bind);
 
     // Inside a write transaction: the ledger's head as this connection last committed it, when
     // no other program has written the file since, or as a row appended earlier in the same
@@ -121,6 +127,7 @@ private:
     bool m_rollbackOnly = false;
     std::chrono::steady_clock::time_point m_waitStarted; // of the wait for a lock under way
     QHash<QString, QSqlQuery> m_prepared; // of the file open now
+    QHash<const char*, sqlite3_stmt*> m_native; // likewise, by the statement's own text
     LedgerHead m_head; // as last committed
     qint64 m_headVersion = -1; // the file's data version when m_head was known
     LedgerHead m_pendingHead; // after a row of the transaction under way

@@ -40,11 +40,6 @@ QByteArray hashInput(const QString& previousHash, qint64 number, const QByteArra
     return previousHash.toLatin1() + kSeparator + QByteArray::number(number) + kSeparator + fields;
 }
 
-// Texts are stored as text, the empty one included, so every row reads back as it was hashed;
-// half a character (an unpaired surrogate) is replaced, as the engine would store it otherwise.
-QString clean(const QString& t) { return t.isNull() ? QStringLiteral("") : QString::fromUtf8(t.toUtf8()); }
-QVariant text(const QString& t) { return clean(t); }
-
 QString timeText(DateTime t) { return storedDate(t); }
 
 const QString kColumns = QStringLiteral(
@@ -91,16 +86,63 @@ void putPayment(LedgerEntry& entry, double amount, const QString& method, const 
     }
 }
 
+namespace {
+
+// A row's fields as UTF-8, made once: the hash reads them and the insert stores them, so the
+// stored text is byte for byte the hashed text.
+struct RowText {
+    explicit RowText(const LedgerEntry& e)
+        : time(timeText(e.time).toUtf8())
+        , operatorName(e.operatorName.toUtf8())
+        , authorisedBy(e.authorisedBy.toUtf8())
+        , kind(e.kind.toUtf8())
+        , cardNo(e.cardNo.toUtf8())
+        , goodsName(e.goodsName.toUtf8())
+        , before(e.before.toUtf8())
+        , after(e.after.toUtf8())
+        , detail(e.detail.toUtf8())
+        , method(e.method.toUtf8())
+        , reference(e.reference.toUtf8())
+        , amount(moneyText(e.amount).toLatin1())
+        , cash(moneyText(e.cash).toLatin1())
+        , card(moneyText(e.card).toLatin1())
+        , received(moneyText(e.received).toLatin1())
+        , bonus(moneyText(e.bonus).toLatin1())
+        , machineNo(e.machineNo)
+        , shift(e.shift)
+        , withPayment(hasPaymentFields(e))
+    {
+    }
+    QString hash(const QString& previousHash, qint64 number) const
+    {
+        QByteArray fields;
+        fields.reserve(256);
+        for (const QByteArray* f : { &time, &operatorName, &authorisedBy, &kind })
+            fields.append(*f).append(kSeparator);
+        fields.append(QByteArray::number(machineNo)).append(kSeparator);
+        for (const QByteArray* f : { &cardNo, &goodsName, &amount, &cash, &card, &before, &after, &detail })
+            fields.append(*f).append(kSeparator);
+        fields.append(QByteArray::number(shift));
+        if (withPayment) {
+            for (const QByteArray* f : { &method, &reference, &received, &bonus })
+                fields.append(kSeparator).append(*f);
+        }
+        return QString::fromLatin1(
+            QCryptographicHash::hash(hashInput(previousHash, number, fields), QCryptographicHash::Sha256).toHex());
+    }
+    // Half a character (an unpaired surrogate) was replaced by toUtf8(), as the engine would.
+    QByteArray time, operatorName, authorisedBy, kind, cardNo, goodsName, before, after, detail, method, reference;
+    QByteArray amount, cash, card, received, bonus; // four decimals, as the money columns keep them
+    qint64 machineNo;
+    qint64 shift;
+    bool withPayment;
+};
+
+} // namespace
+
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& e)
 {
-    QStringList fields { timeText(e.time), clean(e.operatorName), clean(e.authorisedBy), clean(e.kind),
-        QString::number(e.machineNo), clean(e.cardNo), clean(e.goodsName), moneyText(e.amount), moneyText(e.cash),
-        moneyText(e.card), clean(e.before), clean(e.after), clean(e.detail), QString::number(e.shift) };
-    if (hasPaymentFields(e))
-        fields << clean(e.method) << clean(e.reference) << moneyText(e.received) << moneyText(e.bonus);
-    return QString::fromLatin1(QCryptographicHash::hash(
-        hashInput(previousHash, number, fields.join(QChar(u'\x1f')).toUtf8()), QCryptographicHash::Sha256)
-                                   .toHex());
+    return RowText(e).hash(previousHash, number);
 }
 
 LedgerEntry ledgerEntry(const Database& db, const QString& kind)
@@ -131,16 +173,35 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
         head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
     }
     const qint64 number = head.number + 1;
-    const QString hash = ledgerHash(number > 1 ? head.hash : QString(), number, entry);
+    const RowText row(entry);
+    const QString hash = row.hash(number > 1 ? head.hash : QString(), number);
+    const QByteArray hashText = hash.toLatin1();
     // The stored amounts are the hashed ones: four decimals, as the money columns keep them.
-    static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
-        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    if (!db.run(insert,
-            { number, timeText(entry.time), text(entry.operatorName), text(entry.authorisedBy), text(entry.kind),
-                entry.machineNo, text(entry.cardNo), text(entry.goodsName), moneyText(entry.amount).toDouble(),
-                moneyText(entry.cash).toDouble(), moneyText(entry.card).toDouble(), text(entry.before),
-                text(entry.after), text(entry.detail), entry.shift, hash, text(entry.method), text(entry.reference),
-                moneyText(entry.received).toDouble(), moneyText(entry.bonus).toDouble() })) {
+    // Texts are stored as text, the empty one included, so every row reads back as it was hashed.
+    static const QByteArray insert = (QStringLiteral("insert into 操作记录 (") + kColumns
+        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+                                         .toUtf8();
+    const auto bind = [&](sqlite3_stmt* st) {
+        int i = 0;
+        const auto put = [&](const QByteArray& t) { sqlite3_bind_text(st, ++i, t.constData(), int(t.size()), SQLITE_STATIC); };
+        const auto money = [&](const QByteArray& t) { sqlite3_bind_double(st, ++i, t.toDouble()); };
+        sqlite3_bind_int64(st, ++i, number);
+        for (const QByteArray* t : { &row.time, &row.operatorName, &row.authorisedBy, &row.kind })
+            put(*t);
+        sqlite3_bind_int64(st, ++i, row.machineNo);
+        put(row.cardNo);
+        put(row.goodsName);
+        for (const QByteArray* t : { &row.amount, &row.cash, &row.card })
+            money(*t);
+        for (const QByteArray* t : { &row.before, &row.after, &row.detail })
+            put(*t);
+        sqlite3_bind_int64(st, ++i, row.shift);
+        for (const QByteArray* t : { &hashText, &row.method, &row.reference })
+            put(*t);
+        money(row.received);
+        money(row.bonus);
+    };
+    if (!db.runNative(insert.constData(), bind)) {
         db.forgetLedgerHead(); // read from the file next time
         return fail();
     }

@@ -195,6 +195,7 @@ void TestLedger::tamperingIsFound_data()
     const QString unlock = s(u"drop trigger 操作记录_不改");
     const QString unlockDelete = s(u"drop trigger 操作记录_不删");
     QTest::newRow("untouched") << 5 << QStringList() << 0;
+    QTest::newRow("untouched, with rows of every kind of field") << 8 << QStringList() << 0;
     QTest::newRow("an amount changed") << 5 << QStringList { unlock, s(u"update 操作记录 set 现金=0 where 序号=3") } << 3;
     QTest::newRow("a number made text") << 5 << QStringList { unlock, s(u"update 操作记录 set 现金='10x' where 序号=2") }
                                         << 2;
@@ -233,6 +234,11 @@ void TestLedger::tamperingIsFound()
             LedgerEntry e = ledgerEntry(m_store->db, QStringLiteral("充值"));
             e.cardNo = QStringLiteral("A1");
             e.amount = e.cash = e.card = 10.25 + i;
+            // Stored as hashed: half a character, as the engine keeps it; a payment's fields.
+            if (i == 5)
+                e.detail = QString(QChar(0xD83D)) + s(u"半个字");
+            if (i == 6)
+                putPayment(e, 3.5, s(u"微信"), s(u"4200001"));
             QVERIFY(i < 5 ? topUpCard(m_store->db, QStringLiteral("A1"), 10, &error)
                           : appendLedger(m_store->db, e, &error));
         }
