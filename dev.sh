@@ -9,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev valgrind libsodium-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev
+    postgresql postgresql-common libqt6sql6-psql
     dpkg-dev file desktop-file-utils appstream)
 
 install_packages() {

@@ -46,13 +46,6 @@ const QString kColumns = QStringLiteral(
     "序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, 现金, 卡额, 之前, 之后, 说明, 班次, 校验, 支付方式, 单号, "
     "收款, 赠送");
 
-// Rows without a payment's fields hash as rows did before those fields existed, so the chains
-// written then still hold; a row with any of them hashes them too.
-bool hasPaymentFields(const LedgerEntry& e)
-{
-    return !e.method.isEmpty() || !e.reference.isEmpty() || moneyText(e.received) != moneyText(0.0)
-        || moneyText(e.bonus) != moneyText(0.0);
-}
 
 } // namespace
 
@@ -110,32 +103,19 @@ struct RowText {
         , bonus(moneyText(e.bonus).toLatin1())
         , machineNo(e.machineNo)
         , shift(e.shift)
-        , withPayment(hasPaymentFields(e))
     {
     }
     QString hash(const QString& previousHash, qint64 number) const
     {
-        QByteArray fields;
-        fields.reserve(256);
-        for (const QByteArray* f : { &time, &operatorName, &authorisedBy, &kind })
-            fields.append(*f).append(kSeparator);
-        fields.append(QByteArray::number(machineNo)).append(kSeparator);
-        for (const QByteArray* f : { &cardNo, &goodsName, &amount, &cash, &card, &before, &after, &detail })
-            fields.append(*f).append(kSeparator);
-        fields.append(QByteArray::number(shift));
-        if (withPayment) {
-            for (const QByteArray* f : { &method, &reference, &received, &bonus })
-                fields.append(kSeparator).append(*f);
-        }
-        return QString::fromLatin1(
-            QCryptographicHash::hash(hashInput(previousHash, number, fields), QCryptographicHash::Sha256).toHex());
+        return storedRowHash(previousHash, number,
+            { time, operatorName, authorisedBy, kind, QByteArray::number(machineNo), cardNo, goodsName, amount, cash,
+                card, before, after, detail, QByteArray::number(shift), method, reference, received, bonus });
     }
     // Half a character (an unpaired surrogate) was replaced by toUtf8(), as the engine would.
     QByteArray time, operatorName, authorisedBy, kind, cardNo, goodsName, before, after, detail, method, reference;
     QByteArray amount, cash, card, received, bonus; // four decimals, as the money columns keep them
     qint64 machineNo;
     qint64 shift;
-    bool withPayment;
 };
 
 } // namespace
@@ -143,6 +123,25 @@ struct RowText {
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& e)
 {
     return RowText(e).hash(previousHash, number);
+}
+
+QString storedRowHash(const QString& previousHash, qint64 number, const QVector<QByteArray>& f)
+{
+    if (f.size() != 18)
+        return QString();
+    // Rows without a payment's fields hash as rows did before those fields existed, so the
+    // chains written then still hold; a row with any of them hashes them too.
+    static const QByteArray zero = moneyText(0.0).toLatin1();
+    const bool withPayment = !f[14].isEmpty() || !f[15].isEmpty() || f[16] != zero || f[17] != zero;
+    QByteArray joined;
+    joined.reserve(256);
+    for (int i = 0; i < (withPayment ? 18 : 14); ++i) {
+        if (i > 0)
+            joined.append(kSeparator);
+        joined.append(f[i]);
+    }
+    return QString::fromLatin1(
+        QCryptographicHash::hash(hashInput(previousHash, number, joined), QCryptographicHash::Sha256).toHex());
 }
 
 LedgerEntry ledgerEntry(const Database& db, const QString& kind)

@@ -65,6 +65,9 @@ bool changeWithLedger(Database& db, LedgerEntry entry, const std::function<bool(
 
 // The hash of a row, as hex, from the previous row's hash (empty for the first row).
 QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry& entry);
+// The same from a row's stored texts, UTF-8, in the ledger's column order from 时间 to 赠送 (18
+// of them; amounts with four decimals, numbers in decimal), as another engine gives them back.
+QString storedRowHash(const QString& previousHash, qint64 number, const QVector<QByteArray>& fields);
 
 struct LedgerCheck {
     bool readable = false;
