@@ -16,8 +16,13 @@ QString engineText(const QSqlError& e)
     return db.isEmpty() ? e.text().trimmed() : db;
 }
 
-// The version, read under the lock; -1 when it cannot be read.
-int storedVersion(QSqlDatabase& db)
+QStringList versionSet(int from, int to);
+
+} // namespace
+
+QString pgSchemaLockStatement() { return QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kSchemaLock); }
+
+int pgStoredVersion(QSqlDatabase& db)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("select to_regclass('数据库版本') is not null")) || !q.next())
@@ -29,13 +34,23 @@ int storedVersion(QSqlDatabase& db)
     return q.value(0).toInt();
 }
 
+QStringList pgNewDatabaseStatements()
+{
+    QStringList statements;
+    for (const SchemaStep& step : pgSchemaSteps())
+        statements += step.statements;
+    return statements + versionSet(0, currentSchemaVersion());
+}
+
+namespace {
+
 struct Locked {
     QSqlDatabase& db;
     QString* why;
     bool begin()
     {
         QSqlQuery q(db);
-        if (!db.transaction() || !q.exec(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kSchemaLock))) {
+        if (!db.transaction() || !q.exec(pgSchemaLockStatement())) {
             *why = engineText(db.lastError().isValid() ? db.lastError() : q.lastError());
             db.rollback();
             return false;
@@ -82,7 +97,8 @@ const QVector<SchemaStep>& pgSchemaSteps()
         { 0,
             {
                 t(QStringLiteral("create table 会员表 (rowid KEY_, 会员编号 text, 面值 MONEY, 使用额 MONEY, 余额 MONEY)")),
-                t(QStringLiteral("create table 商品表 (rowid KEY_, 商品名称 text, 单价 real)")),
+                // The price as the file holds it: a single's value in a double, never rounded again.
+                t(QStringLiteral("create table 商品表 (rowid KEY_, 商品名称 text, 单价 double precision)")),
                 t(QStringLiteral("create table 收入记录 (rowid KEY_, 日期 text, 机号 integer, 收入类型 text, 收入名称 text, "
                                  "收入金额 MONEY)")),
             } },
@@ -189,7 +205,7 @@ UpgradeResult upgradePgSchema(QSqlDatabase& db, const QVector<SchemaStep>& steps
     // The first look, under the lock like every step: what the database is decides the rest.
     if (!locked.begin())
         return failed(-1);
-    const int version = storedVersion(db);
+    const int version = pgStoredVersion(db);
     if (fromVersion)
         *fromVersion = std::max(version, 0);
     if (version < 0) {
@@ -216,7 +232,7 @@ UpgradeResult upgradePgSchema(QSqlDatabase& db, const QVector<SchemaStep>& steps
         if (!locked.begin())
             return failed(step.version);
         // Another counter may have run the step while this one waited for the lock.
-        const int now = storedVersion(db);
+        const int now = pgStoredVersion(db);
         if (now < 0 || now >= step.version) {
             db.rollback();
             if (now < 0)

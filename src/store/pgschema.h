@@ -17,3 +17,10 @@ const QVector<SchemaStep>& pgSchemaSteps();
 // A new database is made whole in one transaction. *fromVersion is the version it had.
 UpgradeResult upgradePgSchema(
     QSqlDatabase& db, const QVector<SchemaStep>& steps, int* fromVersion = nullptr, QString* error = nullptr);
+
+// For a caller that makes a new database within a transaction of its own: the statement that
+// takes the schema's lock (first in the transaction), the version (-1 when it cannot be read),
+// and every statement that makes the database whole at the current version.
+QString pgSchemaLockStatement();
+int pgStoredVersion(QSqlDatabase& db);
+QStringList pgNewDatabaseStatements();

@@ -2,6 +2,7 @@
 // pg); without one the tests say so and are skipped.
 #include "store/pgschema.h"
 #include "store/schema.h"
+#include "support/pgsupport.h"
 #include "support/testsupport.h"
 
 #include <QSqlDatabase>
@@ -15,16 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A connection to a database of the throw-away server; libpq takes the server from PGHOST,
-// PGPORT, PGUSER and PGPASSWORD, as pg_virtualenv sets them.
-QSqlDatabase connectTo(const QString& name, const QString& database)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-    db.setDatabaseName(database);
-    db.open();
-    return db;
-}
 
 // Table → its columns in order, as the engine describes them.
 QMap<QString, QStringList> shapeOf(QSqlDatabase& db, bool postgres)
@@ -53,12 +44,6 @@ QMap<QString, QStringList> shapeOf(QSqlDatabase& db, bool postgres)
     return shape;
 }
 
-QString refusal(QSqlDatabase& db, const QString& statement)
-{
-    QSqlQuery q(db);
-    return q.exec(statement) ? QString() : q.lastError().databaseText();
-}
-
 } // namespace
 
 class TestPgSchema : public QObject {
@@ -75,42 +60,22 @@ private slots:
     void twoCountersStartingTogetherMakeOneSchema();
 
 private:
-    QString m_database;
-    int m_serial = 0;
+    std::unique_ptr<PgTestDatabase> m_database;
 };
 
 void TestPgSchema::initTestCase()
 {
-    if (!QSqlDatabase::isDriverAvailable(u"QPSQL"_s))
-        QSKIP("QtSql的PostgreSQL驱动（libqt6sql6-psql）未安装，跳过");
-    if (qEnvironmentVariableIsEmpty("PGHOST"))
-        QSKIP("没有PostgreSQL服务器（由pg_virtualenv启动，见CTest的pg标签），跳过");
+    if (const QString why = PgTestDatabase::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
 }
 
 void TestPgSchema::init()
 {
-    // A database of its own for every test, on the one server of the run.
-    m_database = u"t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++m_serial);
-    {
-        QSqlDatabase admin = connectTo(u"admin"_s, u"postgres"_s);
-        QVERIFY2(admin.isOpen(), qPrintable(admin.lastError().text()));
-        QCOMPARE(refusal(admin, u"create database "_s + m_database), QString());
-    }
-    QSqlDatabase::removeDatabase(u"admin"_s);
+    m_database = std::make_unique<PgTestDatabase>(); // one of its own for every test
+    QVERIFY(m_database->isMade());
 }
 
-void TestPgSchema::cleanup()
-{
-    for (const QString& name : QSqlDatabase::connectionNames()) {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    {
-        QSqlDatabase admin = connectTo(u"admin"_s, u"postgres"_s);
-        refusal(admin, u"drop database if exists "_s + m_database);
-    }
-    QSqlDatabase::removeDatabase(u"admin"_s);
-}
+void TestPgSchema::cleanup() { m_database.reset(); }
 
 void TestPgSchema::theSameStepsAsTheFile()
 {
@@ -126,7 +91,7 @@ void TestPgSchema::theSameStepsAsTheFile()
 
 void TestPgSchema::aNewDatabaseGetsTheWholeShape()
 {
-    QSqlDatabase db = connectTo(u"one"_s, m_database);
+    QSqlDatabase db = m_database->connect(u"one"_s);
     int from = -1;
     QString why;
     QCOMPARE(upgradePgSchema(db, pgSchemaSteps(), &from, &why), UpgradeResult::Upgraded);
@@ -182,21 +147,21 @@ void TestPgSchema::itsRulesHold()
     QFETCH(QStringList, before);
     QFETCH(QString, statement);
     QFETCH(QString, said);
-    QSqlDatabase db = connectTo(u"one"_s, m_database);
+    QSqlDatabase db = m_database->connect(u"one"_s);
     QCOMPARE(upgradePgSchema(db, pgSchemaSteps()), UpgradeResult::Upgraded);
     for (const QString& s : std::as_const(before))
-        QCOMPARE(refusal(db, s), QString());
-    const QString why = refusal(db, statement);
+        QCOMPARE(pgRefusal(db, s), QString());
+    const QString why = pgRefusal(db, statement);
     QVERIFY2(why.contains(said), qPrintable(why));
 }
 
 void TestPgSchema::anOlderOneIsUpgradedANewerOneRefused()
 {
-    QSqlDatabase db = connectTo(u"one"_s, m_database);
+    QSqlDatabase db = m_database->connect(u"one"_s);
     const QVector<SchemaStep> toFive = pgSchemaSteps().mid(0, 6);
     QCOMPARE(toFive.last().version, 5);
     QCOMPARE(upgradePgSchema(db, toFive), UpgradeResult::Upgraded);
-    QCOMPARE(refusal(db, u"insert into 操作记录 (序号, 时间, 类型, 校验) values (1, '2026-12-10', '登录', 'x')"_s), QString());
+    QCOMPARE(pgRefusal(db, u"insert into 操作记录 (序号, 时间, 类型, 校验) values (1, '2026-12-10', '登录', 'x')"_s), QString());
     int from = -1;
     QCOMPARE(upgradePgSchema(db, pgSchemaSteps(), &from), UpgradeResult::Upgraded);
     QCOMPARE(from, 5);
@@ -206,7 +171,7 @@ void TestPgSchema::anOlderOneIsUpgradedANewerOneRefused()
     QCOMPARE(q.value(0).toString(), QString(u""_s));
     QCOMPARE(q.value(1).toDouble(), 0.0);
     // A newer program's database is not written.
-    QCOMPARE(refusal(db, u"update 数据库版本 set 版本 = 版本 + 1"_s), QString());
+    QCOMPARE(pgRefusal(db, u"update 数据库版本 set 版本 = 版本 + 1"_s), QString());
     QCOMPARE(upgradePgSchema(db, pgSchemaSteps(), &from), UpgradeResult::TooNew);
     QCOMPARE(from, currentSchemaVersion() + 1);
 }
@@ -225,7 +190,7 @@ void TestPgSchema::twoCountersStartingTogetherMakeOneSchema()
         const auto counter = [&](int i) {
             const QString name = u"counter%1"_s.arg(i);
             {
-                QSqlDatabase db = connectTo(name, m_database);
+                QSqlDatabase db = m_database->connect(name);
                 results[i] = upgradePgSchema(db, pgSchemaSteps(), nullptr, &whys[i]);
             }
             QSqlDatabase::removeDatabase(name);
@@ -235,7 +200,7 @@ void TestPgSchema::twoCountersStartingTogetherMakeOneSchema()
         second.join();
         QCOMPARE(whys[0] + whys[1], QString());
         QVERIFY((results[0] == UpgradeResult::Upgraded) != (results[1] == UpgradeResult::Upgraded));
-        QSqlDatabase db = connectTo(u"check"_s, m_database);
+        QSqlDatabase db = m_database->connect(u"check"_s);
         QSqlQuery q(db);
         QVERIFY(q.exec(u"select count(*), max(版本) from 数据库版本"_s) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);
