@@ -1,5 +1,8 @@
 #include "database.h"
 
+#include "pgconnect.h"
+#include "pgschema.h"
+
 #include "common/seams.h"
 #include "schema.h"
 #include "sqltext.h"
@@ -90,6 +93,7 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
     Q_UNUSED(password); // SQLite files carry no password; the program never sets one
     const QString path = pathText; // may be m_path itself, which the close clears
     closeDatabase();
+    m_engine = Engine::SQLite;
     m_path = path;
     if (!QFileInfo(path).isFile()) {
         m_openFailure = OpenFailure::Missing;
@@ -143,9 +147,42 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
     return true;
 }
 
+bool Database::openServer(const QString& uri)
+{
+    const QString kept = uri; // may be m_serverUri itself, which the close clears
+    closeDatabase();
+    m_engine = Engine::PostgreSQL;
+    m_serverUri = kept;
+    m_hasServer = true;
+    QString why;
+    if (!openPgConnection(m_connectionName, kept, &why)) {
+        m_openFailure = OpenFailure::Other;
+        m_lastError = why;
+        return false;
+    }
+    QSqlDatabase db = connection();
+    int version = 0;
+    const UpgradeResult upgrade = upgradePgSchema(db, pgSchemaSteps(), &version, &why);
+    if (upgrade == UpgradeResult::TooNew || upgrade == UpgradeResult::Failed) {
+        m_openFailure = upgrade == UpgradeResult::TooNew ? OpenFailure::TooNew : OpenFailure::UpgradeFailed;
+        m_lastError = upgrade == UpgradeResult::TooNew
+            ? QStringLiteral("它由较新版本的程序写入（数据库第%1版，本程序第%2版），本程序不会改写它")
+                  .arg(version)
+                  .arg(currentSchemaVersion())
+            : why;
+        db.close();
+        return false;
+    }
+    m_openFailure = OpenFailure::None;
+    m_lastError.clear();
+    return true;
+}
+
 bool Database::closeDatabase()
 {
     m_path.clear();
+    m_serverUri.clear();
+    m_hasServer = false;
     if (!QSqlDatabase::contains(m_connectionName))
         return false;
     QSqlDatabase db = connection();
@@ -162,6 +199,15 @@ bool Database::ensureOpen()
     if (m_refusing > 0) {
         m_lastError = m_refusal;
         return false;
+    }
+    if (m_engine == Engine::PostgreSQL) {
+        if (isOpen())
+            return true;
+        if (!m_hasServer) {
+            m_lastError = QStringLiteral("数据库未打开。");
+            return false;
+        }
+        return openServer(m_serverUri);
     }
     if (isOpen()) {
         if (fileIdentity(m_path) == m_identity)
@@ -254,7 +300,8 @@ bool Database::beginTransaction()
     m_rollbackOnly = false;
     m_hasPendingHead = false;
     m_transactionVersion = -1;
-    if (!runControl(QStringLiteral("BEGIN IMMEDIATE")))
+    // On a server, rows are locked as they are written; a file is taken for writing at once.
+    if (!runControl(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
         return false;
     m_depth = 1;
     return true;
@@ -291,7 +338,7 @@ bool Database::rollbackTransaction()
     m_depth = 0;
     m_rollbackOnly = false;
     m_hasPendingHead = false;
-    if (isOpen() && fileIdentity(m_path) != m_identity) {
+    if (m_engine == Engine::SQLite && isOpen() && fileIdentity(m_path) != m_identity) {
         dropStatements();
         connection().close(); // closing rolls back what was begun on the old file
         return true;

@@ -38,6 +38,12 @@ public:
     // cannot bring to its own version. An older file is upgraded first. The path is kept: every
     // later operation tries to open it again, so an outage ends once its cause is gone.
     bool openDatabase(const QString& path, const QString& password = QString());
+    // The same on a PostgreSQL server (see openPgConnection for `uri`): the schema made or
+    // brought up by its steps, a newer one refused; kept, so that a lost connection is opened
+    // again by the next operation.
+    bool openServer(const QString& uri);
+    enum class Engine { SQLite, PostgreSQL };
+    Engine engine() const { return m_engine; }
     // Closes on purpose: nothing opens it again.
     bool closeDatabase();
     bool isOpen() const;
@@ -119,6 +125,9 @@ private:
     QString m_identity; // of the file the connection was opened on
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_lastError;
+    Engine m_engine = Engine::SQLite;
+    QString m_serverUri;
+    bool m_hasServer = false; // opened on a server, and not closed on purpose since
     int m_rowsAffected = 0;
     QString m_operatorName;
     QString m_authorisedBy;

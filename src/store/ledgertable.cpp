@@ -155,6 +155,83 @@ LedgerEntry ledgerEntry(const Database& db, const QString& kind)
     return e;
 }
 
+namespace {
+
+// Any number of this program's own: the lock of the ledger's head on a server.
+constexpr qint64 kLedgerLock = 0x4C54'4C45'4447'4552; // "LTLEDGER"
+
+// On a server several counters append: the head is read, and the row chained to it, under a
+// lock that every counter takes for the rest of its transaction, so no two rows ever chain to
+// the same head. The amounts go as their four-decimal texts, which the server keeps exactly.
+bool appendOnServer(Database& db, const LedgerEntry& entry, QString* error)
+{
+    const auto fail = [&] {
+        if (error)
+            *error = db.lastError().isEmpty() ? QStringLiteral("操作记录未能写入。") : db.lastError();
+        return false;
+    };
+    Transaction own(db); // joins the one under way, if any
+    if (!own.isActive() || !db.run(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kLedgerLock)))
+        return fail();
+    LedgerHead head;
+    if (!db.ledgerHead(head)) {
+        QSqlQuery last(db.connection());
+        if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
+            return fail();
+        head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
+    }
+    const qint64 number = head.number + 1;
+    const RowText row(entry);
+    const QString hash = row.hash(number > 1 ? head.hash : QString(), number);
+    // Texts as text, the empty one included (a null string would go as Null).
+    const auto text = [](const QByteArray& t) { return QVariant(t.isEmpty() ? QStringLiteral("") : QString::fromUtf8(t)); };
+    static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
+        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!db.run(insert,
+            { number, text(row.time), text(row.operatorName), text(row.authorisedBy), text(row.kind), row.machineNo,
+                text(row.cardNo), text(row.goodsName), text(row.amount), text(row.cash), text(row.card),
+                text(row.before), text(row.after), text(row.detail), row.shift, hash, text(row.method),
+                text(row.reference), text(row.received), text(row.bonus) })) {
+        db.forgetLedgerHead();
+        return fail();
+    }
+    db.setLedgerHead({ number, hash });
+    if (!own.commit())
+        return fail();
+    return true;
+}
+
+} // namespace
+
+ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const std::function<void(qint64)>& progress)
+{
+    ServerLedgerCheck check;
+    QSqlQuery q(server);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select 序号, 校验, 时间, 操作员, 授权店长, 类型, 机号::text, 会员编号, 商品名称, 金额::text, "
+                               "现金::text, 卡额::text, 之前, 之后, 说明, 班次::text, 支付方式, 单号, 收款::text, 赠送::text "
+                               "from 操作记录 order by 序号"))) {
+        if (error)
+            *error = errorText(q.lastError());
+        return check;
+    }
+    QString previous;
+    QVector<QByteArray> fields(18);
+    while (q.next()) {
+        ++check.rows;
+        if (check.firstBroken == 0) {
+            for (int i = 0; i < 18; ++i)
+                fields[i] = q.value(i + 2).toString().toUtf8();
+            if (q.value(0).toLongLong() != check.rows || storedRowHash(previous, check.rows, fields) != q.value(1).toString())
+                check.firstBroken = check.rows;
+        }
+        previous = q.value(1).toString();
+        if (progress && check.rows % 10000 == 0)
+            progress(check.rows);
+    }
+    return check;
+}
+
 bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
 {
     const auto fail = [&] {
@@ -164,6 +241,8 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
     };
     if (!db.ensureOpen())
         return fail();
+    if (db.engine() == Database::Engine::PostgreSQL)
+        return appendOnServer(db, entry, error);
     LedgerHead head;
     if (!db.ledgerHead(head)) {
         QSqlQuery last(db.connection());

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QSqlDatabase;
+
 class Database;
 
 // 操作记录, the ledger: one row for every movement of money and every change to a usage,
@@ -68,6 +70,14 @@ QString ledgerHash(const QString& previousHash, qint64 number, const LedgerEntry
 // The same from a row's stored texts, UTF-8, in the ledger's column order from 时间 to 赠送 (18
 // of them; amounts with four decimals, numbers in decimal), as another engine gives them back.
 QString storedRowHash(const QString& previousHash, qint64 number, const QVector<QByteArray>& fields);
+
+// The chain of a ledger on a PostgreSQL server, worked out again from the rows it gives back.
+struct ServerLedgerCheck {
+    qint64 rows = 0;
+    qint64 firstBroken = 0; // counted from 1; 0 when the chain holds
+};
+ServerLedgerCheck checkServerLedger(
+    QSqlDatabase& server, QString* error, const std::function<void(qint64 done)>& progress = {});
 
 struct LedgerCheck {
     bool readable = false;

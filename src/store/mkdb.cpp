@@ -25,7 +25,7 @@ int copyToServer(const QString& path, const QString& uri)
     CopyReport report;
     bool copied = false;
     {
-        if (!openServer(QStringLiteral("server"), uri, &error)) {
+        if (!openPgConnection(QStringLiteral("server"), uri, &error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }

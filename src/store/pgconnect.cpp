@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-bool openServer(const QString& connectionName, const QString& uri, QString* error)
+bool openPgConnection(const QString& connectionName, const QString& uri, QString* error)
 {
     const auto fail = [&](const QString& why) {
         if (error)

@@ -8,4 +8,4 @@ class QSqlDatabase;
 // or nothing, which leaves it all to libpq (PGHOST, PGPORT, PGUSER, PGDATABASE, the service
 // file). A password is never taken from the URI: it belongs in libpq's password file.
 // Opens the connection `connectionName` (QPSQL); false with the reason, the connection closed.
-bool openServer(const QString& connectionName, const QString& uri, QString* error);
+bool openPgConnection(const QString& connectionName, const QString& uri, QString* error);

@@ -224,27 +224,16 @@ private:
     // The chain worked out again from what the server gives back.
     bool checkLedger(qint64 expected)
     {
-        QSqlQuery q(m_server);
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select 序号, 校验, 时间, 操作员, 授权店长, 类型, 机号::text, 会员编号, 商品名称, 金额::text, "
-                                   "现金::text, 卡额::text, 之前, 之后, 说明, 班次::text, 支付方式, 单号, 收款::text, "
-                                   "赠送::text from 操作记录 order by 序号")))
-            return fail(engineText(q.lastError()));
-        QString previous;
-        qint64 position = 0;
-        QVector<QByteArray> fields(18);
-        while (q.next()) {
-            ++position;
-            for (int i = 0; i < 18; ++i)
-                fields[i] = q.value(i + 2).toString().toUtf8();
-            const QString stored = q.value(1).toString();
-            if (q.value(0).toLongLong() != position || storedRowHash(previous, position, fields) != stored)
-                return fail(QStringLiteral("服务器上的操作记录从第%1条起校验不通过，未复制。").arg(position));
-            previous = stored;
-            if (m_progress && position % 10000 == 0)
-                m_progress(QStringLiteral("核对"), position, expected);
-        }
-        if (position != expected)
+        QString why;
+        const ServerLedgerCheck check = checkServerLedger(m_server, &why, [&](qint64 done) {
+            if (m_progress)
+                m_progress(QStringLiteral("核对"), done, expected);
+        });
+        if (!why.isEmpty())
+            return fail(why);
+        if (check.firstBroken)
+            return fail(QStringLiteral("服务器上的操作记录从第%1条起校验不通过，未复制。").arg(check.firstBroken));
+        if (check.rows != expected)
             return fail(QStringLiteral("服务器上的操作记录条数不对，未复制。"));
         return true;
     }

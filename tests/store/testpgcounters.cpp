@@ -1,0 +1,74 @@
+// Several counters on one PostgreSQL server (CTest label pg), each a process of its own.
+#include "store/database.h"
+#include "store/ledgertable.h"
+#include "support/pgsupport.h"
+#include "support/testsupport.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+class TestPgCounters : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void twoCountersAtOnce_data();
+    void twoCountersAtOnce();
+};
+
+void TestPgCounters::initTestCase()
+{
+    if (const QString why = PgTestDatabase::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+}
+
+void TestPgCounters::twoCountersAtOnce_data()
+{
+    QTest::addColumn<QString>("secondCard");
+    // On one card the card's row is the point where they meet; on two, only the ledger's head.
+    QTest::newRow("one card") << u"A1"_s;
+    QTest::newRow("two cards") << u"B2"_s;
+}
+
+void TestPgCounters::twoCountersAtOnce()
+{
+    QFETCH(QString, secondCard);
+    PgTestDatabase server;
+    QVERIFY(server.isMade());
+    const QString uri = u"postgresql:///"_s + server.name();
+    {
+        // The first counter to open the database makes its schema.
+        Database db;
+        QVERIFY2(db.openServer(uri), qPrintable(db.lastError()));
+        QVERIFY(db.run(u"insert into 会员表 (会员编号, 面值, 使用额, 余额) values ('A1', 20, 0, 20), ('B2', 20, 0, 20)"_s));
+    }
+    // Two counters take 500 checkouts of 0.01 each, at once.
+    QProcess first, second;
+    first.start(QStringLiteral(PGPEER), { uri, u"A1"_s, u"500"_s });
+    second.start(QStringLiteral(PGPEER), { uri, secondCard, u"500"_s });
+    for (QProcess* p : { &first, &second }) {
+        QVERIFY(p->waitForFinished(240000));
+        QCOMPARE(QString::fromUtf8(p->readAllStandardOutput()).trimmed(), u"done"_s);
+    }
+    QSqlDatabase db = server.connect(u"check"_s);
+    QSqlQuery q(db);
+    // No update lost: the card is exact, every checkout has its income row and its ledger row,
+    // and the two counters' rows make one chain.
+    QVERIFY(q.exec(u"select sum(余额)::text, min(余额)::text from 会员表 where 会员编号 in ('A1', '"_s + secondCard + u"')"_s)
+        && q.next());
+    QCOMPARE(q.value(0).toString(), secondCard == u"A1"_s ? u"10.0000"_s : u"30.0000"_s);
+    QCOMPARE(q.value(1).toString(), secondCard == u"A1"_s ? u"10.0000"_s : u"15.0000"_s);
+    QVERIFY(q.exec(u"select count(*), sum(收入金额)::text from 收入记录"_s) && q.next());
+    QCOMPARE(q.value(0).toInt(), 1000);
+    QCOMPARE(q.value(1).toString(), u"10.0000"_s);
+    QString error;
+    const ServerLedgerCheck check = checkServerLedger(db, &error);
+    QCOMPARE(error, QString());
+    QCOMPARE(check.rows, qint64(1000));
+    QCOMPARE(check.firstBroken, qint64(0));
+}
+
+QTEST_GUILESS_MAIN(TestPgCounters)
+#include "testpgcounters.moc"
