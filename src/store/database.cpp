@@ -129,14 +129,7 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
     }
     int version = 0;
     QString why;
-    const UpgradeResult upgrade = upgradeSchema(db, path, schemaSteps(), &version, &why);
-    if (upgrade == UpgradeResult::TooNew || upgrade == UpgradeResult::Failed) {
-        m_openFailure = upgrade == UpgradeResult::TooNew ? OpenFailure::TooNew : OpenFailure::UpgradeFailed;
-        m_lastError = upgrade == UpgradeResult::TooNew
-            ? QStringLiteral("它由较新版本的程序写入（文件第%1版，本程序第%2版），本程序不会改写它")
-                  .arg(version)
-                  .arg(currentSchemaVersion())
-            : why;
+    if (upgradeRefused(upgradeSchema(db, path, schemaSteps(), &version, &why), version, why, QStringLiteral("文件"))) {
         check = QSqlQuery();
         db.close();
         return false;
@@ -144,6 +137,20 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
     m_openFailure = OpenFailure::None;
     m_lastError.clear();
     m_identity = fileIdentity(path);
+    return true;
+}
+
+bool Database::upgradeRefused(UpgradeResult upgrade, int version, const QString& why, const QString& what)
+{
+    if (upgrade != UpgradeResult::TooNew && upgrade != UpgradeResult::Failed)
+        return false;
+    m_openFailure = upgrade == UpgradeResult::TooNew ? OpenFailure::TooNew : OpenFailure::UpgradeFailed;
+    m_lastError = upgrade == UpgradeResult::TooNew
+        ? QStringLiteral("它由较新版本的程序写入（%1第%2版，本程序第%3版），本程序不会改写它")
+              .arg(what)
+              .arg(version)
+              .arg(currentSchemaVersion())
+        : why;
     return true;
 }
 
@@ -162,14 +169,7 @@ bool Database::openServer(const QString& uri)
     }
     QSqlDatabase db = connection();
     int version = 0;
-    const UpgradeResult upgrade = upgradePgSchema(db, pgSchemaSteps(), &version, &why);
-    if (upgrade == UpgradeResult::TooNew || upgrade == UpgradeResult::Failed) {
-        m_openFailure = upgrade == UpgradeResult::TooNew ? OpenFailure::TooNew : OpenFailure::UpgradeFailed;
-        m_lastError = upgrade == UpgradeResult::TooNew
-            ? QStringLiteral("它由较新版本的程序写入（数据库第%1版，本程序第%2版），本程序不会改写它")
-                  .arg(version)
-                  .arg(currentSchemaVersion())
-            : why;
+    if (upgradeRefused(upgradePgSchema(db, pgSchemaSteps(), &version, &why), version, why, QStringLiteral("数据库"))) {
         db.close();
         return false;
     }

@@ -16,6 +16,7 @@
 // Access engine pass through translateStatement before they reach SQLite.
 struct sqlite3;
 struct sqlite3_stmt;
+enum class UpgradeResult;
 
 // The ledger's newest row: its number and hash.
 struct LedgerHead {
@@ -118,6 +119,8 @@ private:
     QSqlQuery* prepared(const QString& statement);
     void dropStatements();
     qint64 dataVersion() const;
+    // A schema this program must not write, or could not bring up: said, true; else false.
+    bool upgradeRefused(UpgradeResult upgrade, int version, const QString& why, const QString& what);
     void setError(const QString& text) { m_lastError = text; }
 
     QString m_connectionName;

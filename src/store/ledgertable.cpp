@@ -18,6 +18,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <cmath>
 #include <thread>
@@ -157,6 +158,43 @@ LedgerEntry ledgerEntry(const Database& db, const QString& kind)
 
 namespace {
 
+// The newest row, as the connection knows it or as the table has it (number 0 when empty).
+bool headOf(Database& db, LedgerHead& head)
+{
+    if (db.ledgerHead(head))
+        return true;
+    QSqlQuery last(db.connection());
+    if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
+        return false;
+    head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
+    return true;
+}
+
+// The row that comes next: its number, its texts and its hash, chained to the head.
+struct NextRow {
+    qint64 number;
+    RowText row;
+    QString hash;
+};
+
+std::optional<NextRow> nextRow(Database& db, const LedgerEntry& entry)
+{
+    LedgerHead head;
+    if (!headOf(db, head))
+        return std::nullopt;
+    const qint64 number = head.number + 1;
+    RowText row(entry);
+    QString hash = row.hash(number > 1 ? head.hash : QString(), number);
+    return NextRow { number, std::move(row), std::move(hash) };
+}
+
+const QString& insertStatement()
+{
+    static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
+        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    return insert;
+}
+
 // Any number of this program's own: the lock of the ledger's head on a server.
 constexpr qint64 kLedgerLock = 0x4C54'4C45'4447'4552; // "LTLEDGER"
 
@@ -173,21 +211,13 @@ bool appendOnServer(Database& db, const LedgerEntry& entry, QString* error)
     Transaction own(db); // joins the one under way, if any
     if (!own.isActive() || !db.run(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kLedgerLock)))
         return fail();
-    LedgerHead head;
-    if (!db.ledgerHead(head)) {
-        QSqlQuery last(db.connection());
-        if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
-            return fail();
-        head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
-    }
-    const qint64 number = head.number + 1;
-    const RowText row(entry);
-    const QString hash = row.hash(number > 1 ? head.hash : QString(), number);
+    const std::optional<NextRow> next = nextRow(db, entry);
+    if (!next)
+        return fail();
+    const auto& [number, row, hash] = *next;
     // Texts as text, the empty one included (a null string would go as Null).
     const auto text = [](const QByteArray& t) { return QVariant(t.isEmpty() ? QStringLiteral("") : QString::fromUtf8(t)); };
-    static const QString insert = QStringLiteral("insert into 操作记录 (") + kColumns
-        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    if (!db.run(insert,
+    if (!db.run(insertStatement(),
             { number, text(row.time), text(row.operatorName), text(row.authorisedBy), text(row.kind), row.machineNo,
                 text(row.cardNo), text(row.goodsName), text(row.amount), text(row.cash), text(row.card),
                 text(row.before), text(row.after), text(row.detail), row.shift, hash, text(row.method),
@@ -243,22 +273,14 @@ bool appendLedger(Database& db, const LedgerEntry& entry, QString* error)
         return fail();
     if (db.engine() == Database::Engine::PostgreSQL)
         return appendOnServer(db, entry, error);
-    LedgerHead head;
-    if (!db.ledgerHead(head)) {
-        QSqlQuery last(db.connection());
-        if (!last.exec(QStringLiteral("select 序号, 校验 from 操作记录 order by 序号 desc limit 1")))
-            return fail();
-        head = last.next() ? LedgerHead { last.value(0).toLongLong(), last.value(1).toString() } : LedgerHead { 0, {} };
-    }
-    const qint64 number = head.number + 1;
-    const RowText row(entry);
-    const QString hash = row.hash(number > 1 ? head.hash : QString(), number);
+    const std::optional<NextRow> next = nextRow(db, entry);
+    if (!next)
+        return fail();
+    const auto& [number, row, hash] = *next;
     const QByteArray hashText = hash.toLatin1();
     // The stored amounts are the hashed ones: four decimals, as the money columns keep them.
     // Texts are stored as text, the empty one included, so every row reads back as it was hashed.
-    static const QByteArray insert = (QStringLiteral("insert into 操作记录 (") + kColumns
-        + QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
-                                         .toUtf8();
+    static const QByteArray insert = insertStatement().toUtf8();
     const auto bind = [&](sqlite3_stmt* st) {
         int i = 0;
         const auto put = [&](const QByteArray& t) { sqlite3_bind_text(st, ++i, t.constData(), int(t.size()), SQLITE_STATIC); };
