@@ -100,6 +100,10 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
         m_lastError = QStringLiteral("找不到数据库文件“%1”。").arg(QDir::toNativeSeparators(path));
         return false;
     }
+    // The name may have meant a server until now.
+    if (QSqlDatabase::contains(m_connectionName)
+        && QSqlDatabase::database(m_connectionName, false).driverName() != u"QSQLITE")
+        QSqlDatabase::removeDatabase(m_connectionName);
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
         ? QSqlDatabase::database(m_connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -187,9 +191,10 @@ bool Database::closeDatabase()
         return false;
     QSqlDatabase db = connection();
     m_depth = 0;
+    // Statements prepared on a connection that was lost would be taken for ones of the next.
+    dropStatements();
     if (!db.isOpen())
         return false;
-    dropStatements();
     db.close();
     return true;
 }
@@ -203,6 +208,12 @@ bool Database::ensureOpen()
     if (m_engine == Engine::PostgreSQL) {
         if (isOpen())
             return true;
+        // The server rolled back what the lost connection had begun: the rest must not go
+        // through a new one on its own.
+        if (m_depth > 0) {
+            m_lastError = QStringLiteral("与数据库服务器的连接在写入过程中断开，本次操作未能完成。");
+            return false;
+        }
         if (!m_hasServer) {
             m_lastError = QStringLiteral("数据库未打开。");
             return false;
@@ -300,9 +311,18 @@ bool Database::beginTransaction()
     m_rollbackOnly = false;
     m_hasPendingHead = false;
     m_transactionVersion = -1;
-    // On a server, rows are locked as they are written; a file is taken for writing at once.
+    // A file is taken for writing at once. On a server every counter's writing transaction
+    // takes one lock first, so they take turns as on a file: what a booking reads before it
+    // writes (a card's balance for its ledger row, the ledger's head) stays as read, and no two
+    // bookings can wait for each other.
     if (!runControl(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
         return false;
+    if (m_engine == Engine::PostgreSQL && !runControl(pgWriterLockStatement())) {
+        const QString why = m_lastError;
+        runControl(QStringLiteral("ROLLBACK"));
+        m_lastError = why;
+        return false;
+    }
     m_depth = 1;
     return true;
 }
@@ -319,6 +339,12 @@ bool Database::commitTransaction()
         return false;
     }
     m_depth = 0;
+    // A server connection lost under way took its transaction with it: no COMMIT on a new one.
+    if (m_engine == Engine::PostgreSQL && !isOpen()) {
+        m_hasPendingHead = false;
+        m_lastError = QStringLiteral("与数据库服务器的连接在写入过程中断开，本次操作未能完成。");
+        return false;
+    }
     const bool committed = runControl(QStringLiteral("COMMIT"));
     if (committed && m_hasPendingHead) {
         m_head = m_pendingHead;
@@ -338,6 +364,8 @@ bool Database::rollbackTransaction()
     m_depth = 0;
     m_rollbackOnly = false;
     m_hasPendingHead = false;
+    if (m_engine == Engine::PostgreSQL && !isOpen())
+        return true; // the server rolled it back with the connection
     if (m_engine == Engine::SQLite && isOpen() && fileIdentity(m_path) != m_identity) {
         dropStatements();
         connection().close(); // closing rolls back what was begun on the old file

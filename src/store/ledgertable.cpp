@@ -195,12 +195,10 @@ const QString& insertStatement()
     return insert;
 }
 
-// Any number of this program's own: the lock of the ledger's head on a server.
-constexpr qint64 kLedgerLock = 0x4C54'4C45'4447'4552; // "LTLEDGER"
-
-// On a server several counters append: the head is read, and the row chained to it, under a
-// lock that every counter takes for the rest of its transaction, so no two rows ever chain to
-// the same head. The amounts go as their four-decimal texts, which the server keeps exactly.
+// On a server several counters append: the head is read, and the row chained to it, inside a
+// writing transaction, whose lock every counter takes to its end (Database::beginTransaction),
+// so no two rows ever chain to the same head. The amounts go as their four-decimal texts,
+// which the server keeps exactly.
 bool appendOnServer(Database& db, const LedgerEntry& entry, QString* error)
 {
     const auto fail = [&] {
@@ -209,7 +207,7 @@ bool appendOnServer(Database& db, const LedgerEntry& entry, QString* error)
         return false;
     };
     Transaction own(db); // joins the one under way, if any
-    if (!own.isActive() || !db.run(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kLedgerLock)))
+    if (!own.isActive())
         return fail();
     const std::optional<NextRow> next = nextRow(db, entry);
     if (!next)
@@ -250,8 +248,9 @@ ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const 
     while (q.next()) {
         ++check.rows;
         if (check.firstBroken == 0) {
+            // A Null is no field the program writes: it breaks the hash, as in the file.
             for (int i = 0; i < 18; ++i)
-                fields[i] = q.value(i + 2).toString().toUtf8();
+                fields[i] = q.isNull(i + 2) ? QByteArray(1, '\0') : q.value(i + 2).toString().toUtf8();
             if (q.value(0).toLongLong() != check.rows || storedRowHash(previous, check.rows, fields) != q.value(1).toString())
                 check.firstBroken = check.rows;
         }
@@ -259,6 +258,9 @@ ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const 
         if (progress && check.rows % 10000 == 0)
             progress(check.rows);
     }
+    // A read that stopped part-way is no chain that holds.
+    if (q.lastError().isValid() && error)
+        *error = errorText(q.lastError());
     return check;
 }
 

@@ -2,7 +2,8 @@
 //   langtuo-mkdb DATABASE
 // and, for a café moving to a PostgreSQL server, copies a file into an empty database there:
 //   langtuo-mkdb --copy DATABASE [postgresql://user@host:port/name]
-// (without the address, libpq's PGHOST, PGDATABASE and the like say where).
+// (without the address, libpq's PGHOST, PGDATABASE and the like say where), with every counter
+// on the file closed.
 #include "pgconnect.h"
 #include "pgcopy.h"
 #include "schema.h"

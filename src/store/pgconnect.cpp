@@ -14,6 +14,10 @@ bool openPgConnection(const QString& connectionName, const QString& uri, QString
     };
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("没有QtSql的PostgreSQL驱动（Debian的libqt6sql6-psql），无法连接服务器。"));
+    // A connection of that name to a file goes: the name now means the server.
+    if (QSqlDatabase::contains(connectionName)
+        && QSqlDatabase::database(connectionName, false).driverName() != u"QPSQL")
+        QSqlDatabase::removeDatabase(connectionName);
     QSqlDatabase db = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);

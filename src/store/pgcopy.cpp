@@ -210,7 +210,7 @@ private:
             return fail(QStringLiteral("表“%1”复制后的行数不对，未复制。").arg(table));
         for (const QString& column : m_shape.amounts.value(table)) {
             QSqlQuery f(m_file), s(m_server);
-            if (!f.exec(QStringLiteral("select printf('%.4f', total(%1)) from \"%2\"").arg(column, table)) || !f.next()
+            if (!f.exec(QStringLiteral("select printf('%.4f', round(total(%1), 4) + 0.0) from \"%2\"").arg(column, table)) || !f.next()
                 || !s.exec(QStringLiteral("select coalesce(sum(%1), 0)::numeric(30,4)::text from %2").arg(column, table))
                 || !s.next())
                 return fail(engineText(f.lastError().isValid() ? f.lastError() : s.lastError()));

@@ -7,8 +7,9 @@
 
 namespace {
 
-// Any number of this program's own: the lock of the schema's steps.
+// Any numbers of this program's own: the locks of the schema's steps and of the writers.
 constexpr qint64 kSchemaLock = 0x4C54'5343'4845'4D41; // "LTSCHEMA"
+constexpr qint64 kWriterLock = 0x4C54'5752'4954'4552; // "LTWRITER"
 
 QString engineText(const QSqlError& e)
 {
@@ -22,16 +23,20 @@ QStringList versionSet(int from, int to);
 
 QString pgSchemaLockStatement() { return QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kSchemaLock); }
 
-int pgStoredVersion(QSqlDatabase& db)
+QString pgWriterLockStatement() { return QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kWriterLock); }
+
+int pgStoredVersion(QSqlDatabase& db, QString* error)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("select to_regclass('数据库版本') is not null")) || !q.next())
-        return -1;
-    if (!q.value(0).toBool())
-        return 0;
-    if (!q.exec(QStringLiteral("select 版本 from 数据库版本")) || !q.next())
-        return -1;
-    return q.value(0).toInt();
+    if (q.exec(QStringLiteral("select to_regclass('数据库版本') is not null")) && q.next()) {
+        if (!q.value(0).toBool())
+            return 0;
+        if (q.exec(QStringLiteral("select 版本 from 数据库版本")) && q.next())
+            return q.value(0).toInt();
+    }
+    if (error)
+        *error = engineText(q.lastError().isValid() ? q.lastError() : db.lastError());
+    return -1;
 }
 
 QStringList pgNewDatabaseStatements()
@@ -132,6 +137,9 @@ const QVector<SchemaStep>& pgSchemaSteps()
                                "拒绝改动('操作记录只能增加，不能修改')"),
                 QStringLiteral("create trigger 操作记录_不删 before delete on 操作记录 for each row execute function "
                                "拒绝改动('操作记录只能增加，不能删除')"),
+                // Row rules do not see a table emptied at once.
+                QStringLiteral("create trigger 操作记录_不清空 before truncate on 操作记录 for each statement execute "
+                               "function 拒绝改动('操作记录只能增加，不能删除')"),
             } },
         { 4,
             {
@@ -143,6 +151,8 @@ const QVector<SchemaStep>& pgSchemaSteps()
                 QStringLiteral("create trigger 班次_已交不改 before update on 班次 for each row when (old.结束时间 is not "
                                "null) execute function 拒绝改动('已交班的班次不能修改')"),
                 QStringLiteral("create trigger 班次_不删 before delete on 班次 for each row execute function "
+                               "拒绝改动('班次不能删除')"),
+                QStringLiteral("create trigger 班次_不清空 before truncate on 班次 for each statement execute function "
                                "拒绝改动('班次不能删除')"),
             } },
         { 5,
@@ -179,6 +189,8 @@ const QVector<SchemaStep>& pgSchemaSteps()
                                "拒绝改动('计费方案只能增加新版本')"),
                 QStringLiteral("create trigger 计费方案_不删 before delete on 计费方案 for each row execute function "
                                "拒绝改动('计费方案只能增加新版本')"),
+                QStringLiteral("create trigger 计费方案_不清空 before truncate on 计费方案 for each statement execute "
+                               "function 拒绝改动('计费方案只能增加新版本')"),
                 QStringLiteral("alter table 上机记录 add column 方案版本 integer not null default 0"),
                 QStringLiteral("alter table 上机记录 add column 套餐 text not null default ''"),
                 QStringLiteral("alter table 上机记录 add column 计时 integer not null default 0"),
@@ -205,11 +217,10 @@ UpgradeResult upgradePgSchema(QSqlDatabase& db, const QVector<SchemaStep>& steps
     // The first look, under the lock like every step: what the database is decides the rest.
     if (!locked.begin())
         return failed(-1);
-    const int version = pgStoredVersion(db);
+    const int version = pgStoredVersion(db, &why);
     if (fromVersion)
         *fromVersion = std::max(version, 0);
     if (version < 0) {
-        why = engineText(db.lastError());
         db.rollback();
         return failed(-1);
     }
@@ -232,7 +243,7 @@ UpgradeResult upgradePgSchema(QSqlDatabase& db, const QVector<SchemaStep>& steps
         if (!locked.begin())
             return failed(step.version);
         // Another counter may have run the step while this one waited for the lock.
-        const int now = pgStoredVersion(db);
+        const int now = pgStoredVersion(db, &why);
         if (now < 0 || now >= step.version) {
             db.rollback();
             if (now < 0)

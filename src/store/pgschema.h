@@ -22,5 +22,8 @@ UpgradeResult upgradePgSchema(
 // takes the schema's lock (first in the transaction), the version (-1 when it cannot be read),
 // and every statement that makes the database whole at the current version.
 QString pgSchemaLockStatement();
-int pgStoredVersion(QSqlDatabase& db);
+int pgStoredVersion(QSqlDatabase& db, QString* error = nullptr);
+
+// The lock every writing transaction on the server takes first, held to its end.
+QString pgWriterLockStatement();
 QStringList pgNewDatabaseStatements();

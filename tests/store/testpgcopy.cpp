@@ -28,8 +28,7 @@ private:
 
 void TestPgCopy::initTestCase()
 {
-    if (const QString why = PgTestDatabase::unavailable(); !why.isEmpty())
-        QSKIP(qPrintable(why));
+    PG_TESTS_NEED_A_SERVER();
 }
 
 void TestPgCopy::init()

@@ -16,12 +16,12 @@ private slots:
     void initTestCase();
     void twoCountersAtOnce_data();
     void twoCountersAtOnce();
+    void aConnectionLostInATransaction();
 };
 
 void TestPgCounters::initTestCase()
 {
-    if (const QString why = PgTestDatabase::unavailable(); !why.isEmpty())
-        QSKIP(qPrintable(why));
+    PG_TESTS_NEED_A_SERVER();
 }
 
 void TestPgCounters::twoCountersAtOnce_data()
@@ -68,6 +68,33 @@ void TestPgCounters::twoCountersAtOnce()
     QCOMPARE(error, QString());
     QCOMPARE(check.rows, qint64(1000));
     QCOMPARE(check.firstBroken, qint64(0));
+}
+
+void TestPgCounters::aConnectionLostInATransaction()
+{
+    PgTestDatabase server;
+    QVERIFY(server.isMade());
+    Database db;
+    QVERIFY2(db.openServer(u"postgresql:///"_s + server.name()), qPrintable(db.lastError()));
+    QSqlDatabase admin = server.connect(u"admin"_s);
+    {
+        Transaction t(db);
+        QVERIFY(t.isActive());
+        QVERIFY(db.run(u"insert into 商品表 (商品名称, 单价) values ('可乐', 3.5)"_s));
+        // The server ends the connection half-way (restarted, or the cable pulled).
+        QVERIFY(pgRefusal(admin, u"select pg_terminate_backend(pid) from pg_stat_activity where datname = '"_s
+                    + server.name() + u"' and pid <> pg_backend_pid()"_s)
+                    .isEmpty());
+        // The rest of the transaction does not go on its own through a new connection.
+        QVERIFY(!db.run(u"insert into 商品表 (商品名称, 单价) values ('泡面', 4.3)"_s));
+        QVERIFY(!t.commit());
+    }
+    // Once it has ended, the next booking (the same statement, made again on the new connection)
+    // is written through a new connection; nothing of the one that was cut stayed.
+    QVERIFY2(db.run(u"insert into 商品表 (商品名称, 单价) values ('可乐', 3.5)"_s), qPrintable(db.lastError()));
+    QSqlQuery q(admin);
+    QVERIFY(q.exec(u"select string_agg(商品名称, ',') from 商品表"_s) && q.next());
+    QCOMPARE(q.value(0).toString(), u"可乐"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPgCounters)

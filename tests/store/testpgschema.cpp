@@ -65,8 +65,7 @@ private:
 
 void TestPgSchema::initTestCase()
 {
-    if (const QString why = PgTestDatabase::unavailable(); !why.isEmpty())
-        QSKIP(qPrintable(why));
+    PG_TESTS_NEED_A_SERVER();
 }
 
 void TestPgSchema::init()
@@ -129,6 +128,8 @@ void TestPgSchema::itsRulesHold_data()
                                           << u"操作记录只能增加，不能修改"_s;
     QTest::newRow("a ledger row removed") << QStringList { row } << u"delete from 操作记录"_s
                                           << u"操作记录只能增加，不能删除"_s;
+    QTest::newRow("the ledger emptied at once") << QStringList { row } << u"truncate 操作记录"_s
+                                                << u"操作记录只能增加，不能删除"_s;
     const QString open = u"insert into 班次 (操作员, 开始时间) values ('小王', '2026-12-10 09:00:00')"_s;
     QTest::newRow("a second open shift") << QStringList { open } << open << u"班次_只开一个"_s;
     QTest::newRow("a handed-over shift changed")

@@ -27,5 +27,17 @@ private:
     bool m_made = false;
 };
 
+// In a test's initTestCase: skips where PostgreSQL cannot run; under CI (CI=true), which
+// installs it, that is a failure.
+#define PG_TESTS_NEED_A_SERVER()                                                                                       \
+    do {                                                                                                               \
+        const QString whyNot = PgTestDatabase::unavailable();                                                          \
+        if (!whyNot.isEmpty()) {                                                                                       \
+            if (qgetenv("CI") == "true")                                                                               \
+                QFAIL(qPrintable(whyNot));                                                                             \
+            QSKIP(qPrintable(whyNot));                                                                                 \
+        }                                                                                                              \
+    } while (false)
+
 // A statement on a connection: empty when it ran, else the server's words.
 QString pgRefusal(QSqlDatabase& db, const QString& statement);
