@@ -100,13 +100,7 @@ bool Database::openDatabase(const QString& pathText, const QString& password)
         m_lastError = QStringLiteral("找不到数据库文件“%1”。").arg(QDir::toNativeSeparators(path));
         return false;
     }
-    // The name may have meant a server until now.
-    if (QSqlDatabase::contains(m_connectionName)
-        && QSqlDatabase::database(m_connectionName, false).driverName() != u"QSQLITE")
-        QSqlDatabase::removeDatabase(m_connectionName);
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-        ? QSqlDatabase::database(m_connectionName, false)
-        : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    QSqlDatabase db = namedConnection(m_connectionName, QStringLiteral("QSQLITE"));
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {

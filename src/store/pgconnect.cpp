@@ -1,5 +1,7 @@
 #include "pgconnect.h"
 
+#include "sqltext.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QUrl>
@@ -14,13 +16,7 @@ bool openPgConnection(const QString& connectionName, const QString& uri, QString
     };
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("没有QtSql的PostgreSQL驱动（Debian的libqt6sql6-psql），无法连接服务器。"));
-    // A connection of that name to a file goes: the name now means the server.
-    if (QSqlDatabase::contains(connectionName)
-        && QSqlDatabase::database(connectionName, false).driverName() != u"QPSQL")
-        QSqlDatabase::removeDatabase(connectionName);
-    QSqlDatabase db = QSqlDatabase::contains(connectionName)
-        ? QSqlDatabase::database(connectionName, false)
-        : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    QSqlDatabase db = namedConnection(connectionName, QStringLiteral("QPSQL"));
     if (!uri.isEmpty()) {
         const QUrl url(uri, QUrl::StrictMode);
         if (!url.isValid() || (url.scheme() != u"postgresql" && url.scheme() != u"postgres"))
@@ -43,9 +39,7 @@ bool openPgConnection(const QString& connectionName, const QString& uri, QString
         }
         db.setConnectOptions(options.join(u';'));
     }
-    if (!db.open()) {
-        const QString why = db.lastError().databaseText().trimmed();
-        return fail(QStringLiteral("无法连接数据库服务器：") + (why.isEmpty() ? db.lastError().text() : why));
-    }
+    if (!db.open())
+        return fail(QStringLiteral("无法连接数据库服务器：") + errorText(db.lastError()));
     return true;
 }

@@ -3,9 +3,9 @@
 #include "ledgertable.h"
 #include "pgschema.h"
 #include "schema.h"
+#include "sqltext.h"
 
 #include <QHash>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -14,12 +14,6 @@
 namespace {
 
 constexpr int kBatchRows = 200; // rows a statement carries
-
-QString engineText(const QSqlError& e)
-{
-    const QString db = e.databaseText().trimmed();
-    return db.isEmpty() ? e.text().trimmed() : db;
-}
 
 // The server's side of the tables: their columns, which of them keep amounts, which number
 // themselves.
@@ -44,7 +38,7 @@ public:
     {
         QSqlQuery q(m_file);
         if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-            return fail(engineText(q.lastError()));
+            return fail(errorText(q.lastError()));
         const int version = q.value(0).toInt();
         if (version != currentSchemaVersion())
             return fail(QStringLiteral("文件是第%1版，本程序是第%2版：请先用本程序打开这个文件一次，再复制。")
@@ -53,19 +47,19 @@ public:
         // One snapshot of the file from the first read to the last.
         if (!m_file.transaction() || !q.exec(QStringLiteral("select name from sqlite_master where type='table' and "
                                                             "name not like 'sqlite_%' order by name")))
-            return fail(engineText(m_file.lastError().isValid() ? m_file.lastError() : q.lastError()));
+            return fail(errorText(m_file.lastError().isValid() ? m_file.lastError() : q.lastError()));
         QStringList tables;
         while (q.next())
             tables << q.value(0).toString();
         if (!m_server.transaction())
-            return fail(engineText(m_server.lastError()));
+            return fail(errorText(m_server.lastError()));
         if (!serverRun({ pgSchemaLockStatement() }))
             return false;
         QSqlQuery s(m_server);
         if (!s.exec(QStringLiteral("select count(*) from information_schema.tables where table_schema = "
                                    "current_schema()"))
             || !s.next())
-            return fail(engineText(s.lastError()));
+            return fail(errorText(s.lastError()));
         if (s.value(0).toInt() != 0)
             return fail(QStringLiteral("目标数据库不是空的，未复制。请新建一个空的数据库。"));
         // The shape from the steps; the machines and the zone they make are the file's to give.
@@ -87,7 +81,7 @@ public:
             return false;
         m_file.rollback();
         if (!m_server.commit())
-            return fail(engineText(m_server.lastError()));
+            return fail(errorText(m_server.lastError()));
         return true;
     }
 
@@ -104,12 +98,8 @@ private:
 
     bool serverRun(const QStringList& statements)
     {
-        QSqlQuery q(m_server);
-        for (const QString& s : statements) {
-            if (!q.exec(s))
-                return fail(engineText(q.lastError()) + QStringLiteral("（") + s + QStringLiteral("）"));
-        }
-        return true;
+        QString why;
+        return runPgStatements(m_server, statements, &why) || fail(why);
     }
 
     bool readShape()
@@ -118,7 +108,7 @@ private:
         if (!q.exec(QStringLiteral("select table_name, column_name, data_type, is_identity from "
                                    "information_schema.columns where table_schema = current_schema() order by "
                                    "table_name, ordinal_position")))
-            return fail(engineText(q.lastError()));
+            return fail(errorText(q.lastError()));
         while (q.next()) {
             const QString table = q.value(0).toString();
             const QString column = q.value(1).toString();
@@ -138,7 +128,7 @@ private:
             return fail(QStringLiteral("服务器上没有表“%1”，未复制。").arg(table));
         QSqlQuery info(m_file);
         if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
-            return fail(engineText(info.lastError()));
+            return fail(errorText(info.lastError()));
         QStringList columns;
         // SQLite's hidden row number is the key the program finds these rows by.
         if (serverColumns.contains(QStringLiteral("rowid")))
@@ -151,27 +141,27 @@ private:
         }
         const qint64 total = count(m_file, table);
         if (total < 0)
-            return fail(engineText(m_file.lastError()));
+            return fail(errorText(m_file.lastError()));
         QSqlQuery rows(m_file);
         rows.setForwardOnly(true);
         if (!rows.exec(QStringLiteral("select %1 from \"%2\" order by rowid").arg(columns.join(u", "), table)))
-            return fail(engineText(rows.lastError()));
+            return fail(errorText(rows.lastError()));
         const QString row = u'(' + QStringList(columns.size(), QStringLiteral("?")).join(u", ") + u')';
         const QString head = QStringLiteral("insert into %1 (%2) values ").arg(table, columns.join(u", "));
         QSqlQuery full(m_server);
         if (!full.prepare(head + QStringList(kBatchRows, row).join(u", ")))
-            return fail(engineText(full.lastError()));
+            return fail(errorText(full.lastError()));
         QVariantList values;
         qint64 done = 0;
         const auto flush = [&](int inBatch) {
             QSqlQuery partial(m_server);
             QSqlQuery& insert = inBatch == kBatchRows ? full : partial;
             if (inBatch != kBatchRows && !partial.prepare(head + QStringList(inBatch, row).join(u", ")))
-                return fail(engineText(partial.lastError()));
+                return fail(errorText(partial.lastError()));
             for (int i = 0; i < values.size(); ++i)
                 insert.bindValue(i, values[i]);
             if (!insert.exec())
-                return fail(QStringLiteral("表“%1”第%2行起无法复制：%3").arg(table).arg(done + 1).arg(engineText(insert.lastError())));
+                return fail(QStringLiteral("表“%1”第%2行起无法复制：%3").arg(table).arg(done + 1).arg(errorText(insert.lastError())));
             done += inBatch;
             values.clear();
             if (m_progress)
@@ -189,7 +179,7 @@ private:
             }
         }
         if (rows.lastError().isValid())
-            return fail(engineText(rows.lastError()));
+            return fail(errorText(rows.lastError()));
         if (inBatch > 0 && !flush(inBatch))
             return false;
         if (m_report)
@@ -213,7 +203,7 @@ private:
             if (!f.exec(QStringLiteral("select printf('%.4f', round(total(%1), 4) + 0.0) from \"%2\"").arg(column, table)) || !f.next()
                 || !s.exec(QStringLiteral("select coalesce(sum(%1), 0)::numeric(30,4)::text from %2").arg(column, table))
                 || !s.next())
-                return fail(engineText(f.lastError().isValid() ? f.lastError() : s.lastError()));
+                return fail(errorText(f.lastError().isValid() ? f.lastError() : s.lastError()));
             if (f.value(0).toString() != s.value(0).toString())
                 return fail(QStringLiteral("表“%1”的“%2”合计复制后不一致（文件%3，服务器%4），未复制。")
                                 .arg(table, column, f.value(0).toString(), s.value(0).toString()));
@@ -272,7 +262,7 @@ bool copyFileToServer(const QString& path, QSqlDatabase& server, CopyReport* rep
         file.setDatabaseName(path);
         file.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!file.open()) {
-            why = engineText(file.lastError());
+            why = errorText(file.lastError());
         } else {
             Copy copy(file, server, report, progress);
             copied = copy.run(check.rows);

@@ -1,5 +1,7 @@
 #include "pgschema.h"
 
+#include "sqltext.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,17 +13,24 @@ namespace {
 constexpr qint64 kSchemaLock = 0x4C54'5343'4845'4D41; // "LTSCHEMA"
 constexpr qint64 kWriterLock = 0x4C54'5752'4954'4552; // "LTWRITER"
 
-QString engineText(const QSqlError& e)
-{
-    const QString db = e.databaseText().trimmed();
-    return db.isEmpty() ? e.text().trimmed() : db;
-}
-
 QStringList versionSet(int from, int to);
 
 } // namespace
 
 QString pgSchemaLockStatement() { return QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kSchemaLock); }
+
+bool runPgStatements(QSqlDatabase& db, const QStringList& statements, QString* why)
+{
+    QSqlQuery q(db);
+    for (const QString& s : statements) {
+        if (!q.exec(s)) {
+            if (why)
+                *why = errorText(q.lastError()) + QStringLiteral("（") + s + QStringLiteral("）");
+            return false;
+        }
+    }
+    return true;
+}
 
 QString pgWriterLockStatement() { return QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kWriterLock); }
 
@@ -35,7 +44,7 @@ int pgStoredVersion(QSqlDatabase& db, QString* error)
             return q.value(0).toInt();
     }
     if (error)
-        *error = engineText(q.lastError().isValid() ? q.lastError() : db.lastError());
+        *error = errorText(q.lastError().isValid() ? q.lastError() : db.lastError());
     return -1;
 }
 
@@ -56,7 +65,7 @@ struct Locked {
     {
         QSqlQuery q(db);
         if (!db.transaction() || !q.exec(pgSchemaLockStatement())) {
-            *why = engineText(db.lastError().isValid() ? db.lastError() : q.lastError());
+            *why = errorText(db.lastError().isValid() ? db.lastError() : q.lastError());
             db.rollback();
             return false;
         }
@@ -64,16 +73,12 @@ struct Locked {
     }
     bool run(const QStringList& statements)
     {
-        QSqlQuery q(db);
-        for (const QString& s : statements) {
-            if (!q.exec(s)) {
-                *why = engineText(q.lastError()) + QStringLiteral("（") + s + QStringLiteral("）");
-                db.rollback();
-                return false;
-            }
+        if (!runPgStatements(db, statements, why)) {
+            db.rollback();
+            return false;
         }
         if (!db.commit()) {
-            *why = engineText(db.lastError());
+            *why = errorText(db.lastError());
             db.rollback();
             return false;
         }

@@ -27,3 +27,6 @@ int pgStoredVersion(QSqlDatabase& db, QString* error = nullptr);
 // The lock every writing transaction on the server takes first, held to its end.
 QString pgWriterLockStatement();
 QStringList pgNewDatabaseStatements();
+// Runs the statements in order; at the first that fails, false with the server's words and
+// the statement.
+bool runPgStatements(QSqlDatabase& db, const QStringList& statements, QString* why);

@@ -121,6 +121,13 @@ QString quoteName(const QString& name)
     return u'"' + q + u'"';
 }
 
+QSqlDatabase namedConnection(const QString& name, const QString& driver)
+{
+    if (QSqlDatabase::contains(name) && QSqlDatabase::database(name, false).driverName() != driver)
+        QSqlDatabase::removeDatabase(name);
+    return QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false) : QSqlDatabase::addDatabase(driver, name);
+}
+
 QString errorText(const QSqlError& e)
 {
     const QString db = e.databaseText().trimmed();

@@ -2,6 +2,7 @@
 
 #include "common/values.h"
 
+#include <QSqlDatabase>
 #include <QString>
 
 class QSqlError;
@@ -29,3 +30,7 @@ QString quoteName(const QString& name);
 
 // The engine's own words for a failure, or the driver's when the engine gave none.
 QString errorText(const QSqlError& e);
+
+// The connection of that name, on `driver`: the one there is, or a new one when there is none
+// or it was on another engine (the name now means this one).
+QSqlDatabase namedConnection(const QString& name, const QString& driver);
