@@ -12,6 +12,7 @@
 #include "store/ledgertable.h"
 #include "store/machinetable.h"
 #include "store/operatortable.h"
+#include "store/pgconnect.h"
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store/shifttable.h"
@@ -54,21 +55,34 @@ Session::Session(EGridModel& grid, QObject* parent)
     m_state.runningCount = 0;
 
     const QString databasePath = seams::dataFile(QStringLiteral("date.mdb"));
-    // Installed, the program makes its own file in the user's data directory at its first
-    // start (nothing of it there yet); a file gone later is an outage, as beside a portable
-    // program, not a fresh empty store.
-    if (!seams::isPortable() && firstStart) {
-        QString why;
-        createDatabase(databasePath, &why);
-    }
-    const QString mismatch = sqliteLibraryMismatch();
-    if (!mismatch.isEmpty())
-        messageBox(mismatch, MbExclamation, QStringLiteral("数据库"));
-    if (!m_db->openDatabase(databasePath)) {
-        // Said at once: the operator would otherwise time machines all day and learn at the
-        // first checkout that nothing can be booked. Timing goes on regardless.
-        messageBox(databaseOutageMessage(databasePath, m_db->openFailure(), m_db->lastError()), MbExclamation,
-            QStringLiteral("数据库"));
+    const StoreSettings store = readStoreSettings(settings);
+    m_counterName = store.counterName;
+    if (store.onServer) {
+        // A setting that cannot be used is an outage, never a quiet fall-back onto a file of this
+        // PC's own, where the other counters would not see what is booked.
+        const bool opened = store.error.isEmpty() && m_db->openServer(store.address);
+        if (!opened) {
+            messageBox(databaseOutageMessage(store.address.isEmpty() ? QStringLiteral("PostgreSQL") : store.address,
+                           Database::OpenFailure::Other, store.error.isEmpty() ? m_db->lastError() : store.error),
+                MbExclamation, QStringLiteral("数据库"));
+        }
+    } else {
+        // Installed, the program makes its own file in the user's data directory at its first
+        // start (nothing of it there yet); a file gone later is an outage, as beside a portable
+        // program, not a fresh empty store.
+        if (!seams::isPortable() && firstStart) {
+            QString why;
+            createDatabase(databasePath, &why);
+        }
+        const QString mismatch = sqliteLibraryMismatch();
+        if (!mismatch.isEmpty())
+            messageBox(mismatch, MbExclamation, QStringLiteral("数据库"));
+        if (!m_db->openDatabase(databasePath)) {
+            // Said at once: the operator would otherwise time machines all day and learn at the
+            // first checkout that nothing can be booked. Timing goes on regardless.
+            messageBox(databaseOutageMessage(databasePath, m_db->openFailure(), m_db->lastError()), MbExclamation,
+                QStringLiteral("数据库"));
+        }
     }
     m_rs->bind(m_db);
     // With no operator the shift opens silently, so the start is as it always was; with

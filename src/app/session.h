@@ -128,6 +128,7 @@ private:
     ClientService* m_clients = nullptr;
     std::function<bool()> m_logIn;
     std::function<double(double)> m_askFloat;
+    QString m_counterName; // this counter's, as the machines it times name it
     QString m_startRate;
     QString m_acceptedRate; // the last rate taken within the money limit
     bool m_unprotectedSaid = false;

@@ -38,6 +38,13 @@ bool BackupRunner::start()
     if (isRunning())
         return false;
     const DateTime moment = now();
+    if (m_db && m_db->engine() == Database::Engine::PostgreSQL) {
+        const QString address = m_db->serverAddress();
+        const QString folder = m_folder;
+        const QString second = m_secondFolder;
+        runInThread([address, folder, second, moment] { return makeServerBackup(address, folder, second, moment); });
+        return true;
+    }
     if (m_db && m_db->handle()) {
         BackupOutcome failed;
         if (!makeBackupFolder(m_folder, &failed.error)) {

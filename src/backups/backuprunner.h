@@ -23,7 +23,8 @@ public:
     void setSecondFolder(const QString& folder) { m_secondFolder = folder; }
     QString secondFolder() const { return m_secondFolder; }
 
-    // The connection copies are taken through, from now on (null: a whole-file copy).
+    // The connection copies are taken through, from now on (null: a whole-file copy). On a
+    // server the copy is pg_dump's of its database.
     void setConnection(Database* db);
 
     bool isRunning() const { return m_thread != nullptr || m_copy != nullptr; }

@@ -100,9 +100,9 @@ void LedgerWindow::checkChain()
     m_ui->按钮_核对->setText(QStringLiteral("停止核对"));
     auto check = std::make_shared<Check>();
     m_check = check;
-    const QString path = m_db.connection().databaseName();
-    m_checker = QThread::create([check, path] {
-        check->result = checkLedgerFile(path, [check](qint64 done, qint64 total) {
+    const LedgerPlace place = ledgerPlace(m_db);
+    m_checker = QThread::create([check, place] {
+        check->result = checkLedgerAt(place, [check](qint64 done, qint64 total) {
             check->done = done;
             check->total = total;
             return !check->stop;

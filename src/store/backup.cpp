@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
@@ -142,17 +144,77 @@ void applyRetention(const QString& folder, DateTime now)
 
 } // namespace
 
-QString backupName(DateTime taken)
+QString backupName(DateTime taken, BackupKind kind)
 {
     const DateParts p = splitDate(taken);
-    return QString::asprintf("date-%04d%02d%02d-%02d%02d%02d.mdb", p.year, p.month, p.day, p.hour, p.minute, p.second);
+    return QString::asprintf("date-%04d%02d%02d-%02d%02d%02d.", p.year, p.month, p.day, p.hour, p.minute, p.second)
+        + (kind == BackupKind::ServerDump ? QStringLiteral("dump") : QStringLiteral("mdb"));
 }
+
+namespace {
+
+BackupKind kindOfCopy(const QString& path)
+{
+    return path.contains(QStringLiteral(".dump")) ? BackupKind::ServerDump : BackupKind::File;
+}
+
+// PostgreSQL's own tools, which the server's dump is taken and read with.
+bool runPgTool(const QString& tool, const QStringList& arguments, QByteArray* output, QString* error)
+{
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty()) {
+        *error = QStringLiteral("找不到%1（Debian的postgresql-client），无法备份服务器上的数据库。").arg(tool);
+        return false;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    // A dump of a year's bookings takes minutes; one that hangs is ended after an hour.
+    if (!process.waitForFinished(60 * 60 * 1000)) {
+        process.kill();
+        process.waitForFinished();
+        *error = QStringLiteral("%1未能完成。").arg(tool);
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        *error = QStringLiteral("%1失败：%2").arg(tool, said.isEmpty() ? QStringLiteral("退出码%1").arg(process.exitCode()) : said);
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+
+// A dump is sound when pg_restore can read its table of contents and it holds the program's
+// tables with their rows.
+bool checkServerDump(const QString& path, QString* error)
+{
+    QByteArray list;
+    QString why;
+    if (!runPgTool(QStringLiteral("pg_restore"), { QStringLiteral("--list"), path }, &list, &why)) {
+        *error = QStringLiteral("“%1”无法读取：%2").arg(QDir::toNativeSeparators(path), why);
+        return false;
+    }
+    const QString contents = QString::fromUtf8(list);
+    for (const char16_t* table : { u"操作记录", u"收入记录", u"会员表", u"数据库版本" }) {
+        if (!contents.contains(QStringLiteral("TABLE DATA public ") + QString::fromUtf16(table) + u' ')) {
+            *error = QStringLiteral("“%1”中没有%2的数据。").arg(QDir::toNativeSeparators(path), QString::fromUtf16(table));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 QVector<BackupFile> listBackups(const QString& folder)
 {
-    static const QRegularExpression pattern(QStringLiteral("^date-(\\d{4})(\\d{2})(\\d{2})-(\\d{2})(\\d{2})(\\d{2})\\.mdb$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^date-(\\d{4})(\\d{2})(\\d{2})-(\\d{2})(\\d{2})(\\d{2})\\.(mdb|dump)$"));
     QVector<BackupFile> files;
-    const QFileInfoList entries = QDir(folder).entryInfoList({ QStringLiteral("date-*.mdb") }, QDir::Files);
+    const QFileInfoList entries
+        = QDir(folder).entryInfoList({ QStringLiteral("date-*.mdb"), QStringLiteral("date-*.dump") }, QDir::Files);
     for (const QFileInfo& info : entries) {
         const QRegularExpressionMatch m = pattern.match(info.fileName());
         if (!m.hasMatch())
@@ -184,6 +246,8 @@ QStringList backupsToRemove(const QVector<BackupFile>& newestFirst, DateTime now
 
 bool checkBackup(const QString& path, QString* error)
 {
+    if (kindOfCopy(path) == BackupKind::ServerDump)
+        return checkServerDump(path, error);
     const QString name = connectionName("check");
     bool ok = false;
     {
@@ -213,10 +277,10 @@ bool checkBackup(const QString& path, QString* error)
     return ok;
 }
 
-QString checkingPath(const QString& folder, DateTime now)
+QString checkingPath(const QString& folder, DateTime now, BackupKind kind)
 {
     // Checked under a name of its own: only a copy that passed counts as one.
-    return QDir(folder).filePath(backupName(now)) + QStringLiteral(".checking");
+    return QDir(folder).filePath(backupName(now, kind)) + QStringLiteral(".checking");
 }
 
 bool makeBackupFolder(const QString& folder, QString* error)
@@ -227,7 +291,8 @@ bool makeBackupFolder(const QString& folder, QString* error)
 BackupOutcome keepBackup(const QString& checking, const QString& folder, const QString& secondFolder, DateTime now)
 {
     BackupOutcome out;
-    const QString target = QDir(folder).filePath(backupName(now));
+    const BackupKind kind = kindOfCopy(checking);
+    const QString target = QDir(folder).filePath(backupName(now, kind));
     if (!syncFile(checking, &out.error)) {
         removeFile(checking);
         return out;
@@ -251,13 +316,30 @@ BackupOutcome keepBackup(const QString& checking, const QString& folder, const Q
         if (!QFileInfo(secondFolder).isDir()) {
             out.secondError = QStringLiteral("找不到第二备份目录“%1”。").arg(native(secondFolder));
         } else {
-            if (copyChecked(target, QDir(secondFolder).filePath(backupName(now)), &why))
+            if (copyChecked(target, QDir(secondFolder).filePath(backupName(now, kind)), &why))
                 applyRetention(secondFolder, now);
             else
                 out.secondError = why;
         }
     }
     return out;
+}
+
+BackupOutcome makeServerBackup(const QString& address, const QString& folder, const QString& secondFolder, DateTime now)
+{
+    BackupOutcome out;
+    if (!makeBackupFolder(folder, &out.error))
+        return out;
+    const QString checking = checkingPath(folder, now, BackupKind::ServerDump);
+    // The server's own consistent snapshot; the counters go on booking meanwhile.
+    QStringList arguments { QStringLiteral("--format=custom"), QStringLiteral("--no-password"), QStringLiteral("--file"), checking };
+    if (!address.trimmed().isEmpty())
+        arguments << QStringLiteral("--dbname") << address.trimmed();
+    if (!runPgTool(QStringLiteral("pg_dump"), arguments, nullptr, &out.error)) {
+        removeFile(checking);
+        return out;
+    }
+    return keepBackup(checking, folder, secondFolder, now);
 }
 
 BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now)
@@ -450,7 +532,7 @@ RestoreOutcome restoreBackup(
     const bool recorded = changeWithLedger(db, entry,
         [&](LedgerEntry& e, QString* error) {
             QSqlQuery q(db.connection());
-            if (!q.exec(QStringLiteral("select group_concat(机号, '、') from 上机记录")) || !q.next())
+            if (!q.exec(QStringLiteral("select %1 from 上机记录").arg(db.listOf(QStringLiteral("机号"), QStringLiteral("、")))) || !q.next())
                 return fail(error, errorText(q.lastError()));
             const QString machines = q.value(0).toString();
             q.finish();

@@ -21,15 +21,18 @@ struct BackupFile {
     qint64 size = 0;
 };
 
-// The copy's name for a moment: date-yyyymmdd-hhmmss.mdb.
-QString backupName(DateTime taken);
+// A copy of date.mdb, or pg_dump's of a server's database.
+enum class BackupKind { File, ServerDump };
+// The copy's name for a moment: date-yyyymmdd-hhmmss.mdb (or .dump).
+QString backupName(DateTime taken, BackupKind kind = BackupKind::File);
 // The copies of a folder, newest first; files of other names are not copies.
 QVector<BackupFile> listBackups(const QString& folder);
 // The copies the retention removes: all but the newest 20 and the newest of each of the last
 // 60 days.
 QStringList backupsToRemove(const QVector<BackupFile>& newestFirst, DateTime now);
 
-// Whether a file is a sound database of this program's schema version (opened read-only).
+// Whether a file is a sound database of this program's schema version (opened read-only); a
+// dump, whether pg_restore reads it and finds the program's tables with their rows.
 bool checkBackup(const QString& path, QString* error);
 
 struct BackupOutcome {
@@ -42,12 +45,14 @@ struct BackupOutcome {
 
 // Takes, checks and keeps one copy; runs in any thread on a connection of its own.
 BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now);
+// The same for a server's database (the address as openPgConnection takes it), by pg_dump.
+BackupOutcome makeServerBackup(const QString& address, const QString& folder, const QString& secondFolder, DateTime now);
 
 // The steps of a backup: the folder made, the name a copy is taken under until it passed its
 // check, and the keeping of a copy so taken (synced, checked, named for `now`, the old ones
 // let go, a copy in the second folder). Keeping runs in any thread.
 bool makeBackupFolder(const QString& folder, QString* error);
-QString checkingPath(const QString& folder, DateTime now);
+QString checkingPath(const QString& folder, DateTime now, BackupKind kind = BackupKind::File);
 BackupOutcome keepBackup(const QString& checking, const QString& folder, const QString& secondFolder, DateTime now);
 
 // A copy of the open database taken through the program's own connection with SQLite's online

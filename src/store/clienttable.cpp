@@ -60,7 +60,8 @@ bool allowClient(Database& db, int machineNo, const QByteArray& publicKey, const
     entry.before = fingerprintBefore;
     entry.after = fingerprintAfter;
     entry.detail = QStringLiteral("允许客户机");
-    return changeClients(db, entry, QStringLiteral("insert or replace into 客户机 (机号, 公钥, 允许时间) values (?, ?, ?)"),
+    return changeClients(db, entry, QStringLiteral("insert into 客户机 (机号, 公钥, 允许时间) values (?, ?, ?) on conflict (机号) do "
+                                                      "update set 公钥=excluded.公钥, 允许时间=excluded.允许时间"),
         { machineNo, QString::fromLatin1(publicKey.toHex()), now().days }, error);
 }
 

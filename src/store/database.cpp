@@ -274,7 +274,9 @@ bool Database::execute(const QString& statement)
     if (!ensureOpen())
         return false;
     QSqlQuery q(connection());
-    if (!q.exec(translateStatement(statement))) {
+    const QString sql = m_engine == Engine::PostgreSQL ? serverStatement(translateStatement(statement))
+                                                       : translateStatement(statement);
+    if (!q.exec(sql)) {
         m_lastError = errorText(q.lastError());
         return false;
     }
@@ -530,10 +532,21 @@ QVector<QPair<QString, QString>> Database::columnTypes(const QString& table) con
     if (!isOpen())
         return result;
     QSqlQuery q(connection());
-    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoteName(table))))
+    if (m_engine == Engine::PostgreSQL) {
+        // The row number a file keeps hidden is a column here; it stays as hidden. A domain
+        // names the file's kind of column (currency, single, date).
+        q.prepare(QStringLiteral("select column_name, coalesce(domain_name, data_type) from information_schema.columns "
+                                 "where table_schema = any (current_schemas(true)) and lower(table_name) = lower(?) and "
+                                 "column_name <> 'rowid' order by ordinal_position"));
+        q.addBindValue(table);
+        if (!q.exec())
+            return result;
+    } else if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoteName(table)))) {
         return result;
+    }
+    const int name = m_engine == Engine::PostgreSQL ? 0 : 1;
     while (q.next())
-        result.append({ q.value(1).toString(), q.value(2).toString() });
+        result.append({ q.value(name).toString(), q.value(name + 1).toString() });
     return result;
 }
 
@@ -542,14 +555,31 @@ bool Database::isTable(const QString& name) const
     if (!isOpen())
         return false;
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("select 1 from sqlite_master where type='table' and name=? collate nocase"));
+    // On a server only a table with the row number a file keeps is one the program edits rows of.
+    q.prepare(m_engine == Engine::PostgreSQL
+            ? QStringLiteral("select 1 from information_schema.columns where table_schema = current_schema() and "
+                             "lower(table_name) = lower(?) and column_name = 'rowid'")
+            : QStringLiteral("select 1 from sqlite_master where type='table' and name=? collate nocase"));
     q.addBindValue(name);
     return q.exec() && q.next();
 }
 
-bool Database::viewMadeBy(const QString& name, const QString& createStatement) const
+bool Database::hasTable(const QString& name) const
 {
     if (!isOpen())
+        return false;
+    QSqlQuery q(connection());
+    q.prepare(m_engine == Engine::PostgreSQL ? QStringLiteral("select to_regclass(quote_ident(?)) is not null")
+                                             : QStringLiteral("select count(*) from sqlite_master where type='table' and name=?"));
+    q.addBindValue(name);
+    return q.exec() && q.next() && q.value(0).toBool();
+}
+
+bool Database::viewMadeBy(const QString& name, const QString& createStatement) const
+{
+    // A server keeps the views of each connection apart, and its own text of them: they are made
+    // again each time.
+    if (!isOpen() || m_engine == Engine::PostgreSQL)
         return false;
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("select sql from sqlite_master where type='view' and name=? collate nocase"));
@@ -560,3 +590,49 @@ bool Database::viewMadeBy(const QString& name, const QString& createStatement) c
     return q.value(0).toString().compare(translateStatement(createStatement).trimmed(), Qt::CaseInsensitive) == 0;
 }
 
+bool Database::insert(const QString& statement, const QVariantList& values, const QString& key, qint64& id)
+{
+    id = -1;
+    if (m_engine == Engine::SQLite) {
+        if (!run(statement, values))
+            return false;
+        id = sqlite3_last_insert_rowid(handle());
+        return true;
+    }
+    m_rowsAffected = 0;
+    if (!ensureOpen())
+        return false;
+    QSqlQuery* q = prepared(statement + QStringLiteral(" returning ") + quoteName(key));
+    if (!q)
+        return false;
+    for (int i = 0; i < values.size(); ++i)
+        q->bindValue(i, values[i]);
+    const bool done = q->exec() && q->next();
+    if (!done)
+        m_lastError = errorText(q->lastError());
+    else
+        id = q->value(0).toLongLong();
+    m_rowsAffected = done ? 1 : 0;
+    q->finish();
+    if (done)
+        m_lastError.clear();
+    return done;
+}
+
+QString Database::textAsNumber(const QString& column) const
+{
+    // A file turns any text into a number (0 when it holds none); a server refuses a text that
+    // is not one, so only a number's text is turned.
+    return m_engine == Engine::PostgreSQL
+        ? QStringLiteral("(case when %1 ~ '^\\s*[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?\\s*$' then "
+                         "cast(%1 as double precision) else 0 end)")
+              .arg(column)
+        : QStringLiteral("cast(%1 as real)").arg(column);
+}
+
+QString Database::listOf(const QString& column, const QString& separator) const
+{
+    return m_engine == Engine::PostgreSQL
+        ? QStringLiteral("string_agg(cast(%1 as text), %2 order by %1)").arg(column, sqlText(separator))
+        : QStringLiteral("group_concat(%1, %2)").arg(column, sqlText(separator));
+}

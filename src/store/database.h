@@ -45,6 +45,8 @@ public:
     bool openServer(const QString& uri);
     enum class Engine { SQLite, PostgreSQL };
     Engine engine() const { return m_engine; }
+    // The server as openServer was given it; empty on a file.
+    QString serverAddress() const { return m_serverUri; }
     // Closes on purpose: nothing opens it again.
     bool closeDatabase();
     bool isOpen() const;
@@ -103,7 +105,16 @@ public:
 
     // Declared column types of a table or view, by column name.
     QVector<QPair<QString, QString>> columnTypes(const QString& table) const;
+    // A table whose rows a record set edits (by the row number a file keeps, or its column).
     bool isTable(const QString& name) const;
+    // Any table of that name.
+    bool hasTable(const QString& name) const;
+    // Runs an insert with bound values; `id` is the new row's `key`.
+    bool insert(const QString& statement, const QVariantList& values, const QString& key, qint64& id);
+    // SQL for a text column's number, 0 where it holds none, on the engine open.
+    QString textAsNumber(const QString& column) const;
+    // SQL for the column's values of a group as one text, between separators.
+    QString listOf(const QString& column, const QString& separator) const;
     // Whether the view exists as the create statement would make it.
     bool viewMadeBy(const QString& name, const QString& createStatement) const;
 

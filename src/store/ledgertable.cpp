@@ -1,6 +1,8 @@
 #include "ledgertable.h"
 
+#include "common/seams.h"
 #include "database.h"
+#include "pgconnect.h"
 #include "sqltext.h"
 
 #include <QCryptographicHash>
@@ -231,7 +233,7 @@ bool appendOnServer(Database& db, const LedgerEntry& entry, QString* error)
 
 } // namespace
 
-ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const std::function<void(qint64)>& progress)
+ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const std::function<bool(qint64)>& progress)
 {
     ServerLedgerCheck check;
     QSqlQuery q(server);
@@ -255,9 +257,12 @@ ServerLedgerCheck checkServerLedger(QSqlDatabase& server, QString* error, const 
                 check.firstBroken = check.rows;
         }
         previous = q.value(1).toString();
-        if (progress && check.rows % 10000 == 0)
-            progress(check.rows);
+        if (progress && check.rows % 10000 == 0 && !progress(check.rows)) {
+            check.stopped = true;
+            return check;
+        }
     }
+    check.lastHash = previous;
     // A read that stopped part-way is no chain that holds.
     if (q.lastError().isValid() && error)
         *error = errorText(q.lastError());
@@ -537,7 +542,20 @@ private:
     sqlite3_stmt* m_rows = nullptr;
 };
 
-QString headPath(const Database& db) { return db.connection().databaseName() + QStringLiteral(".head"); }
+QString headPath(const Database& db)
+{
+    const QSqlDatabase c = db.connection();
+    if (db.engine() == Database::Engine::SQLite)
+        return c.databaseName() + QStringLiteral(".head");
+    // A server's ledger as this counter last saw it, kept beside the program's own files under
+    // a name the server and the database give.
+    QString name = c.hostName() + u'-' + QString::number(c.port()) + u'-' + c.databaseName();
+    for (QChar& ch : name) {
+        if (!ch.isLetterOrNumber() && ch != u'-' && ch != u'_')
+            ch = u'_';
+    }
+    return seams::dataFile(QStringLiteral("server-") + name + QStringLiteral(".head"));
+}
 
 LedgerHead knownHead(const Database& db)
 {
@@ -668,11 +686,50 @@ LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64
     return result;
 }
 
+LedgerPlace ledgerPlace(const Database& db)
+{
+    return db.engine() == Database::Engine::PostgreSQL ? LedgerPlace { true, db.serverAddress() }
+                                                       : LedgerPlace { false, db.connection().databaseName() };
+}
+
+LedgerCheck checkLedgerAt(const LedgerPlace& place, const std::function<bool(qint64, qint64)>& progress)
+{
+    if (!place.onServer)
+        return checkLedgerFile(place.address, progress);
+    // On a connection of its own: the walk's rows come in while the counter books on its own.
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("核对#%1").arg(serial.fetchAndAddRelaxed(1));
+    LedgerCheck result;
+    {
+        QString why;
+        if (openPgConnection(name, place.address, &why)) {
+            QSqlDatabase walk = QSqlDatabase::database(name, false);
+            qint64 total = 0;
+            QSqlQuery count(walk);
+            if (count.exec(QStringLiteral("select count(*) from 操作记录")) && count.next())
+                total = count.value(0).toLongLong();
+            count.finish();
+            const ServerLedgerCheck check = checkServerLedger(walk, &why, [&](qint64 done) {
+                return !progress || progress(done, std::max(total, done));
+            });
+            result.readable = why.isEmpty() && !check.stopped;
+            result.rows = check.rows;
+            result.firstBroken = check.firstBroken;
+            result.newestHash = check.lastHash;
+            if (result.readable && progress)
+                progress(check.rows, check.rows);
+            walk.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
 LedgerCheck checkLedger(Database& db, const std::function<bool(qint64, qint64)>& progress)
 {
     if (!db.ensureOpen())
         return {};
-    LedgerCheck result = checkLedgerFile(db.connection().databaseName(), progress);
+    LedgerCheck result = checkLedgerAt(ledgerPlace(db), progress);
     compareWithKnownHead(db, result);
     return result;
 }

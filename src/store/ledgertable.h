@@ -75,9 +75,11 @@ QString storedRowHash(const QString& previousHash, qint64 number, const QVector<
 struct ServerLedgerCheck {
     qint64 rows = 0;
     qint64 firstBroken = 0; // counted from 1; 0 when the chain holds
+    QString lastHash;
+    bool stopped = false; // by `progress`
 };
 ServerLedgerCheck checkServerLedger(
-    QSqlDatabase& server, QString* error, const std::function<void(qint64 done)>& progress = {});
+    QSqlDatabase& server, QString* error, const std::function<bool(qint64 done)>& progress = {});
 
 struct LedgerCheck {
     bool readable = false;
@@ -97,6 +99,15 @@ void compareWithKnownHead(Database& db, LedgerCheck& check);
 // The walk itself, on read-only connections of its own: callable from any thread. It reads a
 // thousand rows at a time, so a booking waits at most for one such read.
 LedgerCheck checkLedgerFile(const QString& path, const std::function<bool(qint64, qint64)>& progress = {});
+// Where the walk finds the ledger of the store a connection is open on, taken in the
+// connection's thread; and the walk there, a file's or a server's (on a connection of its own),
+// from any thread.
+struct LedgerPlace {
+    bool onServer = false;
+    QString address; // the file's path, or the server as openPgConnection takes it
+};
+LedgerPlace ledgerPlace(const Database& db);
+LedgerCheck checkLedgerAt(const LedgerPlace& place, const std::function<bool(qint64, qint64)>& progress = {});
 
 // Keeps the ledger's newest row (number and hash) in a small file beside the database, the
 // place a check compares the file with. Written at moments the program knows the file whole:

@@ -37,10 +37,9 @@ QString missingTableText() { return QStringLiteral("数据库中没有机器表�
 bool hasMachineTable(Database& db, bool& present, QString* error)
 {
     QSqlQuery q(db.connection());
-    if (!q.exec(QStringLiteral("select count(*) from sqlite_master where type='table' and name='机器'"))
-        || !q.next())
+    if (!db.isOpen())
         return readError(db, q, error);
-    present = q.value(0).toInt() > 0;
+    present = db.hasTable(QStringLiteral("机器"));
     return true;
 }
 
@@ -66,14 +65,14 @@ bool readTables(Database& db, MachineSetup& setup, QString* error)
 {
     setup = {};
     QSqlQuery q(db.connection());
-    if (!q.exec(QStringLiteral("select 名称, ifnull(颜色, '') from 区域 order by 编号")))
+    if (!q.exec(QStringLiteral("select 名称, coalesce(颜色, '') from 区域 order by 编号")))
         return readError(db, q, error);
     while (q.next())
         setup.zones.append({ q.value(0).toString(), q.value(1).toString() });
     // Machines fall back to 大厅, so it must be there to hold them even in a file that lost it.
     if (!findZone(setup, defaultZoneName()))
         setup.zones.prepend({ defaultZoneName(), QString() });
-    if (!q.exec(QStringLiteral("select 机号, 名称, ifnull(区域, '') from 机器 order by 机号")))
+    if (!q.exec(QStringLiteral("select 机号, 名称, coalesce(区域, '') from 机器 order by 机号")))
         return readError(db, q, error);
     while (q.next()) {
         const QString zone = q.value(2).toString();

@@ -218,6 +218,7 @@ private:
         const ServerLedgerCheck check = checkServerLedger(m_server, &why, [&](qint64 done) {
             if (m_progress)
                 m_progress(QStringLiteral("核对"), done, expected);
+            return true;
         });
         if (!why.isEmpty())
             return fail(why);

@@ -74,15 +74,13 @@ bool savePlan(Database& db, StoredPlan& plan, const QString& beforeText, const Q
     const bool saved = changeWithLedger(
         db, entry,
         [&](LedgerEntry&, QString* why) {
-            if (!db.run(QStringLiteral("insert into 计费方案 (区域, 启用, 方案, 时间) values (?, ?, ?, ?)"),
-                    { plan.zone, plan.enabled ? 1 : 0, plan.text, now().days })) {
+            qint64 id = 0;
+            if (!db.insert(QStringLiteral("insert into 计费方案 (区域, 启用, 方案, 时间) values (?, ?, ?, ?)"),
+                    { plan.zone, plan.enabled ? 1 : 0, plan.text, now().days }, QStringLiteral("版本"), id)) {
                 *why = db.lastError();
                 return false;
             }
-            QSqlQuery q(db.connection());
-            if (!q.exec(QStringLiteral("select last_insert_rowid()")) || !q.next())
-                return failed(db, q, why);
-            version = q.value(0).toInt();
+            version = int(id);
             return true;
         },
         error);

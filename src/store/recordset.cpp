@@ -11,6 +11,30 @@
 
 #include <cmath>
 
+namespace {
+
+// "select * from T …" with the row's number first, by which an edited row is found again. A
+// server's table keeps it as a column of its own, so there the columns are named instead of *;
+// and a server gives rows in no order of its own, so there they come in the order they were
+// added, as a file gives them.
+QString withRowNumber(const Database& db, const QString& table, QString statement)
+{
+    QString columns = QStringLiteral("*");
+    if (db.engine() == Database::Engine::PostgreSQL) {
+        QStringList names;
+        for (const auto& [name, decl] : db.columnTypes(table))
+            names << quoteName(name);
+        if (!names.isEmpty())
+            columns = names.join(QStringLiteral(", "));
+        static const QRegularExpression ordered(QStringLiteral(R"(\border\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
+        if (!statement.contains(ordered))
+            statement += QStringLiteral(" order by rowid");
+    }
+    return statement.replace(statement.indexOf(u'*'), 1, QStringLiteral("rowid as __rowid__, ") + columns);
+}
+
+} // namespace
+
 RecordSet::RecordSet(QObject* parent)
     : QObject(parent)
 {
@@ -42,7 +66,7 @@ bool RecordSet::openTable(const QString& table)
     // A table's columns come from the schema; its rows wait until something needs them.
     const QVector<QPair<QString, QString>> decls = m_db->columnTypes(table);
     if (decls.isEmpty())
-        return open(QStringLiteral("select rowid as __rowid__, * from %1").arg(quoteName(table)), table, true);
+        return open(withRowNumber(*m_db, table, QStringLiteral("select * from ") + quoteName(table)), table, true);
     m_columns.clear();
     for (const auto& [name, decl] : decls)
         m_columns.append(Column { name, kindOfDecl(decl) });
@@ -68,7 +92,7 @@ bool RecordSet::load() const
         return false;
     QSqlQuery q(m_db->connection());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("select rowid as __rowid__, * from %1").arg(quoteName(m_table))))
+    if (!q.exec(withRowNumber(*m_db, m_table, QStringLiteral("select * from ") + quoteName(m_table))))
         return false;
     const int fields = q.record().count();
     while (q.next()) {
@@ -100,8 +124,7 @@ bool RecordSet::openQuery(const QString& statement)
     if (m.hasMatch() && m_db && m_db->isTable(m.captured(1))) {
         table = m.captured(1);
         updatable = true;
-        const qsizetype star = sql.indexOf(u'*');
-        sql.replace(star, 1, QStringLiteral("rowid as __rowid__, *"));
+        sql = withRowNumber(*m_db, table, sql);
     } else {
         static const QRegularExpression firstTable(QStringLiteral(R"(\bfrom\s+\(*\s*([^\s,()'"]+))"),
             QRegularExpression::CaseInsensitiveOption);
@@ -114,6 +137,17 @@ bool RecordSet::open(const QString& statement, const QString& table, bool updata
 {
     if (!usable())
         return false;
+    // Declared types come from the schema: the set's own table first, then any table the
+    // statement names, for the columns of a join. Read before the rows: a server's connection
+    // runs one statement at a time while rows are fetched.
+    QVector<QPair<QString, QString>> decls = m_db->columnTypes(table);
+    static const QRegularExpression named(QStringLiteral(R"(\b(?:from|join)\s+\(*\s*([^\s,()'"]+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = named.globalMatch(statement); it.hasNext();) {
+        const QString other = it.next().captured(1);
+        if (other.compare(table, Qt::CaseInsensitive) != 0)
+            decls += m_db->columnTypes(other);
+    }
     QSqlQuery q(m_db->connection());
     q.setForwardOnly(true);
     if (!q.exec(statement)) {
@@ -123,16 +157,6 @@ bool RecordSet::open(const QString& statement, const QString& table, bool updata
     const QSqlRecord rec = q.record();
     const int first = updatable ? 1 : 0;
 
-    // Declared types come from the schema: the set's own table first, then any table the
-    // statement names, for the columns of a join.
-    QVector<QPair<QString, QString>> decls = m_db->columnTypes(table);
-    static const QRegularExpression named(QStringLiteral(R"(\b(?:from|join)\s+\(*\s*([^\s,()'"]+))"),
-        QRegularExpression::CaseInsensitiveOption);
-    for (auto it = named.globalMatch(statement); it.hasNext();) {
-        const QString other = it.next().captured(1);
-        if (other.compare(table, Qt::CaseInsensitive) != 0)
-            decls += m_db->columnTypes(other);
-    }
     m_columns.clear();
     for (int i = first; i < rec.count(); ++i) {
         Column c;
@@ -236,14 +260,16 @@ bool RecordSet::saveRecord()
         }
     }
     QSqlQuery q(m_db->connection());
+    // A server gives the new row's number only when asked for it.
+    const bool returning = m_db->engine() == Database::Engine::PostgreSQL;
     if (m_pendingNew) {
         QStringList marks;
         for (int i = 0; i < names.size(); ++i)
             marks.append(QStringLiteral("?"));
-        q.prepare(names.isEmpty()
-                ? QStringLiteral("insert into %1 default values").arg(quoteName(m_table))
-                : QStringLiteral("insert into %1 (%2) values (%3)")
-                      .arg(quoteName(m_table), names.join(u','), marks.join(u',')));
+        q.prepare((names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(quoteName(m_table))
+                                   : QStringLiteral("insert into %1 (%2) values (%3)")
+                                         .arg(quoteName(m_table), names.join(u','), marks.join(u',')))
+            + (returning ? QStringLiteral(" returning rowid") : QString()));
     } else {
         if (!load())
             return false;
@@ -257,16 +283,17 @@ bool RecordSet::saveRecord()
     }
     for (const QVariant& v : values)
         q.addBindValue(v);
-    if (!q.exec()) {
+    if (!q.exec() || (m_pendingNew && returning && !q.next())) {
         m_lastError = errorText(q.lastError());
         return false;
     }
+    const qint64 newId = !m_pendingNew ? -1 : returning ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
     if (m_pendingNew && !m_loaded) {
-        m_currentId = q.lastInsertId().toLongLong(); // found among the rows once they are fetched
+        m_currentId = newId; // found among the rows once they are fetched
         m_pendingNew = false;
     } else if (m_pendingNew) {
         m_rows.append(m_buffer);
-        m_rowIds.append(q.lastInsertId().toLongLong());
+        m_rowIds.append(newId);
         m_pos = int(m_rows.size()) - 1;
         m_pendingNew = false;
     } else {

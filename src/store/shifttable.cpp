@@ -113,14 +113,13 @@ bool openShift(Database& db, double openingFloat, ShiftRecord& opened, QString* 
     int number = 0;
     const bool ok = changeWithLedger(db, entry,
         [&](LedgerEntry& e, QString* why) {
-            if (!db.run(QStringLiteral("insert into 班次 (操作员, 开始时间, 备用金) values (?, ?, ?)"),
+            qint64 id = 0;
+            if (!db.insert(QStringLiteral("insert into 班次 (操作员, 开始时间, 备用金) values (?, ?, ?)"),
                     { db.operatorName().isNull() ? QStringLiteral("") : db.operatorName(), storedDate(moment),
-                        stored(openingFloat) }))
+                        stored(openingFloat) },
+                    QStringLiteral("编号"), id))
                 return fail(why, db.lastError());
-            QSqlQuery q(db.connection());
-            if (!q.exec(QStringLiteral("select last_insert_rowid()")) || !q.next())
-                return queryFailed(db, q, why);
-            number = q.value(0).toInt();
+            number = int(id);
             e.shift = number; // the first row of the shift
             return true;
         },
@@ -184,7 +183,7 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     // own handover.
     QSqlQuery bounds(db.connection());
     bounds.prepare(QStringLiteral(
-        "select (select ifnull(max(序号), 0) from 操作记录 where 类型='交班' and 班次=(select max(编号) from 班次 "
+        "select (select coalesce(max(序号), 0) from 操作记录 where 类型='交班' and 班次=(select max(编号) from 班次 "
         "where 编号<?)), (select min(序号) from 操作记录 where 类型='交班' and 班次=?)"));
     bounds.addBindValue(number);
     bounds.addBindValue(number);
@@ -199,10 +198,11 @@ bool readShiftTotals(Database& db, int number, ShiftTotals& t, QString* error)
     // cash + deposit.
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral(
-        "select 类型, count(*), total(现金), total(卡额), total(金额), total(case when 现金>0 then 现金 else 0 end), "
-        "total(case when 现金<0 then -现金 else 0 end), total(case when 类型='结帐' then cast(之前 as real) else 0 "
-        "end), 支付方式, total(收款), total(赠送), total(赠送<>0) from 操作记录 where 序号>? and 序号<=? and (班次=? or (班次=0 and "
-        "序号<?)) group by 类型, 支付方式"));
+        "select 类型, count(*), sum(现金), sum(卡额), sum(金额), sum(case when 现金>0 then 现金 else 0 end), "
+        "sum(case when 现金<0 then -现金 else 0 end), sum(case when 类型='结帐' then %1 else 0 end), 支付方式, "
+        "sum(收款), sum(赠送), sum(case when 赠送<>0 then 1 else 0 end) from 操作记录 where 序号>? and 序号<=? and "
+        "(班次=? or (班次=0 and 序号<?)) group by 类型, 支付方式")
+                  .arg(db.textAsNumber(QStringLiteral("之前"))));
     q.addBindValue(after);
     q.addBindValue(before);
     q.addBindValue(number);

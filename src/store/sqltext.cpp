@@ -114,6 +114,20 @@ QString translateStatement(const QString& statement)
     return joinDistinctKeys(out);
 }
 
+QString serverStatement(const QString& statement)
+{
+    static const QRegularExpression dropView(QStringLiteral(R"(^\s*drop\s+view\s+(?!if\s))"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression createView(QStringLiteral(R"(^\s*create\s+view\s)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString sql = statement;
+    if (const QRegularExpressionMatch m = dropView.match(sql); m.hasMatch())
+        return sql.insert(m.capturedEnd(), QStringLiteral("if exists "));
+    if (const QRegularExpressionMatch m = createView.match(sql); m.hasMatch())
+        return sql.replace(m.capturedStart(), m.capturedLength(), QStringLiteral("create temporary view "));
+    return sql;
+}
+
 QString quoteName(const QString& name)
 {
     QString q = name;

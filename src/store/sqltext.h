@@ -25,6 +25,11 @@ DateTime parseStoredDate(const QString& text, bool* ok = nullptr);
 // same rows without joining every booking. Everything else passes unchanged.
 QString translateStatement(const QString& statement);
 
+// A translated statement made ready for a PostgreSQL server. The report's views are each
+// connection's own there (temporary), so that two counters reporting at once each read their own
+// range; dropping one that is not there yet is no failure, which would end the transaction.
+QString serverStatement(const QString& statement);
+
 // A table or column name as an SQL identifier, between double quotes.
 QString quoteName(const QString& name);
 

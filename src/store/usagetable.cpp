@@ -40,9 +40,12 @@ QString packagesColumn(const QString& text) { return text.isNull() ? QStringLite
 bool writeUsage(Database& db, const UsageRow& row, QString* error)
 {
     return done(db,
-        db.run(QStringLiteral("insert or replace into 上机记录 (机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, "
-                              "待结帐, 结束钟点, 金额, 中断处理, 方案版本, 套餐, 计时) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                              "?, ?, ?, ?)"),
+        db.run(QStringLiteral("insert into 上机记录 (机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, 待结帐, "
+                              "结束钟点, 金额, 中断处理, 方案版本, 套餐, 计时) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                              "?, ?) on conflict (机号) do update set 上机时间=excluded.上机时间, 分钟价=excluded.分钟价, "
+                              "上机钟点=excluded.上机钟点, 定时=excluded.定时, 押金=excluded.押金, 商品额=excluded.商品额, "
+                              "待结帐=excluded.待结帐, 结束钟点=excluded.结束钟点, 金额=excluded.金额, "
+                              "中断处理=excluded.中断处理, 方案版本=excluded.方案版本, 套餐=excluded.套餐, 计时=excluded.计时"),
             { row.machineNo, row.startTime.days, double(row.perMinutePrice), row.clockText, row.fixedText,
                 row.depositText, row.goodsText, row.awaitingCheckout ? 1 : 0, row.stopClockText, row.feeText,
                 row.gapAnswer, row.planVersion, packagesColumn(row.packagesText),
@@ -92,9 +95,13 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
     }
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
+    // A file's column holds a value of any type; a server's holds its own type, never Null.
+    const QString types = db.engine() == Database::Engine::PostgreSQL
+        ? QStringLiteral("'integer', 'real', 'real'")
+        : QStringLiteral("typeof(机号), typeof(上机时间), typeof(分钟价)");
     if (!q.exec(QStringLiteral("select 机号, 上机时间, 分钟价, 上机钟点, 定时, 押金, 商品额, 待结帐, 结束钟点, 金额, "
-                               "中断处理, typeof(机号), typeof(上机时间), typeof(分钟价), 方案版本, 套餐, 计时 from 上机记录 "
-                               "order by 机号"))) {
+                               "中断处理, %1, 方案版本, 套餐, 计时 from 上机记录 order by 机号")
+                    .arg(types))) {
         if (error)
             *error = q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText();
         return false;
@@ -134,7 +141,8 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
 bool writeLastSeen(Database& db, DateTime moment, QString* error)
 {
     return done(db,
-        db.run(QStringLiteral("insert or replace into 运行记录 (项目, 时间) values ('最后运行', ?)"), { moment.days }),
+        db.run(QStringLiteral("insert into 运行记录 (项目, 时间) values ('最后运行', ?) on conflict (项目) do update "
+                              "set 时间=excluded.时间"), { moment.days }),
         error);
 }
 

@@ -310,7 +310,7 @@ void TestCheckout::paymentMethods()
     QCOMPARE(incomeRows(), ledger.isEmpty() ? 0 : 1);
     if (!ledger.isEmpty())
         QCOMPARE(queryValue(m_store->dir.databasePath(),
-                     s(u"select 现金 || '/' || 收款 || '/' || 支付方式 || '/' || 单号 from 操作记录 where 类型='结帐'"))
+                     s(u"select printf('%g', 现金) || '/' || printf('%g', 收款) || '/' || 支付方式 || '/' || 单号 from 操作记录 where 类型='结帐'"))
                      .toString(),
             ledger);
 }

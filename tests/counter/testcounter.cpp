@@ -89,7 +89,7 @@ void TestCounter::usagesMissedInAnOutageAreWrittenLater()
     counter.acceptTyped(3, ConsoleColumn::Deposit);
     QVERIFY(!counter.isProtected());
     QCOMPARE(counter.unprotectedText(), QStringLiteral("3号"));
-    QVERIFY(store.db.openDatabase(store.dir.databasePath()));
+    QVERIFY(openTestStore(store.db, store.dir));
     // The next change of that very machine writes it whole: a cell alone would change nothing.
     grid.commitEdit(3, ConsoleColumn::Deposit, QStringLiteral("25"));
     counter.acceptTyped(3, ConsoleColumn::Deposit);
@@ -104,7 +104,7 @@ void TestCounter::usagesMissedInAnOutageAreWrittenLater()
     QVERIFY(counter.bookCheckout(5, [](QString*, QString*) { return true; }, &error)); // nothing to book
     QVERIFY(!counter.isProtected());
     QVERIFY(!counter.flushEnded());
-    QVERIFY(store.db.openDatabase(store.dir.databasePath()));
+    QVERIFY(openTestStore(store.db, store.dir));
     QVERIFY(counter.flushEnded());
     QVERIFY(counter.isProtected());
     QCOMPARE(queryValue(store.dir.databasePath(), usages).toString(), QStringLiteral("3/25.0"));

@@ -404,7 +404,7 @@ void TestSaleWindow::goodsOnAccountReachTheCheckout()
     QCOMPARE(income(m_store->dir.databasePath()),
         QStringList({ s(u"2026-12-07 00:00:00 7 商品销售 可乐 7.5"),
             s(u"2026-12-07 00:00:00 7 上机收入 上机收入 2") }));
-    QVERIFY(m_store->responder.boxes.isEmpty());
+    QVERIFY2(m_store->responder.boxes.isEmpty(), m_store->responder.boxes.isEmpty() ? "" : qPrintable(m_store->responder.boxes[0].text));
 }
 
 void TestSaleWindow::pickWhileTheCatalogueCannotBeRead()

@@ -57,7 +57,7 @@ private:
             s(u"select group_concat(c, ';') from (select 会员编号 || '|' || printf('%g', ifnull(面值, 0)) || "
               u"'|' || "
               u"printf('%g', ifnull(使用额, 0)) || '|' || printf('%g', ifnull(余额, 0)) as c from 会员表 "
-              u"order by rowid)"))
+              u"order by rowid) as cards"))
             .toString();
     }
 

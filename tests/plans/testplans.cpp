@@ -117,7 +117,7 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
         qobject_cast<QDialog*>(window)->reject();
     });
     click(console.get(), u"按钮_计费"_s);
-    QVERIFY(m_responder->boxes.isEmpty());
+    QVERIFY2(m_responder->boxes.isEmpty(), m_responder->boxes.isEmpty() ? "" : qPrintable(m_responder->boxes[0].text));
     QCOMPARE(lastLedger(m_dir->databasePath(), u"计费方案"_s, u"之后"_s),
         QStringLiteral("08:00-18:00 每小时5.00元；18:00-23:00 每小时6.00元；23:00-08:00 每小时4.00元 封顶24.00元；"
                        "计费单位15分钟，起步30分钟，免费3分钟，会员8.5折；套餐：包夜 22:00-08:00 30.00元、3小时 180分钟 12.00元"));
@@ -179,7 +179,7 @@ void TestPlans::aPlannedUsageFromStartToCheckout()
 void TestPlans::aRefusedPlanKeepsWhatWasTyped()
 {
     Database db;
-    QVERIFY(db.openDatabase(m_dir->databasePath()));
+    QVERIFY(openTestStore(db, *m_dir));
     PlanWindow window(db, QStringLiteral("4"));
     TypedPlan overlapping = examplePricePlan();
     overlapping.bands[1][0] = QStringLiteral("17:00");

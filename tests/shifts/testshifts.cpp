@@ -250,7 +250,7 @@ void TestShifts::aRestartKeepsTheShiftOpen()
     m_store->db.closeDatabase();
     // As after a crash: a new connection finds the shift open, with what it has booked.
     Database again;
-    QVERIFY(again.openDatabase(m_store->dir.databasePath()));
+    QVERIFY(openTestStore(again, m_store->dir));
     bool found = false;
     ShiftRecord open;
     QVERIFY(readOpenShift(again, open, found, &error));

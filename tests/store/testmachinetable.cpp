@@ -78,6 +78,7 @@ void TestMachineTable::readsTheDefault()
     QFETCH(int, version);
     QFETCH(QString, damage);
     QFETCH(bool, writable);
+    FILE_ONLY_TEST();
     TestProgramDir dir(version == currentSchemaVersion());
     ScriptedResponder responder;
     if (version < currentSchemaVersion()) {

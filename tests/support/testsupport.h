@@ -11,6 +11,19 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
+
+class PgTestDatabase;
+
+// Whether this run puts the tests' store on a PostgreSQL server (LANGTUO_TEST_ENGINE=PostgreSQL,
+// as CTest does for the store's tests labelled pg) instead of a date.mdb.
+bool testsOnServer();
+// In a test that is about the file itself: skipped on a server.
+#define FILE_ONLY_TEST()                                                                                               \
+    do {                                                                                                               \
+        if (testsOnServer())                                                                                           \
+            QSKIP("about date.mdb itself");                                                                            \
+    } while (false)
 
 // Stands in for the message box and the beep: records every box and answers from a script.
 class ScriptedResponder {
@@ -49,7 +62,9 @@ private:
     QDateTime m_now;
 };
 
-// An empty program directory for one test, optionally with a fresh date.mdb.
+// An empty program directory for one test, optionally with a fresh store: a date.mdb, or on a
+// server run an empty database of its own that jishi.ini points the program at (runSql and
+// queryValue given the databasePath() reach it there).
 class TestProgramDir {
 public:
     explicit TestProgramDir(bool withDatabase = true);
@@ -58,10 +73,16 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const;
     QString databasePath() const { return file(QStringLiteral("date.mdb")); }
+    // The server's database as the program's settings name it; empty on a file.
+    QString serverAddress() const;
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<PgTestDatabase> m_server;
 };
+
+// Opens the program's connection on the directory's store, a file or a server's database.
+bool openTestStore(Database& db, const TestProgramDir& dir);
 
 // The program's connection and record set on a fresh date.mdb in an empty program directory,
 // with message boxes scripted: where every test of a window on the store starts.
