@@ -76,6 +76,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     showClients();
     connect(&m_session->clients(), &ClientService::clientsChanged, this, &ConsoleWindow::showClients);
     connect(m_session, &Session::operatorChanged, this, &ConsoleWindow::showOperator);
+    connect(m_session, &Session::machinesChanged, this, &ConsoleWindow::showMachines);
     m_session->setLogIn([this] { return logIn(); });
     m_session->setFloatAsker([this](double offered) {
         OpenShiftWindow window(offered, this);

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -56,7 +57,8 @@ Session::Session(EGridModel& grid, QObject* parent)
 
     const QString databasePath = seams::dataFile(QStringLiteral("date.mdb"));
     const StoreSettings store = readStoreSettings(settings);
-    m_counterName = store.counterName;
+    // On a file, which one counter has to itself, nothing is this counter's alone.
+    m_db->setCounterName(store.onServer ? store.counterName : QString());
     if (store.onServer) {
         // A setting that cannot be used is an outage, never a quiet fall-back onto a file of this
         // PC's own, where the other counters would not see what is booked.
@@ -85,6 +87,10 @@ Session::Session(EGridModel& grid, QObject* parent)
         }
     }
     m_rs->bind(m_db);
+    connect(m_db, &Database::changedElsewhere, this, [this] {
+        if (loadMachines())
+            emit machinesChanged();
+    });
     // With no operator the shift opens silently, so the start is as it always was; with
     // operators, it opens after the login.
     ensureShift(false);
@@ -160,7 +166,13 @@ bool Session::loadMachines()
             colours.insert(zone.name, QColor(zone.colour));
     }
     QVector<MachineSlot> listed;
+    QSet<int> elsewhere;
     for (const MachineInfo& m : std::as_const(setup.machines)) {
+        // Another counter's machine is shown nowhere here, and its usage is that counter's.
+        if (!timesHere(*m_db, m)) {
+            elsewhere.insert(m.number);
+            continue;
+        }
         const QString zone = m.zone.isEmpty() ? defaultZoneName() : m.zone;
         listed.append(MachineSlot { m.number, m.name, zone, colours.value(zone) });
     }
@@ -169,6 +181,7 @@ bool Session::loadMachines()
             const auto zone = [](const MachineSlot& m) { return m.zone.isEmpty() ? defaultZoneName() : m.zone; };
             return a.number == b.number && a.name == b.name && zone(a) == zone(b) && a.colour == b.colour;
         });
+    m_counter->setMachinesElsewhere(elsewhere);
     if (same)
         return false;
     m_counter->setMachines(listed);

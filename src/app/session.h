@@ -112,6 +112,8 @@ public:
     bool close(const QString& rateText);
 
 signals:
+    // Another counter of the server gave machines to this one or took them: lay them out again.
+    void machinesChanged();
     void backupStateChanged();
     void operatorChanged(const QString& name, const QString& role);
 
@@ -128,7 +130,6 @@ private:
     ClientService* m_clients = nullptr;
     std::function<bool()> m_logIn;
     std::function<double(double)> m_askFloat;
-    QString m_counterName; // this counter's, as the machines it times name it
     QString m_startRate;
     QString m_acceptedRate; // the last rate taken within the money limit
     bool m_unprotectedSaid = false;

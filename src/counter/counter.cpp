@@ -448,6 +448,8 @@ RestoredUsages Counter::restore()
     m_restoredPlans.clear(); // the file may be another since the last restore
     if (!readUsages(*m_db, kMaxMachineNo, rows, found.skipped, &found.readError))
         return found;
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [this](const UsageRow& u) { return m_elsewhere.contains(u.machineNo); }),
+        rows.end());
     found.lastSeenKnown = readLastSeen(*m_db, found.lastSeen);
     // A usage of a machine taken off the list since still has a bill to settle: the machine is
     // shown again until the list is set anew.

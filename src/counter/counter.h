@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QSet>
 #include <QVector>
 
 #include <QHash>
@@ -45,6 +46,8 @@ public:
     // The machines the console lists, the grid built anew for them. Open usages keep their
     // figures in their machine's new row; a machine with an open usage stays listed.
     void setMachines(const QVector<MachineSlot>& machines);
+    // Machines another counter times on a shared store: their usages are left to it.
+    void setMachinesElsewhere(const QSet<int>& numbers) { m_elsewhere = numbers; }
 
     bool isTiming(int n) const;
     // Timing, or stopped with its checkout not yet settled.
@@ -145,6 +148,7 @@ private:
     bool m_gapOpen = false; // restored usages wait for the answer on the interruption
     QHash<int, QString> m_deposit, m_fixed; // by machine, as last written, for the ledger
     qint64 m_lastSeenWritten = -1; // the second, since the epoch
+    QSet<int> m_elsewhere; // machines of another counter on a shared store
     QHash<int, PlanRef> m_restoredPlans; // by version, read once
     std::function<void(int)> m_observer;
     void changed(int n) const

@@ -1,5 +1,7 @@
 #include "goodswindow.h"
 
+#include "store/database.h"
+
 #include "widgets/inputfilter.h"
 #include "common/seams.h"
 #include "common/values.h"
@@ -32,6 +34,9 @@ GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent, const Rig
     // so the pick follows the selection, which a click and the arrow keys move alike.
     connect(m_ui->超级列表框1, &QTreeWidget::itemSelectionChanged, this, &GoodsWindow::pickGoods);
     connect(m_ui->按钮_新增, &QPushButton::clicked, this, &GoodsWindow::startNewGoods);
+    // Another counter changed the catalogue or a price: listed again.
+    connect(&m_db, &Database::changedElsewhere, this,
+        [this] { m_ui->超级列表框1->refillKeepingPick(Name, [this] { listGoods(); }); });
     connect(m_ui->按钮_保存, &QPushButton::clicked, this, &GoodsWindow::saveGoods);
     connect(m_ui->按钮_删除, &QPushButton::clicked, this, &GoodsWindow::deleteGoods);
 }
@@ -39,6 +44,12 @@ GoodsWindow::GoodsWindow(Database& db, RecordSet& rs, QWidget* parent, const Rig
 GoodsWindow::~GoodsWindow() = default;
 
 void GoodsWindow::refreshGoodsList()
+{
+    listGoods();
+    startNewGoods();
+}
+
+void GoodsWindow::listGoods()
 {
     ListView* list = m_ui->超级列表框1;
     const QVector<GoodsItem> items = readCatalogue(m_rs);
@@ -49,7 +60,6 @@ void GoodsWindow::refreshGoodsList()
         list->setListCell(row, Name, items[i].name);
         list->setListCell(row, Price, toText(items[i].price));
     }
-    startNewGoods();
 }
 
 void GoodsWindow::startNewGoods()

@@ -25,6 +25,8 @@ public:
     bool goodsIsNew() const { return m_goodsIsNew; }
 
     void refreshGoodsList();
+    // The catalogue listed again, the item being typed left as it is.
+    void listGoods();
     void startNewGoods();
     // A row of the list became the current one: its name and price into the boxes.
     void pickGoods();

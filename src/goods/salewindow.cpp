@@ -52,6 +52,7 @@ SaleWindow::SaleWindow(Database& db, RecordSet& rs, Counter& counter, QWidget* p
     connect(m_ui->按钮_保存, &QPushButton::clicked, this, &SaleWindow::saveSale);
     connect(m_ui->按钮_保存并新增, &QPushButton::clicked, this, &SaleWindow::saveSaleAndStartNew);
     connect(m_ui->按钮_商品管理, &QPushButton::clicked, this, &SaleWindow::openCatalogue);
+    connect(&m_db, &Database::changedElsewhere, this, &SaleWindow::fillGoodsChoices);
 }
 
 SaleWindow::~SaleWindow() = default;

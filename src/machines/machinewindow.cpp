@@ -13,7 +13,7 @@
 
 namespace {
 
-enum Column { Number, Name, Zone };
+enum Column { Number, Name, Zone, CounterName };
 
 // Light enough that the black text of a row stays easy to read.
 const QVector<QPair<QString, QString>>& colourChoices()
@@ -47,7 +47,13 @@ MachineWindow::MachineWindow(Database& db, std::function<bool(int)> isOpen, QWid
     m_ui->setupUi(this);
     layOutDialog(this, parent);
     QTreeWidget* list = m_ui->超级列表框1;
-    list->setHeaderLabels({ QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("区域") });
+    // Which counter times a machine matters only where several share the store.
+    const bool shared = m_db.engine() == Database::Engine::PostgreSQL;
+    for (QWidget* w : std::initializer_list<QWidget*> { m_ui->标签_柜台, m_ui->编辑框_柜台, m_ui->按钮_设柜台 })
+        w->setVisible(shared);
+    list->setHeaderLabels(shared ? QStringList { QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("区域"),
+                                       QStringLiteral("柜台") }
+                                 : QStringList { QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("区域") });
     list->setColumnWidth(Number, 50);
     list->setColumnWidth(Name, 130);
     const auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
@@ -68,6 +74,7 @@ MachineWindow::MachineWindow(Database& db, std::function<bool(int)> isOpen, QWid
     connect(m_ui->按钮_新增区域, &QPushButton::clicked, this, &MachineWindow::addZone);
     connect(m_ui->按钮_删除区域, &QPushButton::clicked, this, &MachineWindow::removeZone);
     connect(m_ui->按钮_设颜色, &QPushButton::clicked, this, &MachineWindow::setColour);
+    connect(m_ui->按钮_设柜台, &QPushButton::clicked, this, &MachineWindow::setCounter);
     connect(m_ui->按钮_关闭, &QPushButton::clicked, this, &QDialog::accept);
     refresh();
 }
@@ -93,10 +100,10 @@ void MachineWindow::refresh()
         const QSignalBlocker quiet(list);
         list->clear();
         for (const MachineInfo& m : std::as_const(setup.machines)) {
-            auto* item = new QTreeWidgetItem({ QString::number(m.number), m.name, m.zone });
+            auto* item = new QTreeWidgetItem({ QString::number(m.number), m.name, m.zone, m.counter });
             item->setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
             const QString colour = m_colours.value(m.zone);
-            for (int c = Number; c <= Zone && !colour.isEmpty(); ++c)
+            for (int c = Number; c <= CounterName && !colour.isEmpty(); ++c)
                 item->setBackground(c, QColor(colour));
             list->addTopLevelItem(item);
             item->setSelected(keep.contains(m.number));
@@ -125,8 +132,10 @@ QVector<int> MachineWindow::picked() const
 void MachineWindow::pick()
 {
     const QList<QTreeWidgetItem*> items = m_ui->超级列表框1->selectedItems();
-    if (items.size() == 1)
+    if (items.size() == 1) {
         m_ui->编辑框_名称->setText(items[0]->text(Name));
+        m_ui->编辑框_柜台->setText(items[0]->text(CounterName));
+    }
 }
 
 void MachineWindow::zonePicked()
@@ -175,6 +184,24 @@ void MachineWindow::remove()
     }
     QString error;
     stored(removeMachines(m_db, numbers, &error), error);
+}
+
+void MachineWindow::setCounter()
+{
+    const QVector<int> numbers = picked();
+    // A usage under way stays with the counter that started it, which alone can settle it.
+    for (int n : numbers) {
+        if (m_isOpen && m_isOpen(n)) {
+            refuse(QStringLiteral("%1号机正在计时或等待结帐，不能改柜台！").arg(n));
+            return;
+        }
+    }
+    if (numbers.isEmpty()) {
+        refuse(QStringLiteral("请选择机器！"));
+        return;
+    }
+    QString error;
+    stored(setMachineCounter(m_db, numbers, m_ui->编辑框_柜台->text(), &error), error);
 }
 
 void MachineWindow::setZone()

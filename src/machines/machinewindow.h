@@ -32,6 +32,7 @@ public:
     void addZone(); // 按钮_新增区域
     void removeZone(); // 按钮_删除区域
     void setColour(); // 按钮_设颜色
+    void setCounter(); // 按钮_设柜台
 
 private:
     QVector<int> picked() const;

@@ -29,6 +29,9 @@ MemberWindow::MemberWindow(Database& db, RecordSet& rs, QWidget* parent, const R
 
     connect(m_ui->超级列表框1, &ListView::currentRowChanged, this, &MemberWindow::pickCard);
     connect(m_ui->按钮_新增, &QPushButton::clicked, this, &MemberWindow::newCard);
+    // Another counter debited or topped up a card: its balance here is read again.
+    connect(&m_db, &Database::changedElsewhere, this,
+        [this] { m_ui->超级列表框1->refillKeepingPick(0, [this] { refreshMemberList(); }); });
     connect(m_ui->按钮_保存, &QPushButton::clicked, this, &MemberWindow::saveCard);
     connect(m_ui->按钮_删除, &QPushButton::clicked, this, &MemberWindow::deleteCard);
     connect(m_ui->按钮_清零, &QPushButton::clicked, this, &MemberWindow::clearCard);

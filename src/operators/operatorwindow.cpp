@@ -1,6 +1,8 @@
 #include "operatorwindow.h"
 
 #include "store/database.h"
+
+#include <QSignalBlocker>
 #include "store/operatortable.h"
 #include "ui_operatorwindow.h"
 #include "common/seams.h"
@@ -32,6 +34,15 @@ OperatorWindow::OperatorWindow(Database& db, const QString& current, bool curren
     m_ui->标签_说明->setWordWrap(true);
     connect(m_ui->列表框_操作员, &QTreeWidget::currentItemChanged, this, &OperatorWindow::pick);
     connect(m_ui->按钮_新增, &QPushButton::clicked, this, &OperatorWindow::addOperator);
+    connect(&m_db, &Database::changedElsewhere, this, [this] {
+        const QSignalBlocker quiet(m_ui->列表框_操作员);
+        const QTreeWidgetItem* picked = m_ui->列表框_操作员->currentItem();
+        const QString name = picked ? picked->text(0) : QString();
+        refresh();
+        const QList<QTreeWidgetItem*> again = m_ui->列表框_操作员->findItems(name, Qt::MatchExactly);
+        if (!name.isEmpty() && !again.isEmpty())
+            m_ui->列表框_操作员->setCurrentItem(again.first());
+    });
     connect(m_ui->按钮_保存, &QPushButton::clicked, this, &OperatorWindow::saveOperator);
     connect(m_ui->按钮_停用, &QPushButton::clicked, this, &OperatorWindow::toggleEnabled);
     refresh();

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
+#include <QTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -24,6 +25,9 @@
 #endif
 
 namespace {
+
+// The channel every counter of a server tells its changes on.
+const QString kChannel = QStringLiteral("langtuo");
 
 // How long anything waits for another program's lock before it gives up: an open, a booking,
 // a read.
@@ -171,9 +175,73 @@ bool Database::openServer(const QString& uri)
         db.close();
         return false;
     }
+    QSqlQuery who(db);
+    m_backendId = who.exec(QStringLiteral("select pg_backend_pid()")) && who.next() ? who.value(0).toString() : QString();
     m_openFailure = OpenFailure::None;
     m_lastError.clear();
+    listen();
+    // Opened again after an outage, or for the first time: whatever is shown is read again.
+    heard(QString());
     return true;
+}
+
+void Database::listen()
+{
+    stopListening();
+    m_listenerName = m_connectionName + QStringLiteral("#通知");
+    QString why;
+    if (openPgConnection(m_listenerName, m_serverUri, &why)) {
+        QSqlDriver* driver = QSqlDatabase::database(m_listenerName, false).driver();
+        connect(driver, &QSqlDriver::notification, this,
+            [this](const QString&, QSqlDriver::NotificationSource, const QVariant& payload) { heard(payload.toString()); });
+        driver->subscribeToNotification(kChannel);
+    }
+    if (!m_listenerCheck) {
+        m_listenerCheck = new QTimer(this);
+        // A lost listening connection says nothing: it is looked at now and then, and opened
+        // again with everything read again.
+        connect(m_listenerCheck, &QTimer::timeout, this, [this] {
+            if (!m_hasServer || m_listenerName.isEmpty())
+                return;
+            QSqlDatabase l = QSqlDatabase::database(m_listenerName, false);
+            QSqlQuery q(l);
+            if (l.isOpen() && q.exec(QStringLiteral("select 1")))
+                return;
+            listen();
+            heard(QString());
+        });
+    }
+    m_listenerCheck->start(5000);
+}
+
+void Database::stopListening()
+{
+    if (m_listenerCheck)
+        m_listenerCheck->stop();
+    if (m_listenerName.isEmpty())
+        return;
+    {
+        QSqlDatabase l = QSqlDatabase::database(m_listenerName, false);
+        if (l.isOpen())
+            l.driver()->unsubscribeFromNotification(kChannel);
+        l.close();
+    }
+    QSqlDatabase::removeDatabase(m_listenerName);
+    m_listenerName.clear();
+}
+
+void Database::heard(const QString& payload)
+{
+    if (!payload.isEmpty() && payload == m_backendId)
+        return; // this connection's own change
+    if (!m_readAgain) {
+        m_readAgain = new QTimer(this);
+        m_readAgain->setSingleShot(true);
+        m_readAgain->setInterval(200);
+        connect(m_readAgain, &QTimer::timeout, this, &Database::changedElsewhere);
+    }
+    if (!m_readAgain->isActive())
+        m_readAgain->start();
 }
 
 bool Database::closeDatabase()
@@ -181,6 +249,7 @@ bool Database::closeDatabase()
     m_path.clear();
     m_serverUri.clear();
     m_hasServer = false;
+    stopListening();
     if (!QSqlDatabase::contains(m_connectionName))
         return false;
     QSqlDatabase db = connection();
@@ -313,7 +382,10 @@ bool Database::beginTransaction()
     // bookings can wait for each other.
     if (!runControl(m_engine == Engine::PostgreSQL ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    if (m_engine == Engine::PostgreSQL && !runControl(pgWriterLockStatement())) {
+    // The others are told once this commits; a rollback tells nobody. The same round trip as
+    // the lock.
+    if (m_engine == Engine::PostgreSQL
+        && !runControl(pgWriterLockStatement() + QStringLiteral(", pg_notify(%1, %2)").arg(sqlText(kChannel), sqlText(m_backendId)))) {
         const QString why = m_lastError;
         runControl(QStringLiteral("ROLLBACK"));
         m_lastError = why;

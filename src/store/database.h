@@ -99,6 +99,11 @@ public:
     // the operator; empty otherwise.
     void setAuthorisedBy(const QString& owner) { m_authorisedBy = owner; }
     QString authorisedBy() const { return m_authorisedBy; }
+    // The counter this program is, as the machines and shifts of a store shared by several name
+    // it; empty on a file, which one counter has to itself.
+    void setCounterName(const QString& name) { m_counterName = name; }
+    // Never Null: a statement compares the column with it.
+    QString counterName() const { return m_counterName.isNull() ? QStringLiteral("") : m_counterName; }
     // The open shift, whose number every ledger row carries; 0 while none is open.
     void setShift(int number) { m_shift = number; }
     int shift() const { return m_shift; }
@@ -119,6 +124,10 @@ public:
     bool viewMadeBy(const QString& name, const QString& createStatement) const;
 
 signals:
+    // Another counter on the same server committed a change, or the connection was opened
+    // again after it was lost: what a window shows of the store is read again. Several close
+    // together come as one, within a fifth of a second.
+    void changedElsewhere();
     // Right before the connection closes (on purpose, or for a file replaced under it): what
     // works on SQLite's own connection lets go of it now.
     void closing();
@@ -127,6 +136,10 @@ private:
     friend class RecordSet;
     friend class Transaction;
     bool runControl(const QString& statement);
+    // The server's "read again" signal, on a connection of its own that only listens.
+    void listen();
+    void stopListening();
+    void heard(const QString& payload);
     QSqlQuery* prepared(const QString& statement);
     void dropStatements();
     qint64 dataVersion() const;
@@ -141,10 +154,15 @@ private:
     QString m_lastError;
     Engine m_engine = Engine::SQLite;
     QString m_serverUri;
+    QString m_backendId; // of the server's process behind the connection: its own changes
+    QString m_listenerName; // the listening connection's, empty while none
+    class QTimer* m_listenerCheck = nullptr; // finds a listening connection that was lost
+    class QTimer* m_readAgain = nullptr; // gathers signals close together into one
     bool m_hasServer = false; // opened on a server, and not closed on purpose since
     int m_rowsAffected = 0;
     QString m_operatorName;
     QString m_authorisedBy;
+    QString m_counterName;
     int m_shift = 0;
     int m_depth = 0; // transactions begun and not yet ended
     bool m_rollbackOnly = false;

@@ -72,12 +72,12 @@ bool readTables(Database& db, MachineSetup& setup, QString* error)
     // Machines fall back to 大厅, so it must be there to hold them even in a file that lost it.
     if (!findZone(setup, defaultZoneName()))
         setup.zones.prepend({ defaultZoneName(), QString() });
-    if (!q.exec(QStringLiteral("select 机号, 名称, coalesce(区域, '') from 机器 order by 机号")))
+    if (!q.exec(QStringLiteral("select 机号, 名称, coalesce(区域, ''), coalesce(柜台, '') from 机器 order by 机号")))
         return readError(db, q, error);
     while (q.next()) {
         const QString zone = q.value(2).toString();
-        setup.machines.append(
-            { q.value(0).toInt(), q.value(1).toString(), findZone(setup, zone) ? zone : defaultZoneName() });
+        setup.machines.append({ q.value(0).toInt(), q.value(1).toString(),
+            findZone(setup, zone) ? zone : defaultZoneName(), q.value(3).toString() });
     }
     return true;
 }
@@ -175,7 +175,7 @@ MachineSetup defaultMachineSetup()
 {
     MachineSetup setup;
     for (int n = 1; n <= kDefaultMachines; ++n)
-        setup.machines.append({ n, QString(), defaultZoneName() });
+        setup.machines.append({ n, QString(), defaultZoneName(), QString() });
     setup.zones.append({ defaultZoneName(), QString() });
     return setup;
 }
@@ -216,7 +216,7 @@ bool addMachines(Database& db, int from, int to, const QString& zone, QString* e
                     return failWith(why, QStringLiteral("%1号机已经存在！").arg(n));
                 if (!run(db, QStringLiteral("insert into 机器 (机号, 区域) values (?, ?)"), { n, zone }, why))
                     return false;
-                added.append({ n, QString(), zone });
+                added.append({ n, QString(), zone, QString() });
             }
             e.after = machinesText(added);
             return true;
@@ -369,6 +369,45 @@ bool removeZone(Database& db, const QString& name, QString* error)
                     return failWith(why, QStringLiteral("区域中还有机器，不能删除！"));
             }
             return run(db, QStringLiteral("delete from 区域 where 名称=?"), { name }, why);
+        },
+        error);
+}
+
+bool timesHere(const Database& db, const MachineInfo& machine)
+{
+    return machine.counter.isEmpty() || machine.counter == db.counterName();
+}
+
+bool setMachineCounter(Database& db, const QVector<int>& numbers, const QString& counter, QString* error)
+{
+    const QString name = counter.trimmed();
+    if (!isStorableText(name))
+        return failWith(error, unstorableTextMessage());
+    QVector<int> picked = numbers;
+    std::sort(picked.begin(), picked.end());
+    LedgerEntry entry = ledgerEntry(db, QStringLiteral("机器"));
+    entry.machineNo = picked.size() == 1 ? picked[0] : 0;
+    entry.detail = QStringLiteral("设柜台");
+    // "3-4号 一楼": the machines by the counter they belong to, told as machinesText tells zones.
+    const auto byCounter = [](QVector<MachineInfo> machines) {
+        for (MachineInfo& m : machines)
+            m.zone = m.counter.isEmpty() ? QStringLiteral("各柜台") : m.counter;
+        return machinesText(machines);
+    };
+    return changeSetup(
+        db, entry,
+        [&](const MachineSetup& setup, LedgerEntry& e, QString* why) {
+            QVector<MachineInfo> machines;
+            if (!pickedMachines(setup, picked, machines, why))
+                return false;
+            e.before = byCounter(machines);
+            for (MachineInfo& m : machines) {
+                if (!run(db, QStringLiteral("update 机器 set 柜台=? where 机号=?"), { name, m.number }, why))
+                    return false;
+                m.counter = name;
+            }
+            e.after = byCounter(machines);
+            return true;
         },
         error);
 }

@@ -17,6 +17,7 @@ struct MachineInfo {
     int number = 0;
     QString name;
     QString zone;
+    QString counter; // that times it, on a store several counters share; empty: every counter
 };
 
 struct ZoneInfo {
@@ -46,3 +47,7 @@ bool renameMachine(Database& db, int number, const QString& name, QString* error
 bool addZone(Database& db, const QString& name, const QString& colour, QString* error);
 bool setZoneColour(Database& db, const QString& name, const QString& colour, QString* error);
 bool removeZone(Database& db, const QString& name, QString* error);
+// The counter the machines belong to; the empty name gives them to every counter.
+bool setMachineCounter(Database& db, const QVector<int>& numbers, const QString& counter, QString* error);
+// Whether this counter (the connection's counterName) times the machine.
+bool timesHere(const Database& db, const MachineInfo& machine);

@@ -210,6 +210,13 @@ const QVector<SchemaStep>& pgSchemaSteps()
                 QStringLiteral("create table 客户机 (机号 integer primary key check (机号 between 1 and 500), 公钥 text not "
                                "null, 允许时间 double precision)"),
             } },
+        { 10,
+            {
+                QStringLiteral("alter table 机器 add column 柜台 text not null default ''"),
+                QStringLiteral("alter table 班次 add column 柜台 text not null default ''"),
+                QStringLiteral("drop index 班次_只开一个"),
+                QStringLiteral("create unique index 班次_每柜台只开一个 on 班次 (柜台) where 结束时间 is null"),
+            } },
     };
     return steps;
 }

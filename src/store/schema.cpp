@@ -175,6 +175,15 @@ const QVector<SchemaStep>& schemaSteps()
                 QStringLiteral("CREATE TABLE 客户机 (机号 INTEGER PRIMARY KEY CHECK (机号 BETWEEN 1 AND 500), 公钥 TEXT NOT "
                                "NULL, 允许时间 REAL)"),
             } },
+        // 10: several counters on one store. A machine belongs to the counter it names (none: to
+        // every counter, as on a file of one), and each counter has an open shift of its own.
+        { 10,
+            {
+                QStringLiteral("ALTER TABLE 机器 ADD COLUMN 柜台 TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("ALTER TABLE 班次 ADD COLUMN 柜台 TEXT NOT NULL DEFAULT ''"),
+                QStringLiteral("DROP INDEX 班次_只开一个"),
+                QStringLiteral("CREATE UNIQUE INDEX 班次_每柜台只开一个 ON 班次 (柜台) WHERE 结束时间 IS NULL"),
+            } },
     };
     return steps;
 }

@@ -71,7 +71,7 @@ bool readOpenShift(Database& db, ShiftRecord& shift, bool& found, QString* error
 {
     QVector<ShiftRecord> open;
     found = false;
-    if (!readShifts(db, QStringLiteral("where 结束时间 is null"), {}, open, error))
+    if (!readShifts(db, QStringLiteral("where 结束时间 is null and 柜台=?"), { db.counterName() }, open, error))
         return false;
     found = !open.isEmpty();
     if (found)
@@ -93,7 +93,8 @@ bool readShift(Database& db, int number, ShiftRecord& shift, QString* error)
 bool readClosedShifts(Database& db, QVector<ShiftRecord>& shifts, int limit, QString* error)
 {
     return readShifts(
-        db, QStringLiteral("where 结束时间 is not null order by 编号 desc limit ?"), { limit }, shifts, error);
+        db, QStringLiteral("where 结束时间 is not null and 柜台=? order by 编号 desc limit ?"), { db.counterName(), limit },
+        shifts, error);
 }
 
 double floatLeftInTheDrawer(Database& db)
@@ -114,9 +115,9 @@ bool openShift(Database& db, double openingFloat, ShiftRecord& opened, QString* 
     const bool ok = changeWithLedger(db, entry,
         [&](LedgerEntry& e, QString* why) {
             qint64 id = 0;
-            if (!db.insert(QStringLiteral("insert into 班次 (操作员, 开始时间, 备用金) values (?, ?, ?)"),
+            if (!db.insert(QStringLiteral("insert into 班次 (操作员, 开始时间, 备用金, 柜台) values (?, ?, ?, ?)"),
                     { db.operatorName().isNull() ? QStringLiteral("") : db.operatorName(), storedDate(moment),
-                        stored(openingFloat) },
+                        stored(openingFloat), db.counterName() },
                     QStringLiteral("编号"), id))
                 return fail(why, db.lastError());
             number = int(id);

@@ -32,6 +32,12 @@ QString fieldName(UsageField field)
     return QStringLiteral("商品额");
 }
 
+// When the program was last seen running: each counter's own on a shared store.
+QString lastSeenItem(const Database& db)
+{
+    return db.counterName().isEmpty() ? QStringLiteral("最后运行") : QStringLiteral("最后运行：") + db.counterName();
+}
+
 // The packages' text as the column takes it: NOT NULL, so none is the empty text.
 QString packagesColumn(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
 
@@ -141,8 +147,9 @@ bool readUsages(Database& db, int highestMachineNo, QVector<UsageRow>& rows, QSt
 bool writeLastSeen(Database& db, DateTime moment, QString* error)
 {
     return done(db,
-        db.run(QStringLiteral("insert into 运行记录 (项目, 时间) values ('最后运行', ?) on conflict (项目) do update "
-                              "set 时间=excluded.时间"), { moment.days }),
+        db.run(QStringLiteral("insert into 运行记录 (项目, 时间) values (?, ?) on conflict (项目) do update "
+                              "set 时间=excluded.时间"),
+            { lastSeenItem(db), moment.days }),
         error);
 }
 
@@ -151,7 +158,9 @@ bool readLastSeen(Database& db, DateTime& moment)
     if (!db.ensureOpen())
         return false;
     QSqlQuery q(db.connection());
-    if (!q.exec(QStringLiteral("select 时间 from 运行记录 where 项目='最后运行'")) || !q.next())
+    q.prepare(QStringLiteral("select 时间 from 运行记录 where 项目=?"));
+    q.addBindValue(lastSeenItem(db));
+    if (!q.exec() || !q.next())
         return false;
     moment = DateTime(q.value(0).toDouble());
     return true;

@@ -139,3 +139,17 @@ int ListView::selectedRow() const
     const QList<QTreeWidgetItem*> items = selectedItems();
     return items.isEmpty() ? -1 : indexOfTopLevelItem(items.first());
 }
+
+void ListView::refillKeepingPick(int keyColumn, const std::function<void()>& refill)
+{
+    const int picked = selectedRow();
+    const QString key = picked >= 0 ? getListCell(picked, keyColumn) : QString();
+    const QSignalBlocker quiet(this);
+    refill();
+    for (int r = 0; picked >= 0 && r < rowCount(); ++r) {
+        if (getListCell(r, keyColumn) == key) {
+            setCurrentItem(topLevelItem(r));
+            break;
+        }
+    }
+}

@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 // A report-style list: titled columns, rows of cell texts, one selected row. Grid lines
@@ -26,6 +27,9 @@ public:
     int rowCount() const { return topLevelItemCount(); }
     // -1 when no row is selected.
     int selectedRow() const;
+    // Fills the list again with `refill`, the row picked before picked again where its text in
+    // `keyColumn` is still there; no pick is raised, so what the operator typed stays.
+    void refillKeepingPick(int keyColumn, const std::function<void()>& refill);
 
 signals:
     // A row became the focused row; by then a click has selected it too.

@@ -1,10 +1,15 @@
 // Several counters on one PostgreSQL server (CTest label pg), each a process of its own.
 #include "store/database.h"
 #include "store/ledgertable.h"
+#include "store/machinetable.h"
+#include "store/membertable.h"
+#include "store/shifttable.h"
 #include "support/pgsupport.h"
 #include "support/testsupport.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -17,6 +22,8 @@ private slots:
     void twoCountersAtOnce_data();
     void twoCountersAtOnce();
     void aConnectionLostInATransaction();
+    void aChangeReachesTheOtherCounter();
+    void eachCounterItsMachinesAndShift();
 };
 
 void TestPgCounters::initTestCase()
@@ -95,6 +102,81 @@ void TestPgCounters::aConnectionLostInATransaction()
     QSqlQuery q(admin);
     QVERIFY(q.exec(u"select string_agg(商品名称, ',') from 商品表"_s) && q.next());
     QCOMPARE(q.value(0).toString(), u"可乐"_s);
+}
+
+void TestPgCounters::aChangeReachesTheOtherCounter()
+{
+    PgTestDatabase server;
+    QVERIFY(server.isMade());
+    const QString uri = u"postgresql:///"_s + server.name();
+    Database here, there;
+    QVERIFY2(here.openServer(uri), qPrintable(here.lastError()));
+    QVERIFY2(there.openServer(uri), qPrintable(there.lastError()));
+    QVERIFY(here.run(u"insert into 会员表 (会员编号, 面值, 使用额, 余额) values ('A1', 20, 0, 20)"_s));
+    QSignalSpy heardHere(&here, &Database::changedElsewhere);
+    QSignalSpy heardThere(&there, &Database::changedElsewhere);
+    QTest::qWait(400); // the "read again" of each connection's own opening
+    heardHere.clear();
+    heardThere.clear();
+
+    QString error;
+    QElapsedTimer took;
+    took.start();
+    QVERIFY2(topUpCard(here, u"A1"_s, 10, &error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(heardThere.count() == 1, 1000);
+    QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+    QTest::qWait(300);
+    QCOMPARE(heardHere.count(), 0); // its own change is no news to it
+    QCOMPARE(heardThere.count(), 1); // the top-up's statements came as one
+
+    // A rolled-back change tells nobody.
+    {
+        Transaction t(here);
+        QVERIFY(here.run(u"update 会员表 set 余额=0"_s));
+    }
+    QTest::qWait(400);
+    QCOMPARE(heardThere.count(), 1);
+}
+
+void TestPgCounters::eachCounterItsMachinesAndShift()
+{
+    PgTestDatabase server;
+    QVERIFY(server.isMade());
+    const QString uri = u"postgresql:///"_s + server.name();
+    Database downstairs, upstairs;
+    downstairs.setCounterName(u"一楼"_s);
+    upstairs.setCounterName(u"二楼"_s);
+    QVERIFY2(downstairs.openServer(uri), qPrintable(downstairs.lastError()));
+    QVERIFY2(upstairs.openServer(uri), qPrintable(upstairs.lastError()));
+    QString error;
+    QVERIFY2(setMachineCounter(downstairs, { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 }, u"一楼"_s, &error), qPrintable(error));
+    QVERIFY2(setMachineCounter(downstairs, { 11, 12, 13, 14, 15 }, u" 二楼 "_s, &error), qPrintable(error));
+    const auto mine = [](Database& db) {
+        MachineSetup setup;
+        QStringList numbers;
+        if (readMachines(db, setup, nullptr))
+            for (const MachineInfo& m : setup.machines)
+                numbers << (timesHere(db, m) ? QString::number(m.number) : QString());
+        numbers.removeAll(QString());
+        return numbers.join(u',');
+    };
+    QCOMPARE(mine(downstairs), u"1,2,3,4,5,6,7,8,9,10"_s);
+    QCOMPARE(mine(upstairs), u"11,12,13,14,15"_s);
+    QSqlDatabase check = server.connect(u"check"_s);
+    QSqlQuery q(check);
+    QVERIFY(q.exec(u"select 之前 || ' → ' || 之后 || ' ' || 说明 from 操作记录 order by 序号 desc limit 1"_s) && q.next());
+    QCOMPARE(q.value(0).toString(), u"11-15号 各柜台 → 11-15号 二楼 设柜台"_s);
+
+    // Each counter has a shift of its own open at once, and finds its own.
+    ShiftRecord first, second, found;
+    bool open = false;
+    QVERIFY2(openShift(downstairs, 100, first, &error), qPrintable(error));
+    QVERIFY2(openShift(upstairs, 50, second, &error), qPrintable(error));
+    QVERIFY(first.number != second.number);
+    QVERIFY(readOpenShift(upstairs, found, open, &error) && open);
+    QCOMPARE(found.number, second.number);
+    QVERIFY(readOpenShift(downstairs, found, open, &error) && open);
+    QCOMPARE(found.number, first.number);
 }
 
 QTEST_GUILESS_MAIN(TestPgCounters)
