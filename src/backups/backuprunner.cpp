@@ -38,7 +38,7 @@ bool BackupRunner::start()
     if (isRunning())
         return false;
     const DateTime moment = now();
-    if (m_db && m_db->engine() == Database::Engine::PostgreSQL) {
+    if (m_db && copiedByDump(*m_db)) {
         const QString address = m_db->serverAddress();
         const QString folder = m_folder;
         const QString second = m_secondFolder;

@@ -48,7 +48,7 @@ MachineWindow::MachineWindow(Database& db, std::function<bool(int)> isOpen, QWid
     layOutDialog(this, parent);
     QTreeWidget* list = m_ui->超级列表框1;
     // Which counter times a machine matters only where several share the store.
-    const bool shared = m_db.engine() == Database::Engine::PostgreSQL;
+    const bool shared = sharedByCounters(m_db);
     for (QWidget* w : std::initializer_list<QWidget*> { m_ui->标签_柜台, m_ui->编辑框_柜台, m_ui->按钮_设柜台 })
         w->setVisible(shared);
     list->setHeaderLabels(shared ? QStringList { QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("区域"),

@@ -325,6 +325,8 @@ BackupOutcome keepBackup(const QString& checking, const QString& folder, const Q
     return out;
 }
 
+bool copiedByDump(const Database& db) { return db.engine() == Database::Engine::PostgreSQL; }
+
 BackupOutcome makeServerBackup(const QString& address, const QString& folder, const QString& secondFolder, DateTime now)
 {
     BackupOutcome out;
@@ -468,6 +470,18 @@ RestoreOutcome restoreBackup(
 {
     RestoreOutcome out;
     QString why;
+    // A server's database is every counter's: it is put back by its administrator, with every
+    // counter closed, never from one counter while the others book.
+    if (db.engine() == Database::Engine::PostgreSQL) {
+        out.error = QStringLiteral("数据库在服务器上，由所有柜台共用，不能在一个柜台上恢复。请关闭所有柜台后，由服务器管理员执行：\n"
+                                   "pg_restore --clean --if-exists --single-transaction --dbname=库名 \"%1\"")
+                        .arg(QDir::toNativeSeparators(copyPath));
+        return out;
+    }
+    if (kindOfCopy(copyPath) == BackupKind::ServerDump) {
+        out.error = QStringLiteral("“%1”是服务器数据库的备份，不能恢复为本机的date.mdb。").arg(QDir::toNativeSeparators(copyPath));
+        return out;
+    }
     if (!checkBackup(copyPath, &why)) {
         out.error = why;
         return out;

@@ -45,6 +45,9 @@ struct BackupOutcome {
 
 // Takes, checks and keeps one copy; runs in any thread on a connection of its own.
 BackupOutcome makeBackup(const QString& databasePath, const QString& folder, const QString& secondFolder, DateTime now);
+// Whether the store the connection is open on is copied by the server's pg_dump (a server's
+// database), not as a file.
+bool copiedByDump(const Database& db);
 // The same for a server's database (the address as openPgConnection takes it), by pg_dump.
 BackupOutcome makeServerBackup(const QString& address, const QString& folder, const QString& secondFolder, DateTime now);
 

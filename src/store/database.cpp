@@ -510,6 +510,8 @@ void Database::dropStatements()
         sqlite3_finalize(st);
     m_native.clear();
     m_prepared.clear();
+    m_columnTypes.clear();
+    m_editable.clear();
     m_head = {};
     m_hasPendingHead = false;
 }
@@ -603,6 +605,13 @@ QVector<QPair<QString, QString>> Database::columnTypes(const QString& table) con
     QVector<QPair<QString, QString>> result;
     if (!isOpen())
         return result;
+    // A server's catalogue takes milliseconds to answer, on every booking: its tables' shapes
+    // are kept while the connection is open (only the schema's steps change them, before).
+    const QString key = table.toLower();
+    if (m_engine == Engine::PostgreSQL) {
+        if (const auto it = m_columnTypes.constFind(key); it != m_columnTypes.cend())
+            return it.value();
+    }
     QSqlQuery q(connection());
     if (m_engine == Engine::PostgreSQL) {
         // The row number a file keeps hidden is a column here; it stays as hidden. A domain
@@ -619,6 +628,8 @@ QVector<QPair<QString, QString>> Database::columnTypes(const QString& table) con
     const int name = m_engine == Engine::PostgreSQL ? 0 : 1;
     while (q.next())
         result.append({ q.value(name).toString(), q.value(name + 1).toString() });
+    if (m_engine == Engine::PostgreSQL && !result.isEmpty())
+        m_columnTypes.insert(key, result);
     return result;
 }
 
@@ -626,6 +637,11 @@ bool Database::isTable(const QString& name) const
 {
     if (!isOpen())
         return false;
+    if (m_engine == Engine::PostgreSQL) {
+        // Kept with the shapes: a table whose rows are edited has its row number among them.
+        if (const auto it = m_editable.constFind(name.toLower()); it != m_editable.cend())
+            return it.value();
+    }
     QSqlQuery q(connection());
     // On a server only a table with the row number a file keeps is one the program edits rows of.
     q.prepare(m_engine == Engine::PostgreSQL
@@ -633,7 +649,10 @@ bool Database::isTable(const QString& name) const
                              "lower(table_name) = lower(?) and column_name = 'rowid'")
             : QStringLiteral("select 1 from sqlite_master where type='table' and name=? collate nocase"));
     q.addBindValue(name);
-    return q.exec() && q.next();
+    const bool editable = q.exec() && q.next();
+    if (m_engine == Engine::PostgreSQL && !q.lastError().isValid())
+        m_editable.insert(name.toLower(), editable);
+    return editable;
 }
 
 bool Database::hasTable(const QString& name) const

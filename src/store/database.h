@@ -168,6 +168,9 @@ private:
     bool m_rollbackOnly = false;
     std::chrono::steady_clock::time_point m_waitStarted; // of the wait for a lock under way
     QHash<QString, QSqlQuery> m_prepared; // of the file open now
+    // A server's tables as the catalogue describes them, by lower-case name, while open.
+    mutable QHash<QString, QVector<QPair<QString, QString>>> m_columnTypes;
+    mutable QHash<QString, bool> m_editable;
     QHash<const char*, sqlite3_stmt*> m_native; // likewise, by the statement's own text
     LedgerHead m_head; // as last committed
     qint64 m_headVersion = -1; // the file's data version when m_head was known

@@ -373,6 +373,8 @@ bool removeZone(Database& db, const QString& name, QString* error)
         error);
 }
 
+bool sharedByCounters(const Database& db) { return db.engine() == Database::Engine::PostgreSQL; }
+
 bool timesHere(const Database& db, const MachineInfo& machine)
 {
     return machine.counter.isEmpty() || machine.counter == db.counterName();

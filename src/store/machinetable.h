@@ -49,5 +49,7 @@ bool setZoneColour(Database& db, const QString& name, const QString& colour, QSt
 bool removeZone(Database& db, const QString& name, QString* error);
 // The counter the machines belong to; the empty name gives them to every counter.
 bool setMachineCounter(Database& db, const QVector<int>& numbers, const QString& counter, QString* error);
+// Whether several counters may share the store, so that a machine belongs to one of them.
+bool sharedByCounters(const Database& db);
 // Whether this counter (the connection's counterName) times the machine.
 bool timesHere(const Database& db, const MachineInfo& machine);
