@@ -55,7 +55,10 @@ MachineWindow::MachineWindow(Database& db, std::function<bool(int)> isOpen, QWid
                                        QStringLiteral("柜台") }
                                  : QStringList { QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("区域") });
     list->setColumnWidth(Number, 50);
-    list->setColumnWidth(Name, 130);
+    // With the counter's column beside them, name and zone make room for it.
+    list->setColumnWidth(Name, shared ? 90 : 130);
+    if (shared)
+        list->setColumnWidth(Zone, 70);
     const auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     m_ui->编辑框_从->setValidator(digits);
     m_ui->编辑框_到->setValidator(digits);

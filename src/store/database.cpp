@@ -510,8 +510,7 @@ void Database::dropStatements()
         sqlite3_finalize(st);
     m_native.clear();
     m_prepared.clear();
-    m_columnTypes.clear();
-    m_editable.clear();
+    forgetShapes();
     m_head = {};
     m_hasPendingHead = false;
 }

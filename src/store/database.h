@@ -114,6 +114,13 @@ public:
     bool isTable(const QString& name) const;
     // Any table of that name.
     bool hasTable(const QString& name) const;
+    // After a statement failed: the shapes kept of a server's tables are asked again, in case a
+    // table was dropped or changed under the program.
+    void forgetShapes() const
+    {
+        m_columnTypes.clear();
+        m_editable.clear();
+    }
     // Runs an insert with bound values; `id` is the new row's `key`.
     bool insert(const QString& statement, const QVariantList& values, const QString& key, qint64& id);
     // SQL for a text column's number, 0 where it holds none, on the engine open.

@@ -43,6 +43,8 @@ RecordSet::RecordSet(QObject* parent)
 
 void RecordSet::fail(const QString& text)
 {
+    if (m_db)
+        m_db->forgetShapes();
     m_lastError = text;
     messageBox(text, 0, QStringLiteral("错误"));
 }
@@ -284,6 +286,7 @@ bool RecordSet::saveRecord()
     for (const QVariant& v : values)
         q.addBindValue(v);
     if (!q.exec() || (m_pendingNew && returning && !q.next())) {
+        m_db->forgetShapes();
         m_lastError = errorText(q.lastError());
         return false;
     }

@@ -131,7 +131,7 @@ void TestPgSchema::itsRulesHold_data()
     QTest::newRow("the ledger emptied at once") << QStringList { row } << u"truncate 操作记录"_s
                                                 << u"操作记录只能增加，不能删除"_s;
     const QString open = u"insert into 班次 (操作员, 开始时间) values ('小王', '2026-12-10 09:00:00')"_s;
-    QTest::newRow("a second open shift") << QStringList { open } << open << u"班次_只开一个"_s;
+    QTest::newRow("a second open shift") << QStringList { open } << open << u"班次_每柜台只开一个"_s;
     QTest::newRow("a handed-over shift changed")
         << QStringList { open, u"update 班次 set 结束时间='2026-12-10 17:00:00'"_s } << u"update 班次 set 备注='x'"_s
         << u"已交班的班次不能修改"_s;
