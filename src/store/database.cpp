@@ -444,22 +444,31 @@ bool Database::rollbackTransaction()
 
 bool Database::run(const QString& statement, const QVariantList& values)
 {
-    m_rowsAffected = 0;
-    if (!ensureOpen())
-        return false;
-    QSqlQuery* q = prepared(statement);
+    QSqlQuery* q = runPrepared(statement, values);
     if (!q)
         return false;
+    m_rowsAffected = q->numRowsAffected();
+    q->finish();
+    return true;
+}
+
+QSqlQuery* Database::runPrepared(const QString& statement, const QVariantList& values)
+{
+    m_rowsAffected = 0;
+    if (!ensureOpen())
+        return nullptr;
+    QSqlQuery* q = prepared(statement);
+    if (!q)
+        return nullptr;
     for (int i = 0; i < values.size(); ++i)
         q->bindValue(i, values[i]);
-    const bool done = q->exec();
-    if (!done)
+    if (!q->exec()) {
         m_lastError = errorText(q->lastError());
-    m_rowsAffected = done ? q->numRowsAffected() : 0;
-    q->finish();
-    if (done)
-        m_lastError.clear();
-    return done;
+        q->finish();
+        return nullptr;
+    }
+    m_lastError.clear();
+    return q;
 }
 
 QSqlQuery* Database::prepared(const QString& statement)
@@ -689,23 +698,17 @@ bool Database::insert(const QString& statement, const QVariantList& values, cons
         id = sqlite3_last_insert_rowid(handle());
         return true;
     }
-    m_rowsAffected = 0;
-    if (!ensureOpen())
-        return false;
-    QSqlQuery* q = prepared(statement + QStringLiteral(" returning ") + quoteName(key));
+    QSqlQuery* q = runPrepared(statement + QStringLiteral(" returning ") + quoteName(key), values);
     if (!q)
         return false;
-    for (int i = 0; i < values.size(); ++i)
-        q->bindValue(i, values[i]);
-    const bool done = q->exec() && q->next();
-    if (!done)
-        m_lastError = errorText(q->lastError());
-    else
+    const bool done = q->next();
+    if (done) {
         id = q->value(0).toLongLong();
-    m_rowsAffected = done ? 1 : 0;
+        m_rowsAffected = 1;
+    } else {
+        m_lastError = errorText(q->lastError());
+    }
     q->finish();
-    if (done)
-        m_lastError.clear();
     return done;
 }
 

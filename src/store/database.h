@@ -148,6 +148,9 @@ private:
     void stopListening();
     void heard(const QString& payload);
     QSqlQuery* prepared(const QString& statement);
+    // The prepared statement run with its values, its rows still to read; null (lastError says
+    // why) when it failed.
+    QSqlQuery* runPrepared(const QString& statement, const QVariantList& values);
     void dropStatements();
     qint64 dataVersion() const;
     // A schema this program must not write, or could not bring up: said, true; else false.

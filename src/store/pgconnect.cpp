@@ -52,6 +52,36 @@ bool splitKeywords(const QString& text, QList<QPair<QString, QString>>& pairs)
     }
 }
 
+// The address as libpq's keywords with their values, a URI's parts included.
+bool addressKeywords(const QString& address, QList<QPair<QString, QString>>& pairs, QString* why)
+{
+    if (address.isEmpty())
+        return true;
+    if (!address.contains(QStringLiteral("://"))) {
+        if (splitKeywords(address, pairs))
+            return true;
+        *why = QStringLiteral("数据库连接“%1”无法使用，应当形如 host=主机 dbname=库名 user=用户。").arg(address);
+        return false;
+    }
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != u"postgresql" && url.scheme() != u"postgres")) {
+        *why = QStringLiteral("数据库地址应当形如 postgresql://用户@主机:端口/库名。");
+        return false;
+    }
+    if (!url.password().isEmpty()) {
+        *why = kNoPassword;
+        return false;
+    }
+    for (const auto& [key, value] : { qMakePair(QStringLiteral("host"), url.host()),
+             qMakePair(QStringLiteral("port"), url.port() > 0 ? QString::number(url.port()) : QString()),
+             qMakePair(QStringLiteral("dbname"), url.path().mid(1)), qMakePair(QStringLiteral("user"), url.userName()) }) {
+        if (!value.isEmpty())
+            pairs.append({ key, value });
+    }
+    pairs += QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+    return true;
+}
+
 } // namespace
 
 bool openPgConnection(const QString& connectionName, const QString& address, QString* error)
@@ -63,57 +93,33 @@ bool openPgConnection(const QString& connectionName, const QString& address, QSt
     };
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("没有QtSql的PostgreSQL驱动（Debian的libqt6sql6-psql），无法连接服务器。"));
+    QList<QPair<QString, QString>> pairs;
+    QString why;
+    if (!addressKeywords(address.trimmed(), pairs, &why))
+        return fail(why);
     QSqlDatabase db = namedConnection(connectionName, QStringLiteral("QPSQL"));
-    const QString uri = address.trimmed();
     db.setHostName(QString());
     db.setPort(-1);
     db.setDatabaseName(QString());
     db.setUserName(QString());
-    db.setConnectOptions(QString());
-    if (!uri.isEmpty() && !uri.contains(QStringLiteral("://"))) {
-        QList<QPair<QString, QString>> pairs;
-        if (!splitKeywords(uri, pairs))
-            return fail(QStringLiteral("数据库连接“%1”无法使用，应当形如 host=主机 dbname=库名 user=用户。").arg(uri));
-        QStringList options;
-        for (const auto& [key, value] : pairs) {
-            if (key == u"password")
-                return fail(kNoPassword);
-            if (value.contains(u';') || value.contains(u' '))
-                return fail(QStringLiteral("数据库地址的参数“%1”无法使用。").arg(key));
-            if (key == u"host" || key == u"hostaddr")
-                db.setHostName(value);
-            else if (key == u"port")
-                db.setPort(value.toInt());
-            else if (key == u"dbname")
-                db.setDatabaseName(value);
-            else if (key == u"user")
-                db.setUserName(value);
-            else
-                options << key + u'=' + value;
-        }
-        db.setConnectOptions(options.join(u';'));
-    } else if (!uri.isEmpty()) {
-        const QUrl url(uri, QUrl::StrictMode);
-        if (!url.isValid() || (url.scheme() != u"postgresql" && url.scheme() != u"postgres"))
-            return fail(QStringLiteral("数据库地址应当形如 postgresql://用户@主机:端口/库名。"));
-        if (!url.password().isEmpty())
+    QStringList options; // libpq's own (sslmode, service and the like), as keyword=value
+    for (const auto& [key, value] : std::as_const(pairs)) {
+        if (key == u"password")
             return fail(kNoPassword);
-        db.setHostName(url.host());
-        if (url.port() > 0)
-            db.setPort(url.port());
-        db.setDatabaseName(url.path().mid(1));
-        db.setUserName(url.userName());
-        // libpq's own options (sslmode and the like), as keyword=value.
-        QStringList options;
-        for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
-            if (key == u"password")
-                return fail(kNoPassword);
-            if (key.isEmpty() || value.contains(u';') || value.contains(u' '))
-                return fail(QStringLiteral("数据库地址的参数“%1”无法使用。").arg(key));
+        if (key.isEmpty() || value.contains(u';') || value.contains(u' '))
+            return fail(QStringLiteral("数据库地址的参数“%1”无法使用。").arg(key));
+        if (key == u"host" || key == u"hostaddr")
+            db.setHostName(value);
+        else if (key == u"port")
+            db.setPort(value.toInt());
+        else if (key == u"dbname")
+            db.setDatabaseName(value);
+        else if (key == u"user")
+            db.setUserName(value);
+        else
             options << key + u'=' + value;
-        }
-        db.setConnectOptions(options.join(u';'));
     }
+    db.setConnectOptions(options.join(u';'));
     if (!db.open())
         return fail(QStringLiteral("无法连接数据库服务器：") + errorText(db.lastError()));
     return true;
