@@ -65,6 +65,15 @@ QString reportQuery(DateTime start, DateTime end)
         + QStringLiteral("# GROUP BY 收入记录.日期, 业绩1.上机收入, 业绩2.上机收入");
 }
 
+QString onePassReportQuery(DateTime start, DateTime end)
+{
+    // The same days and sums as the join of the views: a day with bookings of neither kind is
+    // listed with both sums empty.
+    return QStringLiteral("SELECT 日期, Sum(case when 收入类型='上机收入' then 收入金额 end), Sum(case when "
+                          "收入类型='商品销售' then 收入金额 end) FROM 收入记录 where 日期 between #")
+        + sqlDate(start) + QStringLiteral("# and #") + sqlDate(end) + QStringLiteral("# GROUP BY 日期 ORDER BY 日期");
+}
+
 QString dailyDetailQuery(DateTime day)
 {
     return QStringLiteral("select * from 收入记录 where 日期=#") + sqlDate(day) + QStringLiteral("# order by 日期");
@@ -79,13 +88,18 @@ bool readIncomeByDay(Database& db, RecordSet& rs, DateTime start, DateTime end, 
     // making them again would leave the file as it is and only cost that commit.
     const QStringList statements = reportViewStatements(start, end);
     db.ensureOpen();
-    if (!db.viewMadeBy(QStringLiteral("业绩1"), statements[1]) || !db.viewMadeBy(QStringLiteral("业绩2"), statements[3])) {
+    // A server's views are the connection's own and die with it: nobody else reads them, so
+    // the sums are asked in one pass over the range instead of a join of three.
+    const bool onServer = db.engine() == Database::Engine::PostgreSQL;
+    if (!onServer
+        && (!db.viewMadeBy(QStringLiteral("业绩1"), statements[1])
+            || !db.viewMadeBy(QStringLiteral("业绩2"), statements[3]))) {
         Transaction views(db);
         for (const QString& statement : statements)
             db.execute(statement);
         views.commit();
     }
-    if (!rs.openQuery(reportQuery(start, end)))
+    if (!rs.openQuery(onServer ? onePassReportQuery(start, end) : reportQuery(start, end)))
         return false;
     const int n = rs.recordCount();
     days.reserve(n);

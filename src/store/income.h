@@ -34,7 +34,7 @@ struct DayIncome {
 };
 
 // The days of [start, end] that have bookings, with their two sums, through the views 业绩1
-// and 业绩2. False when the query failed (the store has shown why).
+// and 业绩2 (on a server, one grouped query). False when the query failed (the store has shown why).
 bool readIncomeByDay(Database& db, RecordSet& rs, DateTime start, DateTime end, QVector<DayIncome>& days);
 
 // Every booking of one day, in the table's order. False when the query failed.
@@ -43,4 +43,6 @@ bool readDayBookings(RecordSet& rs, DateTime day, QVector<IncomeRow>& rows);
 // The statements behind them, as the engine receives them before translation.
 QStringList reportViewStatements(DateTime start, DateTime end);
 QString reportQuery(DateTime start, DateTime end);
+// On a server: the days and sums of reportQuery in one pass, without the views.
+QString onePassReportQuery(DateTime start, DateTime end);
 QString dailyDetailQuery(DateTime day);

@@ -16,7 +16,7 @@ inline QStringList texts(std::initializer_list<const char*> utf8)
     return list;
 }
 
-// A fresh date.mdb on the program's connection and record set; message boxes are recorded.
+// A fresh store (date.mdb, or a server's database on a server run) on the program's connection and record set; message boxes are recorded.
 struct ReportFixture {
     TestProgramDir dir;
     ScriptedResponder responder;
@@ -25,7 +25,7 @@ struct ReportFixture {
 
     ReportFixture()
     {
-        db.openDatabase(dir.databasePath());
+        openTestStore(db, dir);
         rs.bind(&db);
     }
     // Bookings of July 2026 as "day type amount [machine]": "5 上机收入 12.5", "4 商品销售 null 7".
