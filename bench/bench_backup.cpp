@@ -1,6 +1,7 @@
 // A backup of a file of a million bookings, taken while checkouts go on: how long the copy
 // takes, how long the live file is held, and the longest a checkout waited meanwhile.
 #include "backups/backuprunner.h"
+#include "benchfill.h"
 #include "benchsupport.h"
 #include "checkout/settlement.h"
 #include "store/database.h"
@@ -29,12 +30,7 @@ int main(int argc, char** argv)
         Database fill;
         if (!fill.openDatabase(path))
             return 1;
-        QSqlQuery q(fill.connection());
-        if (!q.exec(QStringLiteral("with recursive n(i) as (select 0 union all select i+1 from n where i<%1) "
-                                   "insert into 收入记录 select date('2016-12-08', '+' || (i / 274) || ' days') || "
-                                   "' 00:00:00', i % 15 + 1, case when i % 3 then '上机收入' else '商品销售' end, "
-                                   "case when i % 3 then '上机收入' else '可乐' end, (i % 40) / 2.0 from n")
-                            .arg(rows - 1)))
+        if (!fillIncome(fill, rows))
             return 1;
     }
     Database db;

@@ -1,5 +1,6 @@
 // What the ledger costs: a checkout with its ledger row beside the same booking without one
 // (no extra durable commit), checking the chain of a million rows, and reading one day of them.
+#include "benchfill.h"
 #include "benchsupport.h"
 #include "checkout/settlement.h"
 #include "store/database.h"
@@ -23,42 +24,6 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-namespace {
-
-// A million rows over 500 days, chained as the program chains them, in one transaction.
-bool fillLedger(Database& db, int rows)
-{
-    Transaction transaction(db);
-    QSqlQuery q(db.connection());
-    q.prepare(QStringLiteral("insert into 操作记录 (序号, 时间, 操作员, 授权店长, 类型, 机号, 会员编号, 商品名称, 金额, "
-                             "现金, 卡额, 之前, 之后, 说明, 班次, 校验) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    QString previous;
-    const DateTime first = makeDate(2025, 8, 1);
-    for (int i = 1; i <= rows; ++i) {
-        LedgerEntry e;
-        e.time = DateTime(first.days + double(i) / 2000.0);
-        e.operatorName = QStringLiteral("小王");
-        e.kind = i % 3 ? QStringLiteral("结帐") : QStringLiteral("开始");
-        e.machineNo = i % 15 + 1;
-        e.amount = double(i % 40) / 2.0;
-        e.cash = e.amount;
-        e.detail = QStringLiteral("应收12.5，实收12.5");
-        const QString hash = ledgerHash(previous, i, e);
-        for (const QVariant& v : QVariantList { i, storedDate(e.time), e.operatorName, QStringLiteral(""), e.kind,
-                 e.machineNo, QStringLiteral(""), QStringLiteral(""), formatFixed(e.amount, 4).toDouble(),
-                 formatFixed(e.cash, 4).toDouble(), 0.0, QStringLiteral(""), QStringLiteral(""), e.detail, 0, hash })
-            q.addBindValue(v);
-        if (!q.exec()) {
-            std::fprintf(stderr, "fill: %s\n", qPrintable(q.lastError().text()));
-            return false;
-        }
-        previous = hash;
-    }
-    return transaction.commit();
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
