@@ -31,7 +31,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6sql6-sqlite libsodium23 libqt6charts6 libqt6printsupport6; do
     grep -q "$lib" <<<"$depends" || { echo "Depends lacks $lib: $depends" >&2; exit 1; }
 done
-echo "$(basename "$deb"): $depends"
+suggests=$(dpkg-deb -f "$deb" Suggests)
+for p in libqt6sql6-psql postgresql-client; do
+    grep -q "$p" <<<"$suggests" || { echo "Suggests lacks $p: $suggests" >&2; exit 1; }
+done
+echo "$(basename "$deb"): $depends; suggests $suggests"
 
 # The client PC's own package: the program, its desktop entry and the guide, nothing of the
 # counter's, and none of its files in the counter's package.
