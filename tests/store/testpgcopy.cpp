@@ -19,6 +19,7 @@ private slots:
     void aFileCopiedWhole();
     void refusedAndNothingStays_data();
     void refusedAndNothingStays();
+    void aMillionBookingsCopied();
 
 private:
     // A day's worth of everything the file holds.
@@ -139,6 +140,31 @@ void TestPgCopy::refusedAndNothingStays()
     QVERIFY(!copyFileToServer(m_store->dir.databasePath(), server, nullptr, &error));
     QVERIFY2(error.startsWith(said), qPrintable(error));
     QCOMPARE(m_server->tableCount(), 0);
+}
+
+void TestPgCopy::aMillionBookingsCopied()
+{
+    // Three years of a busy café, beside the day the fixture holds.
+    const QString file = m_store->dir.databasePath();
+    QVERIFY(runSql(file, { u"with recursive n(i) as (select 0 union all select i+1 from n where i<999999) insert into "
+                           "收入记录 select date('2023-12-10', '+' || (i / 913) || ' days') || ' 00:00:00', i % 15 + 1, "
+                           "case when i % 3 then '上机收入' else '商品销售' end, case when i % 3 then '上机收入' else '可乐' "
+                           "end, (i % 4000) / 100.0 from n"_s }));
+    QSqlDatabase server = m_server->connect(u"server"_s);
+    CopyReport report;
+    QString error;
+    QVERIFY2(copyFileToServer(file, server, &report, &error), qPrintable(error));
+    QSqlQuery q(server);
+    // Every booking, to the cent, each in its place.
+    QVERIFY(q.exec(u"select count(*), sum(收入金额)::numeric(19,2)::text from 收入记录"_s) && q.next());
+    QCOMPARE(q.value(0).toLongLong(), 1000002);
+    QCOMPARE(q.value(1).toString(), queryValue(file, u"select printf('%.2f', sum(收入金额)) from 收入记录"_s).toString());
+    const QString row = u"select 日期 || '/' || 机号 || '/' || 收入名称 from 收入记录 where rowid = 777777"_s;
+    QVERIFY(q.exec(row) && q.next());
+    QCOMPARE(q.value(0).toString(), queryValue(file, row).toString());
+    const ServerLedgerCheck chain = checkServerLedger(server, &error);
+    QCOMPARE(chain.firstBroken, qint64(0));
+    QCOMPARE(chain.rows, queryValue(file, u"select count(*) from 操作记录"_s).toLongLong());
 }
 
 QTEST_GUILESS_MAIN(TestPgCopy)
