@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 MachineColumn::MachineColumn(EGrid* grid, QPushButton* model, const CounterState& state, QObject* parent)
     : QObject(parent)
@@ -17,7 +18,11 @@ MachineColumn::MachineColumn(EGrid* grid, QPushButton* model, const CounterState
     , m_state(state)
     , m_strip(new QWidget(model->parentWidget()))
     , m_column(new QWidget(m_strip))
+    , m_making(new QTimer(this))
 {
+    m_making->setInterval(0);
+    m_making->setSingleShot(true);
+    connect(m_making, &QTimer::timeout, this, &MachineColumn::makeSomeMore);
     m_strip->setObjectName(QStringLiteral("机器按钮栏"));
     m_strip->setGeometry(model->x(), grid->y(), model->width(), grid->height());
     m_strip->installEventFilter(this);
@@ -42,30 +47,70 @@ void MachineColumn::rebuild(const std::function<bool(int)>& isTiming)
         b->deleteLater();
     }
     m_buttons.clear();
+    m_numbers.clear();
+    for (const MachineSlot& m : m_state.machines)
+        m_numbers.append(m.number);
+    m_isTiming = isTiming;
+    m_nextToMake = 0;
     const int step = m_model->height() + 4;
     const int top = m_model->y() - m_grid->y();
-    int i = 0;
-    for (const MachineSlot& m : m_state.machines) {
-        ++i;
-        QPushButton* b = copyControl(m_model);
-        b->setParent(m_column);
-        b->setObjectName(m_model->objectName() + QStringLiteral("_%1").arg(m.number));
-        b->move(0, top + i * step);
-        showState(b, m.number, isTiming(m.number));
-        if (!m.name.isEmpty())
-            b->setAccessibleDescription(m.name);
-        setTag(b, toText(m.number));
-        b->setVisible(true);
-        b->installEventFilter(this);
-        connect(b, &QPushButton::clicked, this, [this, b] { emit clicked(b); });
-        m_buttons.insert(m.number, b);
-    }
-    m_column->setGeometry(0, 0, m_model->width(), top + (i + 1) * step);
-    followGridScroll(m_grid->verticalScrollBar()->value());
+    m_column->setGeometry(0, 0, m_model->width(), top + (int(m_numbers.size()) + 1) * step);
     m_model->setVisible(false);
+    followGridScroll(m_grid->verticalScrollBar()->value());
+    if (m_nextToMake < m_numbers.size())
+        m_making->start();
 }
 
-void MachineColumn::followGridScroll(int firstRow) { m_column->move(0, -firstRow * m_grid->rowHeight(0)); }
+QPushButton* MachineColumn::button(int machineNo)
+{
+    if (QPushButton* made = m_buttons.value(machineNo))
+        return made;
+    const int index = int(m_numbers.indexOf(machineNo));
+    return index < 0 ? nullptr : makeButton(index);
+}
+
+QPushButton* MachineColumn::makeButton(int index)
+{
+    const int number = m_numbers.at(index);
+    if (QPushButton* made = m_buttons.value(number))
+        return made;
+    QPushButton* b = copyControl(m_model, m_column);
+    b->setObjectName(m_model->objectName() + QStringLiteral("_%1").arg(number));
+    b->move(0, m_model->y() - m_grid->y() + (index + 1) * (m_model->height() + 4));
+    showState(b, number, m_isTiming && m_isTiming(number));
+    if (const int row = m_state.rowOf(number); row > 0 && !m_state.machines[row - 1].name.isEmpty())
+        b->setAccessibleDescription(m_state.machines[row - 1].name);
+    setTag(b, toText(number));
+    b->setVisible(true);
+    b->installEventFilter(this);
+    connect(b, &QPushButton::clicked, this, [this, b] { emit clicked(b); });
+    m_buttons.insert(number, b);
+    return b;
+}
+
+void MachineColumn::makeButtonsInView()
+{
+    const int rowHeight = std::max(1, m_grid->rowHeight(0));
+    const int first = m_grid->verticalScrollBar()->value();
+    const int last = first + m_grid->height() / rowHeight + 1;
+    for (int index = std::max(0, first - 1); index < std::min(int(m_numbers.size()), last); ++index)
+        makeButton(index);
+}
+
+void MachineColumn::makeSomeMore()
+{
+    const int end = std::min(int(m_numbers.size()), m_nextToMake + 32);
+    for (; m_nextToMake < end; ++m_nextToMake)
+        makeButton(m_nextToMake);
+    if (m_nextToMake < m_numbers.size())
+        m_making->start();
+}
+
+void MachineColumn::followGridScroll(int firstRow)
+{
+    m_column->move(0, -firstRow * m_grid->rowHeight(0));
+    makeButtonsInView();
+}
 
 bool MachineColumn::findTypedMachine(QKeyEvent* key)
 {

@@ -139,18 +139,26 @@ void closeWindow(QWidget* window)
         window->close();
 }
 
-QPushButton* copyControl(QPushButton* templateButton)
+QPushButton* copyControl(QPushButton* templateButton, QWidget* parent)
 {
-    auto* b = new QPushButton(templateButton->parentWidget());
+    auto* b = new QPushButton(parent ? parent : templateButton->parentWidget());
     b->setObjectName(templateButton->objectName());
     b->setGeometry(templateButton->geometry());
     b->setText(templateButton->text());
-    b->setFont(templateButton->font());
-    b->setToolTip(templateButton->toolTip());
-    b->setEnabled(templateButton->isEnabled());
-    b->setFocusPolicy(templateButton->focusPolicy());
-    b->setSizePolicy(templateButton->sizePolicy());
-    b->setStyleSheet(templateButton->styleSheet());
+    // Only what the template has of its own: each setter that changes nothing still costs its
+    // events and style work, which hundreds of machine buttons at start would feel.
+    if (templateButton->testAttribute(Qt::WA_SetFont) || b->font() != templateButton->font())
+        b->setFont(templateButton->font());
+    if (!templateButton->toolTip().isEmpty())
+        b->setToolTip(templateButton->toolTip());
+    if (!templateButton->isEnabled())
+        b->setEnabled(false);
+    if (b->focusPolicy() != templateButton->focusPolicy())
+        b->setFocusPolicy(templateButton->focusPolicy());
+    if (b->sizePolicy() != templateButton->sizePolicy())
+        b->setSizePolicy(templateButton->sizePolicy());
+    if (!templateButton->styleSheet().isEmpty())
+        b->setStyleSheet(templateButton->styleSheet());
     setTag(b, tagOf(templateButton));
     b->setVisible(!templateButton->isHidden());
     return b;

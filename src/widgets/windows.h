@@ -22,9 +22,9 @@ bool loadWindow(QWidget* window, QWidget* parent, bool modal);
 // Closes and destroys a window.
 void closeWindow(QWidget* window);
 
-// A new button on the template's window with all of the template's properties
+// A new button on the template's window (or on `parent`) with all of the template's properties
 // (geometry, caption, font, tag, visibility); the caller connects its click.
-QPushButton* copyControl(QPushButton* templateButton);
+QPushButton* copyControl(QPushButton* templateButton, QWidget* parent = nullptr);
 
 // The "tag" text that a control carries.
 QString tagOf(const QObject* control);
