@@ -159,7 +159,7 @@ bool EGridModel::setCell(int row, int column, int kind, const QVariant& value)
         cellUpdated(row, column);
         return true;
     case Picture:
-        m_cells[row][column].picture = value;
+        m_cells[row][column].extras().picture = value;
         cellUpdated(row, column);
         return true;
     default:
@@ -202,7 +202,10 @@ bool EGridModel::cellChecked(int row, int column) const
 
 QVariant EGridModel::cellPicture(int row, int column) const
 {
-    return inside(row, column) ? m_cells[row][column].picture : QVariant();
+    if (!inside(row, column))
+        return QVariant();
+    const Cell& cell = m_cells[row][column];
+    return cell.extra ? cell.extra->picture : QVariant();
 }
 
 void EGridModel::store(int row, int column, const QString& text, int depth)
@@ -330,7 +333,8 @@ void EGridModel::clearCells(int row1, int column1, int row2, int column2)
         for (int c = column1; c <= column2; ++c) {
             Cell& cell = m_cells[r][c];
             cell.checked = false;
-            cell.picture = QVariant();
+            if (cell.extra)
+                cell.extra->picture = QVariant();
             store(r, c, QString(), 0);
             cellUpdated(r, c);
         }
@@ -357,14 +361,20 @@ void EGridModel::setCellColour(int row1, int column1, int row2, int column2, con
     if (!clampRect(row1, column1, row2, column2))
         return;
     for (int r = row1; r <= row2; ++r)
-        for (int c = column1; c <= column2; ++c)
-            m_cells[r][c].colour = colour;
+        for (int c = column1; c <= column2; ++c) {
+            Cell& cell = m_cells[r][c];
+            if (colour.isValid() || cell.extra)
+                cell.extras().colour = colour;
+        }
     emit dataChanged(index(row1, column1), index(row2, column2));
 }
 
 QColor EGridModel::cellColour(int row, int column) const
 {
-    return inside(row, column) ? m_cells[row][column].colour : QColor();
+    if (!inside(row, column))
+        return QColor();
+    const Cell& cell = m_cells[row][column];
+    return cell.extra ? cell.extra->colour : QColor();
 }
 
 void EGridModel::setAlternateRowColours(int mode, const QColor& a, const QColor& b)
@@ -408,15 +418,18 @@ void EGridModel::setRowBackground(int row, const QColor& colour)
 
 void EGridModel::setCellDescription(int row, int column, const QString& text)
 {
-    if (!inside(row, column) || m_cells[row][column].description == text)
+    if (!inside(row, column) || cellDescription(row, column) == text)
         return;
-    m_cells[row][column].description = text;
+    m_cells[row][column].extras().description = text;
     emit dataChanged(index(row, column), index(row, column), { Qt::ToolTipRole });
 }
 
 QString EGridModel::cellDescription(int row, int column) const
 {
-    return inside(row, column) ? m_cells[row][column].description : QString();
+    if (!inside(row, column))
+        return QString();
+    const Cell& cell = m_cells[row][column];
+    return cell.extra ? cell.extra->description : QString();
 }
 
 void EGridModel::setOwnFigure(int row, int column, bool own, int decimals)
@@ -635,7 +648,7 @@ QVariant EGridModel::data(const QModelIndex& index, int role) const
             return cell.checked ? Qt::Checked : Qt::Unchecked;
         return QVariant();
     case Qt::DecorationRole:
-        return cell.picture;
+        return cell.extra ? cell.extra->picture : QVariant();
     case Qt::TextAlignmentRole: {
         const Qt::Alignment h = cell.align == AlignCentre ? Qt::AlignHCenter
             : cell.align == AlignRight                    ? Qt::AlignRight
@@ -644,9 +657,9 @@ QVariant EGridModel::data(const QModelIndex& index, int role) const
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
-        return cell.description.isEmpty() ? QVariant() : QVariant(cell.description);
+        return !cell.extra || cell.extra->description.isEmpty() ? QVariant() : QVariant(cell.extra->description);
     case Qt::ForegroundRole:
-        return cell.colour.isValid() ? QVariant(cell.colour) : QVariant();
+        return cell.extra && cell.extra->colour.isValid() ? QVariant(cell.extra->colour) : QVariant();
     case Qt::BackgroundRole: {
         const QColor bg = cellBackground(r, c);
         return bg.isValid() ? QVariant(bg) : QVariant();

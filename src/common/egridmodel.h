@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QSharedData>
 #include <QVariant>
 #include <QVector>
 
@@ -125,16 +126,27 @@ signals:
     void columnWidthChanged(int column, int pixels);
 
 private:
+    // What few cells have is kept apart: a grid of hundreds of rows then stays a few dozen bytes
+    // a cell, which is memory the program touches, and waits for, at start.
+    struct CellExtra : QSharedData {
+        QVariant picture;
+        QColor colour;
+        QString description;
+    };
     struct Cell {
         QString text;
-        bool checked = false;
-        QVariant picture;
-        bool readOnly = false;
-        QColor colour;
+        QSharedDataPointer<CellExtra> extra;
         Align align = AlignDefault;
-        QString description;
+        bool checked = false;
+        bool readOnly = false;
         bool ownFigure = false;
         signed char decimals = -1; // the column's
+        CellExtra& extras()
+        {
+            if (!extra)
+                extra = new CellExtra;
+            return *extra;
+        }
     };
     struct Column {
         ColumnType type = TextColumn;
