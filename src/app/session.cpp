@@ -31,6 +31,7 @@ const QString kSection = QStringLiteral("set");
 const QString kRateKey = QStringLiteral("小时价");
 const QString kDefaultRate = QStringLiteral("4.0");
 const QString kSecondFolderKey = QStringLiteral("备份目录2");
+constexpr int kStartBackupAfterMs = 1000;
 
 IniFile settingsFile() { return IniFile(seams::dataFile(QStringLiteral("jishi.ini"))); }
 
@@ -102,8 +103,10 @@ Session::Session(EGridModel& grid, QObject* parent)
     m_secondFolder = m_backups->secondFolder();
     m_backups->setConnection(m_db);
     connect(m_backups, &BackupRunner::finished, this, &Session::backupDone);
+    // The copy at start shares the console's thread in small steps: they wait until the console
+    // is on the screen, so a big file makes the start no slower.
     if (m_db->isOpen())
-        startBackup();
+        startBackup(kStartBackupAfterMs);
     auto* backupClock = new QTimer(this);
     connect(backupClock, &QTimer::timeout, this, [this] {
         if (m_backups->isOverdue())
@@ -365,9 +368,9 @@ void Session::sayIfUnprotected()
         MbOk | MbExclamation, QStringLiteral("上机记录"));
 }
 
-void Session::startBackup()
+void Session::startBackup(int firstStepAfterMs)
 {
-    m_backups->start();
+    m_backups->start(firstStepAfterMs);
     emit backupStateChanged();
 }
 

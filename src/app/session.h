@@ -98,7 +98,7 @@ public:
     void sayIfUnprotected();
 
     // A copy is begun when none is under way; what it did is said when it ends.
-    void startBackup();
+    void startBackup(int firstStepAfterMs = 0);
     // The strip's warning on the newest copy's age: empty while copies are fresh.
     QString backupWarning() const;
     // The second folder as 备份 left it, written to the settings when it changed.

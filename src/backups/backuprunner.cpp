@@ -33,7 +33,7 @@ void BackupRunner::setConnection(Database* db)
     });
 }
 
-bool BackupRunner::start()
+bool BackupRunner::start(int firstStepAfterMs)
 {
     if (isRunning())
         return false;
@@ -54,7 +54,7 @@ bool BackupRunner::start()
         m_moment = moment;
         m_checking = checkingPath(m_folder, moment);
         m_copy = std::make_unique<OnlineCopy>(*m_db, m_checking);
-        QTimer::singleShot(0, this, &BackupRunner::stepCopy);
+        QTimer::singleShot(firstStepAfterMs, this, &BackupRunner::stepCopy);
         return true;
     }
     const QString source = m_databasePath;

@@ -28,8 +28,9 @@ public:
     void setConnection(Database* db);
 
     bool isRunning() const { return m_thread != nullptr || m_copy != nullptr; }
-    // Starts a copy unless one is under way; false when one is.
-    bool start();
+    // Starts a copy unless one is under way; false when one is. A copy through the connection
+    // takes its first step `firstStepAfterMs` from now (it is under way meanwhile).
+    bool start(int firstStepAfterMs = 0);
     // Until the copy under way is done (the program is closing).
     void wait();
 
