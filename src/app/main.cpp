@@ -1,12 +1,12 @@
 #include "app/consolewindow.h"
 #include "widgets/windows.h"
 
+#include "common/gbk.h"
 #include "common/seams.h"
 
 #include <QApplication>
 #include <QLockFile>
 #include <QMessageBox>
-#include <QStringEncoder>
 
 int main(int argc, char** argv)
 {
@@ -16,7 +16,7 @@ int main(int argc, char** argv)
     installWidgetResponders();
     // Button captions, the settings file and typed numbers are read through GBK; a Qt built
     // without that code page would start machines that can never be stopped.
-    if (!QStringEncoder("GBK").isValid()) {
+    if (!gbkAvailable()) {
         QMessageBox::critical(nullptr, QStringLiteral("朗拓管家"), QStringLiteral("此 Qt 不支持 GBK 编码，程序无法运行。"));
         return 1;
     }

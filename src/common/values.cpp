@@ -1,12 +1,11 @@
 #include "values.h"
 
+#include "gbk.h"
 #include "seams.h"
 
 #include <QHash>
 #include <QVarLengthArray>
 #include <algorithm>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <charconv>
 #include <climits>
@@ -36,9 +35,9 @@ const QHash<char16_t, char16_t>& foldTable()
         QHash<char16_t, char16_t> t;
         auto add = [&t](unsigned char lead, unsigned char trail, char ascii) {
             const char bytes[2] = { char(lead), char(trail) };
-            QStringDecoder gbk("GBK");
-            const QString s = gbk(QByteArray(bytes, 2));
-            if (!gbk.hasError() && s.size() == 1)
+            bool valid = false;
+            const QString s = fromGbk(QByteArrayView(bytes, 2), &valid);
+            if (valid && s.size() == 1)
                 t.insert(s.at(0).unicode(), char16_t(ascii));
         };
         for (int trail = 0xA1; trail <= 0xFE; ++trail)
@@ -313,11 +312,9 @@ QString rightText(const QString& text, int n)
 {
     if (n <= 0)
         return QString();
-    QStringEncoder toGbk("GBK");
     const QByteArray bytes = toGbk(text);
     if (n >= bytes.size())
         return text;
-    QStringDecoder fromGbk("GBK");
     return fromGbk(bytes.right(n));
 }
 

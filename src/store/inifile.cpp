@@ -1,10 +1,10 @@
 #include "inifile.h"
 
+#include "common/gbk.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace {
 
@@ -75,11 +75,7 @@ QList<QByteArray> readLines(const QString& path, bool& readable)
     return lines;
 }
 
-QByteArray gbk(const QString& s)
-{
-    QStringEncoder enc("GBK");
-    return enc(s);
-}
+QByteArray gbk(const QString& s) { return toGbk(s); }
 
 } // namespace
 
@@ -105,8 +101,7 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
         }
         QByteArray k, v;
         if (inSection && keyLine(line, k, v) && sameName(k, wantKey)) {
-            QStringDecoder dec("GBK");
-            return dec(v.left(kMaxValueBytes));
+            return fromGbk(v.left(kMaxValueBytes));
         }
     }
     return defaultValue;

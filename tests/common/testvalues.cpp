@@ -1,9 +1,11 @@
+#include "common/gbk.h"
 #include "common/seams.h"
 #include "common/values.h"
 #include "support/testsupport.h"
 
 #include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtTest>
 
 #include <climits>
@@ -11,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+using namespace Qt::StringLiterals;
 
 class TestValues : public QObject {
     Q_OBJECT
@@ -23,6 +27,8 @@ private slots:
     void wideFormsFoldExactlyAsGbkRowA3();
     void rightTextCountsGbkBytes_data();
     void rightTextCountsGbkBytes();
+    void gbkIsQtsByteForByte_data();
+    void gbkIsQtsByteForByte();
     void timeToTextParts_data();
     void timeToTextParts();
     void timeIntervalUnits_data();
@@ -183,6 +189,33 @@ void TestValues::rightTextCountsGbkBytes()
     QFETCH(int, n);
     QFETCH(QString, expected);
     QCOMPARE(rightText(text, n), expected);
+}
+
+void TestValues::gbkIsQtsByteForByte_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("settings") << u"小时价=4.5"_s << QByteArray("\xD0\xA1\xCA\xB1\xBC\xDB=4.5");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("euro at 0x80") << u"a€b"_s << QByteArray("a\x80" "b");
+    QTest::newRow("user-defined area") << u"\uE000"_s << QByteArray("\xAA\xA1");
+    QTest::newRow("not in GBK") << u"x😀y"_s << QByteArray("x\x80\x20y");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("\xFF");
+    QTest::newRow("cut lead byte") << u"开"_s << QByteArray("\xBF");
+}
+
+void TestValues::gbkIsQtsByteForByte()
+{
+    // Both ways exactly Qt's converter, whichever library did the work.
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QStringEncoder encoder("GBK");
+    QCOMPARE(toGbk(text), QByteArray(encoder(text)));
+    QStringDecoder decoder("GBK");
+    const QString decoded = decoder(bytes);
+    bool valid = false;
+    QCOMPARE(fromGbk(bytes, &valid), decoded);
+    QCOMPARE(valid, !decoder.hasError());
 }
 
 void TestValues::timeToTextParts_data()
