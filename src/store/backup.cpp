@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -210,17 +209,30 @@ bool checkServerDump(const QString& path, QString* error)
 
 QVector<BackupFile> listBackups(const QString& folder)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^date-(\\d{4})(\\d{2})(\\d{2})-(\\d{2})(\\d{2})(\\d{2})\\.(mdb|dump)$"));
+    // Names read by hand: the console lists its copies as it starts, and a pattern would bring
+    // the regular expression engine into memory for that alone.
     QVector<BackupFile> files;
-    const QFileInfoList entries
-        = QDir(folder).entryInfoList({ QStringLiteral("date-*.mdb"), QStringLiteral("date-*.dump") }, QDir::Files);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files);
     for (const QFileInfo& info : entries) {
-        const QRegularExpressionMatch m = pattern.match(info.fileName());
-        if (!m.hasMatch())
+        const QString name = info.fileName();
+        const qsizetype stem = name.endsWith(u".mdb") ? name.size() - 4 : name.endsWith(u".dump") ? name.size() - 5 : -1;
+        // date-yyyymmdd-hhmmss
+        if (stem != 20 || !name.startsWith(u"date-") || name[13] != u'-')
             continue;
-        const auto n = [&](int i) { return m.captured(i).toInt(); };
-        files.append({ info.filePath(), makeDate(n(1), n(2), n(3), n(4), n(5), n(6)), info.size() });
+        const auto n = [&](int at, int digits) {
+            int value = 0;
+            for (int i = at; i < at + digits; ++i) {
+                if (name[i] < u'0' || name[i] > u'9')
+                    return -1;
+                value = value * 10 + (name[i].unicode() - u'0');
+            }
+            return value;
+        };
+        const int parts[6] = { n(5, 4), n(9, 2), n(11, 2), n(14, 2), n(16, 2), n(18, 2) };
+        if (std::any_of(std::begin(parts), std::end(parts), [](int p) { return p < 0; }))
+            continue;
+        files.append(
+            { info.filePath(), makeDate(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]), info.size() });
     }
     std::sort(files.begin(), files.end(), [](const BackupFile& a, const BackupFile& b) {
         return a.taken.days > b.taken.days || (a.taken.days == b.taken.days && a.path > b.path);

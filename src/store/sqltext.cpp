@@ -27,18 +27,80 @@ QString storedDate(DateTime t)
     return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
 }
 
+namespace {
+
+// Up to `most` ASCII digits from `at` on; -1 when there is none.
+int digitsAt(QStringView text, qsizetype& at, int most)
+{
+    int value = 0;
+    int count = 0;
+    for (; at < text.size() && count < most && text[at] >= u'0' && text[at] <= u'9'; ++at, ++count)
+        value = value * 10 + (text[at].unicode() - u'0');
+    return count > 0 ? value : -1;
+}
+
+// ASCII white space only, as a stored date has it.
+void skipSpaces(QStringView text, qsizetype& at)
+{
+    for (; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\v' && c != u'\f' && c != u'\r')
+            return;
+    }
+}
+
+// "h:m" or "h:m:s" from `at` on, after one or more spaces or a T.
+bool timeAt(QStringView text, qsizetype& at, int& h, int& m, int& sec)
+{
+    qsizetype i = at;
+    if (i >= text.size() || (text[i] != u' ' && text[i] != u'T'))
+        return false;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'T'))
+        ++i;
+    h = digitsAt(text, i, 2);
+    if (h < 0 || i >= text.size() || text[i] != u':')
+        return false;
+    ++i;
+    m = digitsAt(text, i, 2);
+    if (m < 0)
+        return false;
+    sec = 0;
+    if (i + 1 < text.size() && text[i] == u':' && text[i + 1] >= u'0' && text[i + 1] <= u'9') {
+        ++i;
+        sec = digitsAt(text, i, 2);
+    }
+    at = i;
+    return true;
+}
+
+} // namespace
+
+// Read by hand rather than by a regular expression: the console reads stored dates from its
+// first moment, and a report reads one per booking.
 DateTime parseStoredDate(const QString& text, bool* ok)
 {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^\s*(\d{1,4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
-    const QRegularExpressionMatch m = re.match(text);
     bool good = false;
     DateTime result;
-    if (m.hasMatch()) {
-        const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-        const QTime tm(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-        if (d.isValid() && tm.isValid()) {
-            result = DateTime::fromQDateTime(QDateTime(d, tm));
+    qsizetype i = 0;
+    skipSpaces(text, i);
+    const auto separator = [&] {
+        if (i >= text.size() || (text[i] != u'-' && text[i] != u'/'))
+            return false;
+        ++i;
+        return true;
+    };
+    const int y = digitsAt(text, i, 4);
+    const int mo = y >= 0 && separator() ? digitsAt(text, i, 2) : -1;
+    const int d = mo >= 0 && separator() ? digitsAt(text, i, 2) : -1;
+    if (d >= 0) {
+        int h = 0, m = 0, sec = 0;
+        if (!timeAt(text, i, h, m, sec))
+            h = m = sec = 0;
+        skipSpaces(text, i);
+        const QDate date(y, mo, d);
+        const QTime time(h, m, sec);
+        if (i == text.size() && date.isValid() && time.isValid()) {
+            result = DateTime::fromQDateTime(QDateTime(date, time));
             good = true;
         }
     }

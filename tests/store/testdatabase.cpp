@@ -25,6 +25,8 @@ private slots:
     void cleanup();
     void sqlDatesAndLiterals_data();
     void sqlDatesAndLiterals();
+    void storedDatesRead_data();
+    void storedDatesRead();
     void cardStatements();
     void goodsStatements();
     void bookingsAreFoundByTheirDay();
@@ -113,6 +115,34 @@ void TestDatabase::sqlDatesAndLiterals()
     QFETCH(QString, actual);
     QFETCH(QString, expected);
     QCOMPARE(actual, expected);
+}
+
+void TestDatabase::storedDatesRead_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected"); // invalid: not a date
+    const QDate day(2026, 1, 2);
+    QTest::newRow("date") << "2026-1-2" << QDateTime(day, QTime(0, 0));
+    QTest::newRow("stored") << "2026-01-02 23:59:59" << QDateTime(day, QTime(23, 59, 59));
+    QTest::newRow("slashes, no seconds") << "2026/1/2 3:04" << QDateTime(day, QTime(3, 4));
+    QTest::newRow("T and spaces") << "  2026-1-2T 03:04:05  " << QDateTime(day, QTime(3, 4, 5));
+    QTest::newRow("tab and newline") << "\t2026-1-2\r\n" << QDateTime(day, QTime(0, 0));
+    QTest::newRow("wide space") << "\u30002026-1-2" << QDateTime();
+    QTest::newRow("wide digits") << "２０２６-1-2" << QDateTime();
+    for (const char* bad : { "", "x", "2026-13-1", "2026-2-30", "12345-1-1", "2026-1-123", "0-1-1", "2026-1-2 24:00",
+             "2026-1-2 T", "2026-1-2 12:30:", "2026-1-2 12:305", "2026-1-2 123:45", "2026-1-2 1:2:3x", "2026-1" })
+        QTest::addRow("not a date: '%s'", bad) << QString::fromLatin1(bad) << QDateTime();
+}
+
+void TestDatabase::storedDatesRead()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    bool ok = false;
+    const DateTime read = parseStoredDate(text, &ok);
+    QCOMPARE(ok, expected.isValid());
+    if (ok)
+        QCOMPARE(read.toQDateTime(), expected);
 }
 
 void TestDatabase::cardStatements()
