@@ -6,6 +6,7 @@
 #include "app/consolewindow.h"
 #include "backups/backuprunner.h"
 #include "benchsupport.h"
+#include "onscreen.h"
 #include "common/egridmodel.h"
 #include "counter/consolegrid.h"
 #include "counter/counter.h"
@@ -72,7 +73,7 @@ int child(const QString& what, const QString& dir)
     });
     ConsoleWindow console;
     console.show();
-    QCoreApplication::processEvents();
+    waitUntilOnScreen(console);
     std::printf("shown %ld\n", residentKb("VmRSS:"));
     std::fflush(stdout);
     QTimer::singleShot(0, &console, [] { QCoreApplication::exit(0); });
