@@ -202,10 +202,7 @@ bool EGridModel::cellChecked(int row, int column) const
 
 QVariant EGridModel::cellPicture(int row, int column) const
 {
-    if (!inside(row, column))
-        return QVariant();
-    const Cell& cell = m_cells[row][column];
-    return cell.extra ? cell.extra->picture : QVariant();
+    return inside(row, column) ? m_cells[row][column].extras().picture : QVariant();
 }
 
 void EGridModel::store(int row, int column, const QString& text, int depth)
@@ -371,10 +368,7 @@ void EGridModel::setCellColour(int row1, int column1, int row2, int column2, con
 
 QColor EGridModel::cellColour(int row, int column) const
 {
-    if (!inside(row, column))
-        return QColor();
-    const Cell& cell = m_cells[row][column];
-    return cell.extra ? cell.extra->colour : QColor();
+    return inside(row, column) ? m_cells[row][column].extras().colour : QColor();
 }
 
 void EGridModel::setAlternateRowColours(int mode, const QColor& a, const QColor& b)
@@ -426,10 +420,7 @@ void EGridModel::setCellDescription(int row, int column, const QString& text)
 
 QString EGridModel::cellDescription(int row, int column) const
 {
-    if (!inside(row, column))
-        return QString();
-    const Cell& cell = m_cells[row][column];
-    return cell.extra ? cell.extra->description : QString();
+    return inside(row, column) ? m_cells[row][column].extras().description : QString();
 }
 
 void EGridModel::setOwnFigure(int row, int column, bool own, int decimals)
@@ -648,7 +639,7 @@ QVariant EGridModel::data(const QModelIndex& index, int role) const
             return cell.checked ? Qt::Checked : Qt::Unchecked;
         return QVariant();
     case Qt::DecorationRole:
-        return cell.extra ? cell.extra->picture : QVariant();
+        return cell.extras().picture;
     case Qt::TextAlignmentRole: {
         const Qt::Alignment h = cell.align == AlignCentre ? Qt::AlignHCenter
             : cell.align == AlignRight                    ? Qt::AlignRight
@@ -657,9 +648,9 @@ QVariant EGridModel::data(const QModelIndex& index, int role) const
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
-        return !cell.extra || cell.extra->description.isEmpty() ? QVariant() : QVariant(cell.extra->description);
+        return cell.extras().description.isEmpty() ? QVariant() : QVariant(cell.extras().description);
     case Qt::ForegroundRole:
-        return cell.extra && cell.extra->colour.isValid() ? QVariant(cell.extra->colour) : QVariant();
+        return cell.extras().colour.isValid() ? QVariant(cell.extras().colour) : QVariant();
     case Qt::BackgroundRole: {
         const QColor bg = cellBackground(r, c);
         return bg.isValid() ? QVariant(bg) : QVariant();

@@ -147,6 +147,11 @@ private:
                 extra = new CellExtra;
             return *extra;
         }
+        const CellExtra& extras() const
+        {
+            static const CellExtra none;
+            return extra ? *extra : none;
+        }
     };
     struct Column {
         ColumnType type = TextColumn;

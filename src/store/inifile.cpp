@@ -75,8 +75,6 @@ QList<QByteArray> readLines(const QString& path, bool& readable)
     return lines;
 }
 
-QByteArray gbk(const QString& s) { return toGbk(s); }
-
 } // namespace
 
 IniFile::IniFile(QString path)
@@ -90,8 +88,8 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
 {
     bool readable = false;
     const QList<QByteArray> lines = readLines(m_path, readable);
-    const QByteArray wantSection = trimmed(gbk(section));
-    const QByteArray wantKey = trimmed(gbk(key));
+    const QByteArray wantSection = trimmed(toGbk(section));
+    const QByteArray wantKey = trimmed(toGbk(key));
     bool inSection = false;
     for (const QByteArray& line : lines) {
         QByteArray name;
@@ -115,9 +113,9 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
     // from the part that was read.
     if (!readable)
         return false;
-    const QByteArray wantSection = trimmed(gbk(section));
-    const QByteArray wantKey = trimmed(gbk(key));
-    const QByteArray newLine = wantKey + '=' + gbk(value);
+    const QByteArray wantSection = trimmed(toGbk(section));
+    const QByteArray wantKey = trimmed(toGbk(key));
+    const QByteArray newLine = wantKey + '=' + toGbk(value);
 
     qsizetype sectionAt = -1; // line of the section header
     qsizetype insertAt = -1; // after the section's last key line
